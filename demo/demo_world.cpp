@@ -1,0 +1,626 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The demo world's rooms, its telnet handling and its command interpreter.
+#include "demo/demo_world.h"
+
+#include <QStringDecoder>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+
+namespace wren::demo {
+
+namespace {
+
+// Telnet bytes.
+constexpr char Iac = '\xFF';
+constexpr unsigned char IacByte = 255;
+constexpr unsigned char DontByte = 254;
+constexpr unsigned char WillByte = 251;
+constexpr unsigned char SbByte = 250;
+constexpr unsigned char SeByte = 240;
+
+/// What a TinyMUX server offers the moment a connection opens: WILL EOR, DO EOR, DO SGA, DO TTYPE,
+/// DO NAWS, DO NEW-ENVIRON, WILL CHARSET, DO CHARSET.
+constexpr char Negotiation[] = "\xFF\xFB\x19"
+                               "\xFF\xFD\x19"
+                               "\xFF\xFD\x03"
+                               "\xFF\xFD\x18"
+                               "\xFF\xFD\x1F"
+                               "\xFF\xFD\x27"
+                               "\xFF\xFB\x2A"
+                               "\xFF\xFD\x2A";
+
+/// Ends every prompt.
+constexpr char GoAhead[] = "\xFF\xF9";
+
+constexpr char Crlf[] = "\r\n";
+constexpr qsizetype MaxLineLength = 4096;
+constexpr int MaxSubnegotiation = 8192;
+constexpr int MaxQueuedLines = 256;
+constexpr int MaxNameCharacters = 20;
+constexpr qint64 MaxSpamLines = 100000;
+/// While spamming, more lines are written whenever the socket's buffer drains below this.
+constexpr qint64 SpamLowWater = 64 * 1024;
+constexpr qsizetype SpamChunk = 16 * 1024;
+
+enum Direction { North, East, South, West, DirectionCount };
+
+constexpr std::array<const char *, DirectionCount> DirectionNames = {"north", "east", "south", "west"};
+
+/// One room. The texts are the exact bytes sent (whatever their encoding); description lines are
+/// separated by '\n' and go out with CR LF.
+struct Room {
+    const char *Name;
+    /// The SGR code the description is shown in: 32 for green, 39 for the default colour.
+    int DescriptionColour;
+    const char *Description;
+    /// The room each way leads to, -1 where there is no exit.
+    std::array<int, DirectionCount> Exits;
+};
+
+constexpr int StartRoom = 0;
+
+// clang-format off
+const std::array<Room, 5> Rooms = {{
+    {
+        "The Town Square", 39,
+        "Cobblestones spread out in every direction from a dry fountain in the middle\n"
+        "of the square. A weathered signpost points north to the library, east to a\n"
+        "little cafe by the water, west to an inn and south towards the harbour.",
+        {1, 2, 4, 3},
+    },
+    {
+        "The Old Library", 32,
+        "Tall shelves of dusty books lean against each other like tired old men. A\n"
+        "reading lamp flickers over a desk where someone left a half-finished letter.\n"
+        "The only way out is back south to the square.",
+        {-1, -1, 0, -1},
+    },
+    {
+        // Latin-1: "Café du Port", "café", "crème brûlée", "Ærøskøbing", "Zürich", "L'Haÿ-les-Roses"
+        // (the ÿ is byte 255, so it goes out as IAC IAC), "£2", "naïve".
+        "Caf\xE9 du Port", 32,
+        "A cosy little caf\xE9 smelling of coffee and cr\xE8me br\xFBl\xE9" "e. Postcards from\n"
+        "\xC6r\xF8sk\xF8" "bing and Z\xFCrich are pinned above the counter, beside a faded menu\n"
+        "from L'Ha\xFF-les-Roses. The chalk board reads: \"Caf\xE9 au lait \xA3" "2, na\xEFve prices!\"\n"
+        "The door leads back west to the square.",
+        {-1, -1, -1, 0},
+    },
+    {
+        // UTF-8: "The Travellers’ Inn", "naïve", "日本語", "ünïcödé", "Ελληνικά", "Русский", "☕".
+        "The Travellers\xE2\x80\x99 Inn", 32,
+        "Travellers from far away have left their marks on the walls: a na\xC3\xAFve\n"
+        "drawing of a ship, the words \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E painted in red, and "
+        "\"\xC3\xBCn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9\" carved\n"
+        "into a beam. A sign over the bar says \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC, "
+        "\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9 and \xE2\x98\x95 in one breath.\n"
+        "The square lies back to the east.",
+        {-1, 0, -1, -1},
+    },
+    {
+        "The Harbour", 39,
+        "Fishing boats rock gently against the pier while gulls argue over scraps.\n"
+        "Nets are drying in the salty wind, and the smell of tar hangs in the air.\n"
+        "A road climbs north to the square.",
+        {0, -1, -1, -1},
+    },
+}};
+// clang-format on
+
+struct HelpEntry {
+    const char *Command;
+    const char *Meaning;
+};
+
+constexpr std::array<HelpEntry, 10> HelpEntries = {{
+    {"look, l", "describe the room you are in"},
+    {"north, n", "walk north"},
+    {"south, s", "walk south"},
+    {"east, e", "walk east"},
+    {"west, w", "walk west"},
+    {"say <text>, '<text>", "say something"},
+    {"who", "list the players who are connected"},
+    {"colours", "show the ANSI colours"},
+    {"spam <n>", "send n lines of coloured filler text"},
+    {"quit", "leave the world"},
+}};
+
+constexpr std::array<const char *, 8> ColourNames = {"black", "red", "green", "yellow",
+                                                     "blue", "magenta", "cyan", "white"};
+
+/// One SGR sequence with a single attribute.
+QByteArray Sgr(int code)
+{
+    return QByteArrayLiteral("\x1B[") + QByteArray::number(code) + 'm';
+}
+
+/// The bytes of a text as sent on the wire: byte 255 is doubled.
+QByteArray EscapeIac(const QByteArray &text)
+{
+    if (!text.contains(Iac))
+        return text;
+    QByteArray escaped;
+    escaped.reserve(text.size() + 8);
+    for (const char ch : text) {
+        escaped += ch;
+        if (ch == Iac)
+            escaped += Iac;
+    }
+    return escaped;
+}
+
+/// Drops control characters from what a player typed, then blanks at both ends.
+QByteArray CleanInput(const QByteArray &line)
+{
+    QByteArray cleaned;
+    cleaned.reserve(line.size());
+    for (const char ch : line) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 32 && byte != 127)
+            cleaned += ch;
+    }
+    return cleaned.trimmed();
+}
+
+/// The first @p count characters of @p text: counted as code points when the text is valid UTF-8,
+/// otherwise as bytes.
+QByteArray LeftCharacters(const QByteArray &text, int count)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString decoded = decoder.decode(text); // decoding sets hasError()
+    if (decoder.hasError())
+        return text.left(count);
+    int characters = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+        if (!continuation && characters++ == count)
+            return text.left(i);
+    }
+    return text;
+}
+
+/// Appends line @p number of the spam filler: 80 characters, a new colour every ten.
+void AppendSpamLine(QByteArray &out, qint64 number)
+{
+    static constexpr QByteArrayView Filler("lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
+                                           "tempor incididunt ut labore et dolore magna aliqua. ");
+    if (number % 2 == 0)
+        out += Sgr(1);
+    out += Sgr(37);
+    out += '#';
+    out += QByteArray::number(number).rightJustified(6, '0');
+    out += " - ";
+    qsizetype offset = (number * 7) % Filler.size();
+    for (int piece = 0; piece < 7; ++piece) {
+        out += Sgr(31 + static_cast<int>((number + piece) % 7));
+        for (int i = 0; i < 10; ++i) {
+            out += Filler[offset];
+            offset = (offset + 1) % Filler.size();
+        }
+    }
+    out += Sgr(0);
+    out += Crlf;
+}
+
+QByteArray Banner()
+{
+    QByteArray text;
+    text += Sgr(1) + Sgr(34) + QByteArrayLiteral("==============================================================") + Crlf;
+    text += Sgr(33) + QByteArrayLiteral("                 Welcome to the Wren Demo World") + Crlf;
+    text += Sgr(22) + Sgr(37) + QByteArrayLiteral("      A tiny world for trying out a MUD client on your own") + Crlf;
+    text += QByteArrayLiteral("      machine. Pick any name you like; no password needed.") + Crlf;
+    text += Sgr(1) + Sgr(34) + QByteArrayLiteral("==============================================================");
+    text += Sgr(0) + Crlf + Crlf;
+    return text;
+}
+
+QByteArray LoginPrompt()
+{
+    return QByteArrayLiteral("By what name are you known? ") + GoAhead;
+}
+
+} // namespace
+
+struct DemoWorld::Client {
+    enum class Telnet { Data, Iac, Option, Sub, SubIac };
+
+    explicit Client(QTcpSocket *socket) : Socket(socket) {}
+
+    QTcpSocket *Socket;
+    Telnet TelnetState = Telnet::Data;
+    int SubnegotiationLength = 0;
+    QByteArray Line;
+    bool AfterCr = false;
+    /// Lines that came in while a spam was being sent; run when it is done.
+    QList<QByteArray> Queued;
+    bool LoggedIn = false;
+    QByteArray Name;
+    int Room = StartRoom;
+    qint64 SpamTotal = 0;
+    qint64 SpamSent = 0;
+    /// Said goodbye; the connection closes once the goodbye is out. Input is ignored from then on.
+    bool Quitting = false;
+    /// The connection is closed; the entry is removed soon.
+    bool Gone = false;
+
+    bool spamming() const { return SpamTotal > 0; }
+};
+
+DemoWorld::DemoWorld(QObject *parent) : QObject(parent), server_(new QTcpServer(this))
+{
+    connect(server_, &QTcpServer::newConnection, this, &DemoWorld::acceptConnections);
+}
+
+DemoWorld::~DemoWorld()
+{
+    close();
+}
+
+bool DemoWorld::listen(const QHostAddress &address, quint16 port)
+{
+    if (server_->isListening())
+        server_->close();
+    return server_->listen(address, port);
+}
+
+quint16 DemoWorld::port() const
+{
+    return server_->isListening() ? server_->serverPort() : quint16(0);
+}
+
+QString DemoWorld::errorString() const
+{
+    return server_->errorString();
+}
+
+void DemoWorld::close()
+{
+    server_->close();
+    for (const auto &client : clients_) {
+        QTcpSocket *socket = client->Socket;
+        // Nothing of this world may run while the socket goes away.
+        if (client->Gone)
+            continue; // already on its way out
+        disconnect(socket, nullptr, this, nullptr);
+        socket->abort();
+        socket->deleteLater();
+    }
+    clients_.clear();
+}
+
+int DemoWorld::clientCount() const
+{
+    return static_cast<int>(std::count_if(clients_.begin(), clients_.end(),
+                                          [](const std::unique_ptr<Client> &client) { return !client->Gone; }));
+}
+
+void DemoWorld::acceptConnections()
+{
+    while (QTcpSocket *socket = server_->nextPendingConnection()) {
+        clients_.push_back(std::make_unique<Client>(socket));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            if (Client *client = findClient(socket))
+                readFromClient(*client);
+        });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            Client *client = findClient(socket);
+            if (client && client->spamming())
+                feedSpam(*client);
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { clientGone(socket); });
+
+        socket->write(Negotiation, sizeof(Negotiation) - 1);
+        socket->write(Banner());
+        socket->write(LoginPrompt());
+    }
+}
+
+void DemoWorld::readFromClient(Client &client)
+{
+    const QByteArray data = client.Socket->readAll();
+    if (client.Quitting || client.Gone)
+        return;
+
+    const auto takeLine = [this, &client] {
+        const QByteArray line = client.Line;
+        client.Line.clear();
+        if (client.Quitting || client.Gone)
+            return;
+        if (client.spamming() || !client.Queued.isEmpty()) {
+            if (client.Queued.size() < MaxQueuedLines)
+                client.Queued.append(line);
+            return;
+        }
+        handleLine(client, line);
+    };
+
+    const auto takeByte = [&client, &takeLine](char ch) {
+        if (client.AfterCr) {
+            client.AfterCr = false;
+            if (ch == '\n' || ch == '\0')
+                return; // the rest of CR LF or CR NUL
+        }
+        if (ch == '\r') {
+            client.AfterCr = true;
+            takeLine();
+        } else if (ch == '\n') {
+            takeLine();
+        } else if (client.Line.size() < MaxLineLength) {
+            client.Line += ch;
+        }
+    };
+
+    using Telnet = Client::Telnet;
+    for (const char ch : data) {
+        const auto byte = static_cast<unsigned char>(ch);
+        switch (client.TelnetState) {
+        case Telnet::Data:
+            if (byte == IacByte)
+                client.TelnetState = Telnet::Iac;
+            else
+                takeByte(ch);
+            break;
+        case Telnet::Iac:
+            if (byte == IacByte) {
+                takeByte(ch);
+                client.TelnetState = Telnet::Data;
+            } else if (byte >= WillByte && byte <= DontByte) {
+                client.TelnetState = Telnet::Option;
+            } else if (byte == SbByte) {
+                client.SubnegotiationLength = 0;
+                client.TelnetState = Telnet::Sub;
+            } else {
+                client.TelnetState = Telnet::Data; // a two-byte command such as NOP, GA or AYT
+            }
+            break;
+        case Telnet::Option:
+            client.TelnetState = Telnet::Data; // the option byte; nothing is negotiated
+            break;
+        case Telnet::Sub:
+            if (byte == IacByte)
+                client.TelnetState = Telnet::SubIac;
+            else if (++client.SubnegotiationLength > MaxSubnegotiation)
+                client.TelnetState = Telnet::Data; // runaway subnegotiation: treat what follows as text
+            break;
+        case Telnet::SubIac:
+            client.TelnetState = byte == SeByte ? Telnet::Data : Telnet::Sub;
+            break;
+        }
+    }
+}
+
+void DemoWorld::handleLine(Client &client, const QByteArray &line)
+{
+    if (client.LoggedIn)
+        handleCommand(client, line);
+    else
+        handleLogin(client, line);
+}
+
+void DemoWorld::handleLogin(Client &client, const QByteArray &line)
+{
+    const QByteArray name = LeftCharacters(CleanInput(line), MaxNameCharacters).trimmed();
+    if (name.isEmpty()) {
+        client.Socket->write(LoginPrompt());
+        return;
+    }
+    client.Name = name;
+    client.LoggedIn = true;
+    client.Room = StartRoom;
+
+    QByteArray text;
+    text += Sgr(32) + QByteArrayLiteral("Welcome to the demo world, ") + Sgr(1) + name + Sgr(22) + '!' + Crlf;
+    text += QByteArrayLiteral("Type \"help\" for a list of commands.") + Sgr(0) + Crlf + Crlf;
+    sendText(client, text);
+    showRoom(client);
+    sendPrompt(client);
+}
+
+void DemoWorld::handleCommand(Client &client, const QByteArray &line)
+{
+    const QByteArray input = CleanInput(line);
+    if (input.isEmpty()) {
+        sendPrompt(client);
+        return;
+    }
+
+    QByteArray verb;
+    QByteArray argument;
+    if (input.startsWith('\'')) {
+        verb = QByteArrayLiteral("say");
+        argument = input.mid(1).trimmed();
+    } else {
+        const qsizetype space = input.indexOf(' ');
+        verb = (space < 0 ? input : input.left(space)).toLower();
+        argument = space < 0 ? QByteArray() : input.mid(space + 1).trimmed();
+    }
+
+    if (verb == "look" || verb == "l") {
+        showRoom(client);
+    } else if (verb == "north" || verb == "n") {
+        move(client, North);
+    } else if (verb == "east" || verb == "e") {
+        move(client, East);
+    } else if (verb == "south" || verb == "s") {
+        move(client, South);
+    } else if (verb == "west" || verb == "w") {
+        move(client, West);
+    } else if (verb == "say") {
+        if (argument.isEmpty())
+            sendText(client, QByteArrayLiteral("Say what?") + Crlf);
+        else
+            sendText(client, Sgr(35) + QByteArrayLiteral("You say, \"") + argument + '"' + Sgr(0) + Crlf);
+    } else if (verb == "who") {
+        QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Players online:") + Sgr(22) + Crlf + Sgr(32);
+        int count = 0;
+        for (const auto &other : clients_) {
+            if (other->LoggedIn && !other->Gone) {
+                text += QByteArrayLiteral("  ") + other->Name + Crlf;
+                ++count;
+            }
+        }
+        text += Sgr(33) + QByteArray::number(count)
+                + (count == 1 ? QByteArrayLiteral(" player is") : QByteArrayLiteral(" players are"))
+                + QByteArrayLiteral(" connected.") + Sgr(0) + Crlf;
+        sendText(client, text);
+    } else if (verb == "help") {
+        QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Commands:") + Sgr(22) + Crlf;
+        for (const HelpEntry &entry : HelpEntries) {
+            text += Sgr(33) + QByteArrayLiteral("  ") + QByteArray(entry.Command).leftJustified(22);
+            text += Sgr(39) + QByteArray(entry.Meaning) + Crlf;
+        }
+        text += QByteArrayLiteral("Anything else gets a puzzled look.") + Sgr(0) + Crlf;
+        sendText(client, text);
+    } else if (verb == "colours" || verb == "colors") {
+        QByteArray text = QByteArrayLiteral("Normal:      ");
+        for (int i = 0; i < 8; ++i)
+            text += Sgr(30 + i) + ColourNames[i] + ' ';
+        text += Sgr(0) + Crlf + QByteArrayLiteral("Bright:      ") + Sgr(1);
+        for (int i = 0; i < 8; ++i)
+            text += Sgr(30 + i) + ColourNames[i] + ' ';
+        text += Sgr(0) + Crlf + QByteArrayLiteral("High:        ");
+        for (int i = 0; i < 8; ++i)
+            text += Sgr(90 + i) + ColourNames[i] + ' ';
+        text += Sgr(0) + Crlf + QByteArrayLiteral("Backgrounds: ");
+        for (int i = 0; i < 8; ++i)
+            text += Sgr(40 + i) + Sgr(i == 7 ? 30 : 37) + ColourNames[i] + Sgr(0) + ' ';
+        text += Crlf + QByteArrayLiteral("Styles:      ") + Sgr(1) + QByteArrayLiteral("bold") + Sgr(0) + ' ';
+        text += Sgr(3) + QByteArrayLiteral("italic") + Sgr(0) + ' ';
+        text += Sgr(4) + QByteArrayLiteral("underline") + Sgr(0) + Crlf;
+        sendText(client, text);
+    } else if (verb == "spam") {
+        startSpam(client, argument);
+        return; // the prompt follows the last line
+    } else if (verb == "quit") {
+        quit(client);
+        return;
+    } else {
+        sendText(client, QByteArrayLiteral("Huh?  (Type \"help\" for a list of commands.)") + Crlf);
+    }
+    sendPrompt(client);
+}
+
+void DemoWorld::showRoom(Client &client)
+{
+    const Room &room = Rooms[static_cast<std::size_t>(client.Room)];
+    QByteArray text = Sgr(1) + Sgr(36) + QByteArray(room.Name) + Crlf;
+    text += Sgr(22) + Sgr(room.DescriptionColour);
+    text += QByteArray(room.Description).replace('\n', Crlf) + Crlf;
+
+    QByteArray exits;
+    for (int direction = 0; direction < DirectionCount; ++direction) {
+        if (room.Exits[static_cast<std::size_t>(direction)] < 0)
+            continue;
+        if (!exits.isEmpty())
+            exits += ", ";
+        exits += DirectionNames[static_cast<std::size_t>(direction)];
+    }
+    text += Sgr(33) + QByteArrayLiteral("Exits: ") + exits + '.' + Sgr(0) + Crlf;
+    sendText(client, text);
+}
+
+void DemoWorld::move(Client &client, int direction)
+{
+    const int target = Rooms[static_cast<std::size_t>(client.Room)].Exits[static_cast<std::size_t>(direction)];
+    if (target < 0) {
+        sendText(client, Sgr(31) + QByteArrayLiteral("You can't go that way.") + Sgr(0) + Crlf);
+        return;
+    }
+    client.Room = target;
+    showRoom(client);
+}
+
+void DemoWorld::startSpam(Client &client, const QByteArray &argument)
+{
+    bool ok = false;
+    const qint64 lines = argument.toLongLong(&ok);
+    if (!ok || lines < 1) {
+        sendText(client, QByteArrayLiteral("Usage: spam <number of lines>  (at most ")
+                             + QByteArray::number(MaxSpamLines) + QByteArrayLiteral(")") + Crlf);
+        sendPrompt(client);
+        return;
+    }
+    client.SpamTotal = std::min(lines, MaxSpamLines);
+    client.SpamSent = 0;
+    feedSpam(client);
+}
+
+void DemoWorld::feedSpam(Client &client)
+{
+    if (client.Gone)
+        return;
+    while (client.SpamSent < client.SpamTotal && client.Socket->bytesToWrite() < SpamLowWater) {
+        QByteArray chunk;
+        chunk.reserve(SpamChunk + 256);
+        while (client.SpamSent < client.SpamTotal && chunk.size() < SpamChunk)
+            AppendSpamLine(chunk, ++client.SpamSent);
+        client.Socket->write(chunk); // the filler is plain ASCII, no IAC to double
+    }
+    if (client.SpamSent < client.SpamTotal)
+        return; // more when bytesWritten says the buffer has drained
+
+    client.SpamTotal = 0;
+    client.SpamSent = 0;
+    sendPrompt(client);
+    runQueuedLines(client);
+}
+
+void DemoWorld::runQueuedLines(Client &client)
+{
+    while (!client.Queued.isEmpty() && !client.spamming() && !client.Quitting && !client.Gone)
+        handleLine(client, client.Queued.takeFirst());
+}
+
+void DemoWorld::sendText(Client &client, const QByteArray &text)
+{
+    client.Socket->write(EscapeIac(text));
+}
+
+void DemoWorld::sendPrompt(Client &client)
+{
+    client.Socket->write(QByteArrayLiteral("<100hp 50mp> ") + GoAhead);
+}
+
+void DemoWorld::quit(Client &client)
+{
+    sendText(client, Sgr(1) + Sgr(33) + QByteArrayLiteral("Goodbye, ") + client.Name
+                         + QByteArrayLiteral(". Come back soon!") + Sgr(0) + Crlf);
+    client.Quitting = true;
+    client.Queued.clear();
+    // Closed from the event loop, never from inside the input handling; the goodbye is flushed first.
+    QTimer::singleShot(0, client.Socket, &QTcpSocket::disconnectFromHost);
+}
+
+void DemoWorld::clientGone(QTcpSocket *socket)
+{
+    Client *client = findClient(socket);
+    if (!client || client->Gone)
+        return;
+    client->Gone = true;
+    disconnect(socket, nullptr, this, nullptr);
+    socket->deleteLater();
+    if (!purgeQueued_) {
+        purgeQueued_ = true;
+        QTimer::singleShot(0, this, &DemoWorld::purgeGoneClients);
+    }
+}
+
+void DemoWorld::purgeGoneClients()
+{
+    purgeQueued_ = false;
+    std::erase_if(clients_, [](const std::unique_ptr<Client> &client) { return client->Gone; });
+}
+
+DemoWorld::Client *DemoWorld::findClient(QTcpSocket *socket) const
+{
+    for (const auto &client : clients_) {
+        if (client->Socket == socket)
+            return client->Gone ? nullptr : client.get();
+    }
+    return nullptr;
+}
+
+} // namespace wren::demo

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The bundled demo world: a small MUD server on a local TCP port for trying out and testing the client.
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace wren::demo {
+
+/// A tiny MUD served over plain telnet, one independent session per connection.
+///
+/// It greets like a TinyMUX server (the usual burst of WILL/DO offers, a coloured banner, a login prompt
+/// ended by IAC GA), lets the player walk between a handful of rooms (one described in Latin-1, one in
+/// UTF-8), talk, list the players and colours, and flood the screen with "spam <n>". Everything is
+/// event driven, so it can run in the same thread as the client that talks to it.
+class DemoWorld : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DemoWorld(QObject *parent = nullptr);
+    ~DemoWorld() override;
+
+    DemoWorld(const DemoWorld &) = delete;
+    DemoWorld &operator=(const DemoWorld &) = delete;
+
+    /// Starts accepting connections; @p port 0 picks a free port (see port()). False when it cannot bind.
+    bool listen(const QHostAddress &address, quint16 port);
+    /// The port being listened on, 0 when not listening.
+    quint16 port() const;
+    /// Why the last listen() failed.
+    QString errorString() const;
+
+    /// Stops accepting connections and drops every connected player at once.
+    void close();
+    /// The number of open connections, logged in or not.
+    int clientCount() const;
+
+private:
+    struct Client;
+
+    void acceptConnections();
+    void readFromClient(Client &client);
+    void handleLine(Client &client, const QByteArray &line);
+    void handleLogin(Client &client, const QByteArray &line);
+    void handleCommand(Client &client, const QByteArray &line);
+    void showRoom(Client &client);
+    void move(Client &client, int direction);
+    void startSpam(Client &client, const QByteArray &argument);
+    void feedSpam(Client &client);
+    void runQueuedLines(Client &client);
+    void sendText(Client &client, const QByteArray &text);
+    void sendPrompt(Client &client);
+    void quit(Client &client);
+    void clientGone(QTcpSocket *socket);
+    void purgeGoneClients();
+    Client *findClient(QTcpSocket *socket) const;
+
+    QTcpServer *server_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    bool purgeQueued_ = false;
+};
+
+} // namespace wren::demo

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the fuzz target with clang (AddressSanitizer, UBSan, libFuzzer) and runs it for N seconds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
+ninja -C build-fuzz -j2 pipeline_fuzz
+mkdir -p build-fuzz/corpus
+cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
+export QT_QPA_PLATFORM=offscreen
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
+  build-fuzz/fuzz/pipeline_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 \
+  -print_final_stats=1 build-fuzz/corpus 2>&1 | tail -n 25
+echo "fuzzing: no crash in ${seconds} s"

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Program-wide state that every session reads: the markup switch, focus, addresses and the user's identity.
+#pragma once
+
+#include <QByteArray>
+
+namespace wren {
+
+struct TGlobals {
+    bool GlobalZel = true; ///< the Edit menu's global markup switch
+    bool AppActive = true; ///< the program has the focus
+    int CurrentSession = -1;
+    QByteArray LocalAddress;
+    QByteArray CommonLogFile; ///< the shared log file; kept in memory only
+    // From the global settings file; copied into each new session's system variables.
+    QByteArray ScreenName;
+    QByteArray UID;
+    QByteArray WPLogin;
+    QByteArray LatestVersion;
+    QByteArray Version = "2.13";
+};
+
+} // namespace wren

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Where the program keeps its files: per-world settings, the world list, downloaded media and logs.
+#pragma once
+
+#include <QString>
+
+namespace wren {
+
+/// The executable's folder when it is writable (portable use); otherwise the per-user data folder.
+/// Decided once; the folder exists when this returns.
+QString ProgramFolder();
+
+/// For tests and the benchmark: use @p folder from now on.
+void SetProgramFolder(const QString &folder);
+
+} // namespace wren

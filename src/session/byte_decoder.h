@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Turns the session's 8-bit text into characters for showing and editing.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+namespace wren {
+
+/// Decodes bytes as UTF-8 where they form valid UTF-8 and byte by byte as Windows-1252 elsewhere.
+QString DecodeBytes(QByteArrayView bytes);
+
+/// Decodes one paragraph for display: as DecodeBytes, with tabs expanded to the next multiple of eight
+/// columns and other control characters left out. @p charToByte, when given, receives for every character
+/// the byte offset it came from, plus one final entry with the byte length.
+QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte = nullptr);
+
+/// The inverse for editing: characters of Latin-1 and the Windows-1252 extras become single bytes, others
+/// their UTF-8 bytes.
+QByteArray EncodeText(const QString &text);
+
+/// Decodes a stream that arrives in pieces: a character cut between two pieces is kept until it completes.
+class StreamDecoder
+{
+public:
+    QString Decode(QByteArrayView bytes);
+    /// Whatever is held back (an unfinished character) decoded as Windows-1252.
+    QString Flush();
+
+private:
+    QByteArray m_pending;
+};
+
+} // namespace wren

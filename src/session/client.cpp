@@ -1,0 +1,466 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session object: one world's connection, view, options and automations.
+#include "session/client.h"
+
+#include "config/program_folder.h"
+#include "markup/zel_colors.h"
+#include "markup/zel_detect.h"
+#include "options/options_file.h"
+#include "session/ansi_parser.h"
+#include "session/socket_errors.h"
+#include "session/text_helpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QTcpSocket>
+
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcSession, "wren.session")
+
+namespace wren {
+
+namespace {
+// Received data is read in pieces of at most this size; the kernel holds the rest, so a fast server is
+// slowed down by TCP instead of filling memory.
+constexpr qint64 ReadBufferSize = 256 * 1024;
+// The system has no connect timeout of its own worth waiting for.
+constexpr int ConnectTimeoutMs = 30000;
+// Closing waits this long for the server to finish before the connection is dropped.
+constexpr int CloseTimeoutMs = 3000;
+} // namespace
+
+TClient::TClient(TGlobals &globals, QObject *parent)
+    : QObject(parent)
+    , m_globals(globals)
+{
+    CreateSocket();
+    DisconnectTimer.setSingleShot(true);
+    connect(&DisconnectTimer, &QTimer::timeout, this, &TClient::OnDisconnectTimer);
+    m_connectTimeout.setSingleShot(true);
+    connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
+        if (!m_connecting)
+            return;
+        m_connecting = false;
+        Socket->abort();
+        OnConnected(static_cast<quint16>(WinsockErrorNumber(QAbstractSocket::SocketTimeoutError)));
+    });
+
+    Options.SetDefaults();
+    m_log.SetBaseFolder(QDir(ProgramFolder()).filePath(QStringLiteral("logs")));
+    m_log.SetFailureReport([this](const QString &message) { emit Notice(message); });
+
+    const QByteArray telnet[] = {QByteArray("\xff\xfb\x01", 3), QByteArray("\xff\xfc\x01", 3),
+                                 QByteArray("\xff\xfb\x5b", 3), QByteArray("\xff\xf9", 2)};
+    for (const QByteArray &pattern : telnet)
+        Automation.AddTrigger(pattern, QByteArray(), "System", 0);
+    Automation.AddVariable("$sname", m_globals.ScreenName, "System", 0);
+    Automation.AddVariable("$UID", m_globals.UID, "System", 0);
+    Automation.AddVariable("$wpuser", m_globals.WPLogin, "System", 0);
+    QByteArray version = m_globals.LatestVersion;
+    RemoveByte(version, '.');
+    Automation.AddVariable("$version", version, "System", 0);
+
+    ZelDetectCount = m_globals.GlobalZel ? 3 : 0;
+    ScrolledBack = false;
+    ApplyViewOptions();
+}
+
+TClient::~TClient()
+{
+    if (Socket) {
+        Socket->disconnect(this);
+        Socket->abort();
+    }
+}
+
+void TClient::CreateSocket()
+{
+    Socket = new QTcpSocket(this);
+    Socket->setReadBufferSize(ReadBufferSize);
+    connect(Socket, &QTcpSocket::connected, this, [this] {
+        m_connecting = false;
+        m_established = true;
+        m_closeError = 0;
+        m_connectTimeout.stop();
+        OnConnected(0);
+    });
+    connect(Socket, &QTcpSocket::disconnected, this, [this] {
+        if (!m_established)
+            return;
+        m_established = false;
+        OnClosed(m_closeError);
+    });
+    connect(Socket, &QTcpSocket::readyRead, this, &TClient::OnDataAvailable);
+    connect(Socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        const int number = WinsockErrorNumber(error);
+        if (m_connecting) {
+            m_connecting = false;
+            m_connectTimeout.stop();
+            // A name that does not resolve is a socket error; a host that does not answer is a failed connect.
+            if (error == QAbstractSocket::HostNotFoundError)
+                OnSocketError(number);
+            else
+                OnConnected(static_cast<quint16>(number));
+        } else if (m_established) {
+            m_closeError = error == QAbstractSocket::RemoteHostClosedError ? 0 : static_cast<quint16>(number);
+        }
+    });
+}
+
+void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
+{
+    Options.WorldName = name.left(40);
+    Options.Host = TrimBlanks(host).left(50);
+    Options.Port = QByteArray::number(port).left(5);
+    Addr = host;
+    OptionsFile = QDir(ProgramFolder()).filePath(QString::fromLocal8Bit(TrimBlanks(Options.Host)) + QLatin1Char('.')
+                                                 + QString::fromLocal8Bit(TrimBlanks(Options.Port))
+                                                 + QStringLiteral(".wno"));
+    LoadOptions();
+}
+
+void TClient::ApplyViewOptions()
+{
+    Options.CurBackColor = Options.BackColor;
+    Options.DefaultBackColor = Options.BackColor;
+    Display.SetBackground(Options.BackColor);
+    TextAttributes base;
+    base.FontName = TrimTrailingBlanks(Options.CurFontName);
+    base.FontSize = Options.CurFontSize;
+    base.Fore = Options.CurTextColor;
+    base.Back = Options.BackColor;
+    base.Style = Display.Attributes.Style;
+    Display.SetBaseAttributes(base);
+}
+
+bool TClient::LoadOptions()
+{
+    QString error;
+    const OptionsLoad result = wren::LoadOptions(OptionsFile, Options, &error);
+    if (result == OptionsLoad::Upgraded)
+        emit Notice(QString::fromLatin1(OptionsUpgradeNotice));
+    if (!error.isEmpty())
+        emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(OptionsFile), error));
+    ApplyViewOptions();
+    return result == OptionsLoad::Loaded || result == OptionsLoad::Upgraded;
+}
+
+bool TClient::SaveOptions()
+{
+    QString error;
+    if (wren::SaveOptions(OptionsFile, Options, &error))
+        return true;
+    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(OptionsFile), error));
+    return false;
+}
+
+// ---- Connection -------------------------------------------------------------------------------------
+
+void TClient::ConnectTo(const QByteArray &host, int port)
+{
+    Addr = host;
+    m_telnet.Reset();
+    m_connecting = true;
+    m_established = false;
+    m_connectTimeout.start(ConnectTimeoutMs);
+    Socket->connectToHost(QString::fromLocal8Bit(host), static_cast<quint16>(std::clamp(port, 0, 65535)));
+}
+
+void TClient::Connect()
+{
+    Options.ZelEnabled = false;
+    ZelDetectCount = m_globals.GlobalZel ? 3 : 0;
+    while (Socket->state() != QAbstractSocket::UnconnectedState) {
+        Close();
+        QCoreApplication::processEvents();
+        if (Socket->state() != QAbstractSocket::UnconnectedState)
+            Socket->abort();
+    }
+    // Options.Host keeps 50 characters; a longer name the session was opened with is still used whole.
+    if (Addr.left(50) != Options.Host)
+        Addr = Options.Host;
+    ConnectTo(Addr, LeadingNumber(Options.Port));
+}
+
+void TClient::Close()
+{
+    m_connecting = false;
+    m_connectTimeout.stop();
+    if (Socket->state() == QAbstractSocket::ConnectedState)
+        Socket->disconnectFromHost();
+    else
+        Socket->abort();
+}
+
+void TClient::WaitUntilClosed()
+{
+    if (Socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(Socket, &QTcpSocket::stateChanged, &loop, [&](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::UnconnectedState)
+            loop.quit();
+    });
+    limit.start(CloseTimeoutMs);
+    loop.exec();
+    if (Socket->state() != QAbstractSocket::UnconnectedState)
+        Socket->abort();
+}
+
+void TClient::Disconnect()
+{
+    Close();
+    WaitUntilClosed();
+}
+
+void TClient::Send(QByteArrayView text)
+{
+    if (Socket->state() == QAbstractSocket::ConnectedState)
+        Socket->write(text.data(), text.size());
+}
+
+bool TClient::IsConnected() const
+{
+    return Socket && Socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void TClient::OnConnected(quint16 error)
+{
+    ConnectError = error;
+    if (error != 0) {
+        WriteText("Connection failed.  Either the host is not responding or you are not able to access the host.\r\n");
+    } else {
+        WriteText("Connected...\r\n" + Addr + " resolved to IP " + Socket->peerAddress().toString().toLatin1()
+                  + "\r\n");
+        m_globals.LocalAddress = "0.0.0.0";
+        RunEvent("On Connect");
+    }
+    ScrollToEnd();
+}
+
+void TClient::OnClosed(quint16 error)
+{
+    if (ConnectError != 0)
+        return;
+    SetColor("RED", 0);
+    if (error != 0)
+        WriteText("\r\nDisconnected with error #" + QByteArray::number(error) + "\r\n");
+    else
+        WriteText("\r\nDisconnected from server\r\n");
+    EndFont();
+    ScrollToEnd();
+    DisconnectTag = 1;
+    DisconnectTimer.start(500);
+}
+
+void TClient::OnDisconnectTimer()
+{
+    DisconnectTimer.stop();
+    if (DisconnectTag == 1 && Socket && Socket->state() != QAbstractSocket::ConnectedState)
+        RunEvent("On Disconnect");
+    DisconnectTag = 0;
+}
+
+void TClient::OnSocketError(int error)
+{
+    WriteText("Error #" + QByteArray::number(error) + " with winsock.\r\nSee " + SocketErrorListAddress
+              + " for more information.\r\n");
+    Close();
+    WaitUntilClosed();
+    ScrollToEnd();
+}
+
+// ---- Incoming text ----------------------------------------------------------------------------------
+
+void TClient::OnDataAvailable()
+{
+    ReceiveBytes(Socket->readAll());
+}
+
+void TClient::ReceiveBytes(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    TelnetFilter::Output out = m_telnet.Feed(bytes);
+    if (!out.Replies.isEmpty())
+        Send(out.Replies);
+    if (out.Segments.size() == 1) {
+        HandleIncomingText(std::move(out.Segments.front()));
+        EndOfBlock();
+    } else {
+        // A read that holds prompt ends is one block for markup detection; each prompt closes a trigger line.
+        const char lineEnd = Options.LineEndByte();
+        QByteArray whole = out.Segments.join();
+        RemoveByte(whole, lineEnd);
+        DetectZel(whole);
+        for (QByteArray &segment : out.Segments) {
+            RemoveByte(segment, lineEnd);
+            SplitAndWrite(std::move(segment));
+            EndOfBlock();
+        }
+    }
+    if (Options.ToggleIcon && !m_globals.AppActive)
+        emit AlertIconWanted();
+    ScrollToEnd();
+}
+
+void TClient::EndOfBlock()
+{
+    TakeLine();
+}
+
+void TClient::TakeLine()
+{
+    if (LineBuffer.isEmpty())
+        return;
+    if (!ExecutePassWanted()) {
+        LineBuffer.resize(0); // keeps the buffer's capacity for the next line
+        return;
+    }
+    QByteArray line;
+    line.swap(LineBuffer);
+    RunExecuteTriggers(line);
+}
+
+bool TClient::ExecutePassWanted() const
+{
+    return Options.EnableTriggers && OnTriggerLine;
+}
+
+void TClient::RunExecuteTriggers(const QByteArray &line)
+{
+    if (!Options.EnableTriggers)
+        return;
+    if (OnTriggerLine)
+        OnTriggerLine(line);
+}
+
+void TClient::HandleIncomingText(QByteArray text)
+{
+    RemoveByte(text, Options.LineEndByte());
+    DetectZel(text);
+    SplitAndWrite(std::move(text));
+}
+
+void TClient::DetectZel(QByteArrayView block)
+{
+    if (!Options.AutodetectZel || ZelDetectCount <= 0)
+        return;
+    if (IsZelBanner(block)) {
+        Options.ZelEnabled = true;
+        ZelDetectCount = 0;
+        Send(QByteArrayView(ZelAnswer));
+        RunEvent("ZEL Detected");
+    }
+    --ZelDetectCount;
+}
+
+// A line end at the very end of a block is written like any other, so a block gives the same lines whether
+// it arrives whole or cut (a following block starts on a new line).
+void TClient::SplitAndWrite(QByteArray text)
+{
+    ChunkCursor cursor(std::move(text));
+    ChunkState state {Options, m_globals.GlobalZel, AnsiBuffer, TagBuffer};
+    QByteArrayView piece;
+    char delimiter = 0;
+    QByteArray replaced;
+    while (NextChunk(cursor, state, *this, piece, delimiter)) {
+        if (!piece.isEmpty())
+            WriteText(Options.EnableTriggers
+                          ? m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), piece, replaced)
+                          : piece);
+        if (delimiter == '\n' || delimiter == '\r')
+            WriteText("\n");
+    }
+}
+
+void TClient::ApplyAnsiSequence(QByteArrayView sequence)
+{
+    ApplyAnsiCodes(sequence, Display.Attributes, Options);
+}
+
+// ---- Writer -----------------------------------------------------------------------------------------
+
+void TClient::WriteText(QByteArrayView text)
+{
+    m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
+    if (Options.CurFontName != m_fontNameSource) {
+        m_fontNameSource = Options.CurFontName;
+        m_fontName = TrimTrailingBlanks(Options.CurFontName);
+    }
+    Display.Attributes.FontName = m_fontName;
+    Display.Attributes.FontSize = Options.CurFontSize;
+    Display.Attributes.Fore = Options.CurTextColor;
+
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) {
+        const QByteArrayView piece(p, newline - p);
+        LineBuffer.append(piece);
+        TakeLine();
+        Display.Append(QByteArrayView(p, newline + 1 - p));
+        p = newline + 1;
+    }
+    if (p < end) {
+        LineBuffer.append(p, end - p);
+        Display.Append(QByteArrayView(p, end - p));
+    }
+    Display.TrimToLimit(Options.EffectiveMaxLines());
+    if (++WriteCount % 20 == 0)
+        ScrollToEnd();
+}
+
+void TClient::ScrollToEnd()
+{
+    if (!ScrolledBack)
+        Display.RequestScrollToEnd();
+}
+
+QByteArray TClient::MatchTriggers(QByteArrayView text, int mode)
+{
+    if (mode == 1)
+        RunExecuteTriggers(text.toByteArray());
+    if (mode != 0 || !Options.EnableTriggers)
+        return text.toByteArray();
+    QByteArray storage;
+    return m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), text, storage).toByteArray();
+}
+
+void TClient::RunEvent(const QByteArray &name)
+{
+    emit EventRaised(name);
+}
+
+// ---- Styling ----------------------------------------------------------------------------------------
+
+void TClient::SetColor(const QByteArray &name, int target)
+{
+    const Colour colour = ZelColorValue(name);
+    if (target == 0) {
+        Options.CurTextColor = colour;
+    } else if (target == 1) {
+        Options.BackColor = colour;
+        Display.SetBackground(colour);
+    }
+}
+
+void TClient::InterpretTag(const QByteArray &tag)
+{
+    // Tags are written back as text until the markup interpreter takes them over.
+    WriteText('<' + TrimBlanks(tag) + '>');
+}
+
+void TClient::EndFont()
+{
+    Options.CurFontName = TrimBlanks(Options.FontName);
+    Options.CurFontSize = Options.FontSize;
+    Options.CurTextColor = Options.TextColor;
+}
+
+} // namespace wren

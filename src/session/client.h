@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session object: one world's connection, view, options and automations.
+#pragma once
+
+#include "automation/automation_store.h"
+#include "automation/trigger_engine.h"
+#include "config/globals.h"
+#include "logging/session_log.h"
+#include "markup/chunk_splitter.h"
+#include "options/session_options.h"
+#include "session/session_document.h"
+#include "session/telnet_filter.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QTcpSocket;
+
+namespace wren {
+
+/// A session owns its socket, its view's content and its settings; each operation hands the real work to a
+/// collaborator (telnet filter, chunk splitter, ANSI parser, document, log, automation store).
+class TClient : public QObject, private ChunkHost
+{
+    Q_OBJECT
+public:
+    explicit TClient(TGlobals &globals, QObject *parent = nullptr);
+    ~TClient() override;
+
+    int Index = 0;
+    QByteArray AnsiBuffer;
+    QByteArray TagBuffer;
+    QTcpSocket *Socket = nullptr;
+    quint16 ConnectError = 0;
+    SessionDocument Display;
+    QTimer DisconnectTimer;
+    int DisconnectTag = 0; ///< 1 while "On Disconnect" is pending
+    TSessionOptions Options;
+    AutomationStore Automation;
+    QString AdvancedFile;
+    QString OptionsFile;
+    QByteArray ZelBaseUrl;
+    int ZelDetectCount = 0;
+    bool ScrolledBack = false;
+    QByteArray ZelLinkTarget;
+    QByteArray LineBuffer;
+    int WriteCount = 0;
+    /// The host name the connection uses; Options.Host may hold only its first 50 characters.
+    QByteArray Addr;
+
+    /// Names the world, points the session at its options file and loads it.
+    void Open(const QByteArray &name, const QByteArray &host, int port);
+    /// The options that take effect when they are loaded or changed: the view's background and fonts.
+    void ApplyViewOptions();
+    bool LoadOptions();
+    bool SaveOptions();
+
+    /// The Connect and Reconnect commands: closes what is open, then connects to Options.Host and Port.
+    void Connect();
+    /// The first connection of a new session: only host and port are set before connecting.
+    void ConnectTo(const QByteArray &host, int port);
+    void Disconnect();
+    void Send(QByteArrayView text);
+    bool IsConnected() const;
+
+    /// What the socket's data notification does with the bytes it read: the telnet layer, then the text
+    /// pipeline for each prompt-ended segment, then the end-of-block steps.
+    void ReceiveBytes(const QByteArray &bytes);
+    /// Runs received bytes (or a fetched page) through line-end removal, markup detection, splitting,
+    /// replace triggers and the writer.
+    void HandleIncomingText(QByteArray text);
+    /// The one way text reaches the view: logged, line triggers, appended, trimmed, kept scrolled.
+    void WriteText(QByteArrayView text);
+    void ScrollToEnd();
+    /// Mode 0: the replace pass over a chunk (returned). Mode 1: the execute pass over a line.
+    QByteArray MatchTriggers(QByteArrayView text, int mode);
+    void RunEvent(const QByteArray &name);
+
+    void SetColor(const QByteArray &name, int target);
+    /// Runs one markup tag (the text between "<" and ">").
+    void InterpretTag(const QByteArray &tag) override;
+    /// Returns the font, size and colour of new text to the session's defaults.
+    void EndFont();
+
+    /// Sees every line the execute pass runs on (a seam for tests until the trigger engine runs them).
+    std::function<void(const QByteArray &line)> OnTriggerLine;
+
+    const TGlobals &Globals() const { return m_globals; }
+    TGlobals &Globals() { return m_globals; }
+    SessionLog &Log() { return m_log; }
+
+signals:
+    /// An event was raised (its commands run through the command pipeline).
+    void EventRaised(const QByteArray &name);
+    /// Something the user should read in a message box.
+    void Notice(const QString &text);
+    /// The program is in the background and new text arrived.
+    void AlertIconWanted();
+
+private:
+    void ApplyAnsiSequence(QByteArrayView sequence) override;
+    void OnConnected(quint16 error);
+    void OnClosed(quint16 error);
+    void OnSocketError(int error);
+    void OnDataAvailable();
+    void OnDisconnectTimer();
+    void Close();
+    void WaitUntilClosed();
+    void DetectZel(QByteArrayView block);
+    void SplitAndWrite(QByteArray text);
+    void EndOfBlock();
+    /// A line is complete: the execute pass runs on a non-empty LineBuffer, which is emptied.
+    void TakeLine();
+    bool ExecutePassWanted() const;
+    void RunExecuteTriggers(const QByteArray &line);
+    void CreateSocket();
+
+    TGlobals &m_globals;
+    TelnetFilter m_telnet;
+    ReplacePass m_replacePass;
+    SessionLog m_log;
+    QTimer m_connectTimeout;
+    bool m_connecting = false;
+    bool m_established = false;
+    quint16 m_closeError = 0;
+    QByteArray m_fontNameSource; ///< CurFontName the trimmed name below was made from
+    QByteArray m_fontName;
+};
+
+} // namespace wren

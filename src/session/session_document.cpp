@@ -1,0 +1,307 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
+#include "session/session_document.h"
+
+#include "session/byte_decoder.h"
+#include "session/paragraph_layout.h"
+
+#include <QHashFunctions>
+
+#include <algorithm>
+#include <cstring>
+
+namespace wren {
+
+namespace {
+// More distinct styles than this (a server cycling through colours) makes the table drop unused ones.
+constexpr size_t StyleTableLimit = 4096;
+} // namespace
+
+size_t qHash(const TextAttributes &a, size_t seed)
+{
+    return qHashMulti(seed, a.FontName, a.FontSize, a.Fore, a.Back, a.Style);
+}
+
+quint32 StyleTable::Intern(const TextAttributes &attributes)
+{
+    const auto it = m_index.constFind(attributes);
+    if (it != m_index.constEnd())
+        return it.value();
+    const auto id = static_cast<quint32>(m_styles.size());
+    m_styles.push_back(attributes);
+    m_index.insert(attributes, id);
+    return id;
+}
+
+std::vector<quint32> StyleTable::Compact(const std::vector<bool> &used)
+{
+    std::vector<quint32> remap(m_styles.size(), 0);
+    std::vector<TextAttributes> kept;
+    m_index.clear();
+    for (size_t i = 0; i < m_styles.size(); ++i) {
+        if (i < used.size() && used[i]) {
+            remap[i] = static_cast<quint32>(kept.size());
+            m_index.insert(m_styles[i], remap[i]);
+            kept.push_back(std::move(m_styles[i]));
+        }
+    }
+    m_styles = std::move(kept);
+    ++m_generation;
+    return remap;
+}
+
+SessionDocument::SessionDocument(QObject *parent)
+    : QObject(parent)
+    , m_layouter(std::make_unique<ParagraphLayouter>(m_styles))
+{
+    Attributes.FontName = "Courier New";
+    Attributes.FontSize = 9;
+    Attributes.Fore = Rgb(255, 255, 255);
+    Attributes.Back = m_background;
+    m_layouter->SetViewBackground(m_background);
+    StartParagraph();
+}
+
+SessionDocument::~SessionDocument() = default;
+
+void SessionDocument::Touch()
+{
+    ++m_revision;
+    if (!m_notified) {
+        m_notified = true;
+        emit Changed();
+    }
+}
+
+quint32 SessionDocument::CurrentStyle()
+{
+    if (!m_haveCachedStyle || !(m_cachedAttributes == Attributes)) {
+        m_cachedStyle = m_styles.Intern(Attributes);
+        m_cachedAttributes = Attributes;
+        m_haveCachedStyle = true;
+    }
+    return m_cachedStyle;
+}
+
+void SessionDocument::StartParagraph()
+{
+    Paragraph paragraph;
+    paragraph.Id = m_nextId++;
+    paragraph.Align = CurrentAlignment;
+    paragraph.EmptyStyle = CurrentStyle();
+    if (!m_paragraphs.empty()) {
+        Paragraph &last = m_paragraphs.back();
+        Measure(last);
+        paragraph.Top = last.Top + last.Height;
+        m_closedRows += last.Rows;
+    }
+    m_paragraphs.push_back(std::move(paragraph));
+}
+
+void SessionDocument::Measure(Paragraph &paragraph)
+{
+    if (paragraph.Measured)
+        return;
+    const ParagraphLayouter::Size size = m_layouter->Measure(paragraph);
+    paragraph.Rows = size.Rows;
+    paragraph.Height = size.Height;
+    paragraph.Measured = true;
+}
+
+void SessionDocument::Append(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return;
+    const quint32 style = CurrentStyle();
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (p < end) {
+        const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char *pieceEnd = newline ? newline : end;
+        Paragraph &last = m_paragraphs.back();
+        // CR is part of the client's own line ends; it is never shown.
+        const qsizetype before = last.Text.size();
+        for (const char *q = p; q < pieceEnd;) {
+            const char *cr = static_cast<const char *>(std::memchr(q, '\r', static_cast<size_t>(pieceEnd - q)));
+            const char *segmentEnd = cr ? cr : pieceEnd;
+            last.Text.append(q, segmentEnd - q);
+            q = cr ? cr + 1 : pieceEnd;
+        }
+        if (last.Text.size() > before) {
+            if (last.Runs.empty() || last.Runs.back().Style != style)
+                last.Runs.push_back({static_cast<qint32>(before), style});
+            last.Align = CurrentAlignment;
+            ++last.Version;
+            last.Measured = false;
+        }
+        if (!newline)
+            break;
+        last.Measured = false;
+        StartParagraph();
+        p = newline + 1;
+    }
+    CompactStylesIfNeeded();
+    Touch();
+}
+
+void SessionDocument::Clear()
+{
+    m_paragraphs.clear();
+    m_closedRows = 0;
+    StartParagraph();
+    Touch();
+}
+
+qsizetype SessionDocument::RowCount()
+{
+    Measure(m_paragraphs.back());
+    return m_closedRows + m_paragraphs.back().Rows;
+}
+
+void SessionDocument::DeleteFirstRows(qsizetype rows)
+{
+    while (rows > 0) {
+        Paragraph &first = m_paragraphs.front();
+        Measure(first);
+        const bool isLast = m_paragraphs.size() == 1;
+        if (first.Rows <= rows && !isLast) {
+            rows -= first.Rows;
+            m_closedRows -= first.Rows;
+            m_paragraphs.pop_front();
+            continue;
+        }
+        // Cut the first rows off the paragraph; what remains wraps into the rows it had after them.
+        const int cutRows = static_cast<int>(std::min<qsizetype>(rows, first.Rows));
+        const qsizetype cut = cutRows >= first.Rows ? first.Text.size() : m_layouter->RowStartByte(first, cutRows);
+        const int oldRows = first.Rows;
+        const int oldHeight = first.Height;
+        const auto oldSize = static_cast<qint32>(first.Text.size());
+        first.Text.remove(0, cut);
+        std::vector<StyleRun> runs;
+        for (size_t r = 0; r < first.Runs.size() && !first.Text.isEmpty(); ++r) {
+            const qint32 end = r + 1 < first.Runs.size() ? first.Runs[r + 1].Start : oldSize;
+            if (end > cut)
+                runs.push_back({std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
+        }
+        first.Runs = std::move(runs);
+        ++first.Version;
+        first.Measured = false;
+        Measure(first);
+        first.Top += oldHeight - first.Height;
+        if (!isLast)
+            m_closedRows += first.Rows - oldRows;
+        break;
+    }
+    Touch();
+}
+
+bool SessionDocument::TrimToLimit(int maxLines)
+{
+    const qsizetype count = RowCount();
+    if (count <= static_cast<qsizetype>(maxLines) + 50)
+        return false;
+    DeleteFirstRows(count - maxLines + 1);
+    return true;
+}
+
+void SessionDocument::SetBackground(Colour colour)
+{
+    if (colour == m_background)
+        return;
+    m_background = colour;
+    m_layouter->SetViewBackground(colour);
+    ++m_revision;
+    emit BackgroundChanged();
+}
+
+void SessionDocument::RequestScrollToEnd()
+{
+    ++m_scrollRequests;
+    Touch();
+}
+
+void SessionDocument::SetWidth(int pixels)
+{
+    if (pixels == m_layouter->Width())
+        return;
+    m_layouter->SetWidth(pixels);
+    RemeasureAll();
+}
+
+void SessionDocument::SetBaseAttributes(const TextAttributes &attributes)
+{
+    Attributes = attributes;
+    if (m_paragraphs.size() == 1 && m_paragraphs.front().Text.isEmpty()) {
+        m_paragraphs.front().EmptyStyle = CurrentStyle();
+        m_paragraphs.front().Measured = false;
+    }
+}
+
+void SessionDocument::RemeasureAll()
+{
+    qint64 top = m_paragraphs.front().Top;
+    m_closedRows = 0;
+    for (size_t i = 0; i < m_paragraphs.size(); ++i) {
+        Paragraph &p = m_paragraphs[i];
+        p.Measured = false;
+        p.Top = top;
+        Measure(p);
+        top += p.Height;
+        if (i + 1 < m_paragraphs.size())
+            m_closedRows += p.Rows;
+    }
+    Touch();
+}
+
+qint64 SessionDocument::Bottom()
+{
+    Paragraph &last = m_paragraphs.back();
+    Measure(last);
+    return last.Top + last.Height;
+}
+
+size_t SessionDocument::ParagraphAt(qint64 y)
+{
+    Measure(m_paragraphs.back());
+    auto it = std::upper_bound(m_paragraphs.begin(), m_paragraphs.end(), y,
+                               [](qint64 value, const Paragraph &p) { return value < p.Top; });
+    if (it == m_paragraphs.begin())
+        return 0;
+    return static_cast<size_t>(it - m_paragraphs.begin()) - 1;
+}
+
+QString SessionDocument::PlainText() const
+{
+    QString text;
+    for (size_t i = 0; i < m_paragraphs.size(); ++i) {
+        if (i)
+            text.append(QLatin1Char('\n'));
+        text.append(DecodeBytes(m_paragraphs[i].Text));
+    }
+    return text;
+}
+
+void SessionDocument::CompactStylesIfNeeded()
+{
+    if (m_styles.Size() <= m_styleLimit)
+        return;
+    std::vector<bool> used(m_styles.Size(), false);
+    used[CurrentStyle()] = true;
+    for (const Paragraph &p : m_paragraphs) {
+        used[p.EmptyStyle] = true;
+        for (const StyleRun &run : p.Runs)
+            used[run.Style] = true;
+    }
+    const std::vector<quint32> remap = m_styles.Compact(used);
+    for (Paragraph &p : m_paragraphs) {
+        p.EmptyStyle = remap[p.EmptyStyle];
+        for (StyleRun &run : p.Runs)
+            run.Style = remap[run.Style];
+        ++p.Version;
+    }
+    m_haveCachedStyle = false;
+    m_layouter->ForgetMetrics();
+    m_styleLimit = std::max(StyleTableLimit, 2 * m_styles.Size());
+}
+
+} // namespace wren

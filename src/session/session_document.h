@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
+#pragma once
+
+#include "session/text_attributes.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QObject>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace wren {
+
+class ParagraphLayouter;
+
+/// A run starts at a byte offset of its paragraph and lasts to the next run. Styles are shared through the
+/// document's style table. Inline pictures will be runs of their own kind.
+struct StyleRun {
+    qint32 Start = 0;
+    quint32 Style = 0;
+};
+
+struct Paragraph {
+    QByteArray Text;
+    std::vector<StyleRun> Runs; ///< sorted by Start; empty only while Text is empty
+    quint32 EmptyStyle = 0; ///< the style an empty paragraph is measured with
+    Alignment Align = Alignment::Left;
+    quint64 Id = 0; ///< unique within the document, for caches
+    quint32 Version = 0; ///< bumped on every change of Text or Runs
+    // Measured at the document's width:
+    qint32 Rows = 1;
+    qint32 Height = 0;
+    qint64 Top = 0; ///< y of the paragraph; grows down the document and never moves for a kept paragraph
+    bool Measured = false;
+};
+
+/// The distinct attribute sets in use, each with a number.
+class StyleTable
+{
+public:
+    quint32 Intern(const TextAttributes &attributes);
+    const TextAttributes &At(quint32 id) const { return m_styles[id]; }
+    size_t Size() const { return m_styles.size(); }
+    /// Bumped when numbers are reassigned (a compaction), so caches keyed by style number can be dropped.
+    quint64 Generation() const { return m_generation; }
+    /// Keeps only the styles @p used marks, renumbering them; returns the old-to-new map.
+    std::vector<quint32> Compact(const std::vector<bool> &used);
+
+private:
+    std::vector<TextAttributes> m_styles;
+    QHash<TextAttributes, quint32> m_index;
+    quint64 m_generation = 0;
+};
+
+size_t qHash(const TextAttributes &attributes, size_t seed = 0);
+
+/// Holds what the view shows and the attributes that text appended next is written with. Everything here
+/// runs on the UI thread; the widget that paints it learns of changes through Changed(), at most once
+/// until it calls Acknowledge().
+class SessionDocument : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SessionDocument(QObject *parent = nullptr);
+    ~SessionDocument() override;
+
+    TextAttributes Attributes; ///< applied to text appended next
+    Alignment CurrentAlignment = Alignment::Left;
+
+    /// Appends bytes with the current attributes; '\n' ends a paragraph and CR is not shown.
+    void Append(QByteArrayView text);
+    void Clear();
+
+    /// Lines as shown: every paragraph counts its wrapped rows.
+    qsizetype RowCount();
+    /// Deletes @p rows wrapped rows from the top.
+    void DeleteFirstRows(qsizetype rows);
+    /// With more than @p maxLines + 50 rows, trims to @p maxLines - 1 rows.
+    bool TrimToLimit(int maxLines);
+
+    Colour Background() const { return m_background; }
+    void SetBackground(Colour colour);
+
+    /// Asks the view to show the last line (unless the user scrolled back).
+    void RequestScrollToEnd();
+    quint64 ScrollToEndRequests() const { return m_scrollRequests; }
+
+    // For the view and the tests.
+    const std::deque<Paragraph> &Paragraphs() const { return m_paragraphs; }
+    const StyleTable &Styles() const { return m_styles; }
+    ParagraphLayouter &Layouter() { return *m_layouter; }
+    /// Width in pixels that paragraphs wrap at; remeasures everything when it changes.
+    void SetWidth(int pixels);
+    /// Font the empty document and unstyled paragraphs are measured with.
+    void SetBaseAttributes(const TextAttributes &attributes);
+    /// Makes every paragraph measured; returns the y just below the last one.
+    qint64 Bottom();
+    qint64 TopOfFirst() const { return m_paragraphs.front().Top; }
+    /// Index of the paragraph that holds @p y (clamped to the paragraphs).
+    size_t ParagraphAt(qint64 y);
+    /// Text of the whole document as decoded characters, paragraphs separated by '\n'.
+    QString PlainText() const;
+
+    void Acknowledge() { m_notified = false; }
+    quint64 Revision() const { return m_revision; }
+
+signals:
+    void Changed();
+    void BackgroundChanged();
+
+private:
+    void Touch();
+    quint32 CurrentStyle();
+    void Measure(Paragraph &paragraph);
+    void StartParagraph();
+    void RemeasureAll();
+    void CompactStylesIfNeeded();
+
+    std::deque<Paragraph> m_paragraphs;
+    StyleTable m_styles;
+    std::unique_ptr<ParagraphLayouter> m_layouter;
+    quint32 m_cachedStyle = 0;
+    TextAttributes m_cachedAttributes;
+    bool m_haveCachedStyle = false;
+    quint64 m_nextId = 1;
+    qint64 m_closedRows = 0; ///< rows of every paragraph but the last
+    Colour m_background = Rgb(0, 0, 64);
+    quint64 m_scrollRequests = 0;
+    quint64 m_revision = 0;
+    bool m_notified = false;
+    size_t m_styleLimit = 4096;
+};
+
+} // namespace wren

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The attributes that text appended to the view is written with.
+#pragma once
+
+#include "options/session_options.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+
+namespace wren {
+
+enum StyleBit : std::uint8_t { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 };
+
+enum class Alignment : std::uint8_t { Left, Center, Right };
+
+struct TextAttributes {
+    QByteArray FontName;
+    std::int32_t FontSize = 9;
+    Colour Fore = 0;
+    Colour Back = 0;
+    std::uint8_t Style = 0;
+
+    friend bool operator==(const TextAttributes &, const TextAttributes &) = default;
+};
+
+} // namespace wren

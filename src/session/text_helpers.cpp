@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Small byte-string routines shared by the parsers, the command pipeline and the automation store.
+#include "session/text_helpers.h"
+
+#include <climits>
+#include <cstring>
+
+namespace wren {
+
+QByteArray ReplaceAll(const QByteArray &find, const QByteArray &replacement, const QByteArray &text)
+{
+    if (find.isEmpty() || text.isEmpty())
+        return text;
+    qsizetype at = text.indexOf(find);
+    if (at < 0)
+        return text;
+    QByteArray result;
+    result.reserve(text.size());
+    qsizetype from = 0;
+    while (at >= 0) {
+        result.append(text.constData() + from, at - from);
+        result.append(replacement);
+        from = at + find.size();
+        at = text.indexOf(find, from);
+    }
+    result.append(text.constData() + from, text.size() - from);
+    return result;
+}
+
+QList<QByteArray> SplitText(const QByteArray &text, char separator)
+{
+    QList<QByteArray> pieces;
+    if (text.isEmpty())
+        return pieces;
+    qsizetype end = text.size();
+    if (text.back() == separator)
+        --end;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(separator, from);
+        if (at < 0 || at >= end) {
+            pieces.append(text.mid(from, end - from));
+            break;
+        }
+        pieces.append(text.mid(from, at - from));
+        from = at + 1;
+    }
+    return pieces;
+}
+
+QByteArray FirstToken(const QByteArray &text, const QByteArray &delimiter)
+{
+    QByteArray result = text;
+    const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter);
+    if (at >= 1)
+        result.truncate(at);
+    if (result.size() > 2 && result.endsWith("\r\n"))
+        result.chop(2);
+    return result;
+}
+
+QByteArray TrimBlanks(const QByteArray &text)
+{
+    return TrimBlanks(QByteArrayView(text)).toByteArray();
+}
+
+QByteArrayView TrimBlanks(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QByteArray TrimTrailingBlanks(const QByteArray &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == ' ')
+        --end;
+    return text.left(end);
+}
+
+int LeadingNumber(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX)
+            return INT_MAX;
+    }
+    return static_cast<int>(value);
+}
+
+void RemoveByte(QByteArray &text, char byte)
+{
+    const char *data = text.constData();
+    const void *first = std::memchr(data, byte, static_cast<size_t>(text.size()));
+    if (!first)
+        return;
+    char *out = text.data();
+    qsizetype write = static_cast<const char *>(first) - data;
+    for (qsizetype read = write + 1; read < text.size(); ++read) {
+        if (out[read] != byte)
+            out[write++] = out[read];
+    }
+    text.truncate(write);
+}
+
+} // namespace wren

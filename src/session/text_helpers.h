@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Small byte-string routines shared by the parsers, the command pipeline and the automation store.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+namespace wren {
+
+/// Replaces every occurrence of @p find in @p text, left to right, without searching inserted text again.
+/// An empty @p find or an empty @p text leaves the text unchanged.
+QByteArray ReplaceAll(const QByteArray &find, const QByteArray &replacement, const QByteArray &text);
+
+/// Cuts @p text at every @p separator. One trailing separator is dropped first; empty pieces between two
+/// separators are kept; an empty text gives no pieces.
+QList<QByteArray> SplitText(const QByteArray &text, char separator);
+
+/// The text before the first @p delimiter when that stands at position 2 or later, otherwise the whole text
+/// (delimiter included). A result longer than two characters that ends in CR LF loses those two characters.
+QByteArray FirstToken(const QByteArray &text, const QByteArray &delimiter);
+
+/// Removes blanks and control characters (bytes up to 32) at both ends.
+QByteArray TrimBlanks(const QByteArray &text);
+QByteArrayView TrimBlanks(QByteArrayView text);
+
+/// Removes blanks (byte 32 only) at the end.
+QByteArray TrimTrailingBlanks(const QByteArray &text);
+
+/// The decimal number at the start of @p text after leading blanks; 0 when there are no leading digits.
+/// Saturates instead of overflowing.
+int LeadingNumber(QByteArrayView text);
+
+/// Removes every occurrence of one byte, scanning with memchr.
+void RemoveByte(QByteArray &text, char byte);
+
+} // namespace wren

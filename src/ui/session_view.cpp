@@ -1,0 +1,482 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session's output view: paints the visible paragraphs of its document, at most once per frame.
+#include "ui/session_view.h"
+
+#include "session/byte_decoder.h"
+#include "session/client.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextLine>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace wren {
+
+namespace {
+// Layouts kept beyond what the last frames painted.
+constexpr size_t CacheLimit = 1500;
+} // namespace
+
+SessionView::SessionView(TClient &client, QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_client(client)
+{
+    setFocusPolicy(Qt::NoFocus); // not a tab stop: typing belongs to the command box
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setMouseTracking(true);
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, &SessionView::RunFrame);
+    connect(&client.Display, &SessionDocument::Changed, this, &SessionView::ScheduleFrame);
+    connect(&client.Display, &SessionDocument::BackgroundChanged, this, [this] {
+        DropLayouts();
+        viewport()->update();
+    });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+        // The user moved the scroll bar: away from the bottom holds the view, back at the bottom follows again.
+        QTimer::singleShot(0, this, [this] { m_client.ScrolledBack = !AtBottom(); });
+    });
+    m_sinceFrame.start();
+    ScheduleFrame();
+}
+
+SessionView::~SessionView() = default;
+
+int SessionView::LayoutWidth() const
+{
+    return std::max(1, viewport()->width() - 2 * Padding);
+}
+
+void SessionView::ScheduleFrame()
+{
+    if (m_frameTimer.isActive())
+        return;
+    const qint64 elapsed = m_sinceFrame.elapsed();
+    m_frameTimer.start(static_cast<int>(std::clamp<qint64>(FrameIntervalMs - elapsed, 0, FrameIntervalMs)));
+}
+
+void SessionView::FlushFrame()
+{
+    m_frameTimer.stop();
+    RunFrame();
+}
+
+void SessionView::RunFrame()
+{
+    m_sinceFrame.restart();
+    SessionDocument &doc = m_client.Display;
+    doc.Acknowledge();
+    if (doc.Styles().Generation() != m_styleGeneration) {
+        m_styleGeneration = doc.Styles().Generation();
+        DropLayouts();
+    }
+    const bool follow = doc.ScrollToEndRequests() != m_seenScrollRequests && !m_client.ScrolledBack;
+    m_seenScrollRequests = doc.ScrollToEndRequests();
+    UpdateScrollRange();
+    if (follow)
+        SetScrollValue(verticalScrollBar()->maximum());
+    else
+        SetScrollValue(static_cast<int>(std::max<qint64>(0, m_absoluteTop - doc.TopOfFirst())));
+    viewport()->update();
+}
+
+void SessionView::UpdateScrollRange()
+{
+    SessionDocument &doc = m_client.Display;
+    const qint64 height = doc.Bottom() - doc.TopOfFirst();
+    const int page = viewport()->height();
+    m_settingScroll = true;
+    verticalScrollBar()->setRange(0, static_cast<int>(std::clamp<qint64>(height - page, 0, INT_MAX)));
+    verticalScrollBar()->setPageStep(std::max(1, page));
+    verticalScrollBar()->setSingleStep(std::max(1, doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle).LineHeight));
+    m_settingScroll = false;
+}
+
+void SessionView::SetScrollValue(int value)
+{
+    m_settingScroll = true;
+    verticalScrollBar()->setValue(value);
+    m_settingScroll = false;
+    m_absoluteTop = m_client.Display.TopOfFirst() + verticalScrollBar()->value();
+}
+
+void SessionView::scrollContentsBy(int, int)
+{
+    if (!m_settingScroll)
+        m_absoluteTop = m_client.Display.TopOfFirst() + verticalScrollBar()->value();
+    viewport()->update();
+}
+
+void SessionView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    const bool wasAtBottom = AtBottom();
+    if (m_client.Display.Layouter().Width() != LayoutWidth()) {
+        m_client.Display.SetWidth(LayoutWidth());
+        DropLayouts();
+    }
+    UpdateScrollRange();
+    if (wasAtBottom && !m_client.ScrolledBack)
+        SetScrollValue(verticalScrollBar()->maximum());
+}
+
+void SessionView::DropLayouts()
+{
+    m_cache.clear();
+}
+
+const LaidParagraph &SessionView::LaidOut(const Paragraph &paragraph)
+{
+    CacheEntry &entry = m_cache[paragraph.Id];
+    if (!entry.Laid || entry.Version != paragraph.Version) {
+        entry.Laid = m_client.Display.Layouter().Lay(paragraph, m_client.Options.AutoHighlightLinks);
+        entry.Version = paragraph.Version;
+    }
+    entry.Frame = m_frame;
+    return *entry.Laid;
+}
+
+int SessionView::ParagraphIndex(quint64 id) const
+{
+    const auto &paragraphs = m_client.Display.Paragraphs();
+    if (id < paragraphs.front().Id)
+        return 0;
+    return static_cast<int>(std::min<quint64>(id - paragraphs.front().Id, paragraphs.size() - 1));
+}
+
+std::pair<int, int> SessionView::SelectionIn(const Paragraph &paragraph) const
+{
+    if (!HasSelection())
+        return {0, 0};
+    Position from = m_anchor, to = m_cursor;
+    if (to.Paragraph < from.Paragraph || (to.Paragraph == from.Paragraph && to.Char < from.Char))
+        std::swap(from, to);
+    if (paragraph.Id < from.Paragraph || paragraph.Id > to.Paragraph)
+        return {0, 0};
+    const int start = paragraph.Id == from.Paragraph ? from.Char : 0;
+    const int end = paragraph.Id == to.Paragraph ? to.Char : INT_MAX;
+    return {start, end};
+}
+
+qreal SessionView::RowOffset(const Paragraph &paragraph, const LaidParagraph &laid, int row) const
+{
+    if (paragraph.Align == Alignment::Left)
+        return 0;
+    int start = laid.RowStarts[static_cast<size_t>(row)];
+    int end = laid.RowStarts[static_cast<size_t>(row) + 1];
+    while (end > start && laid.Text[end - 1] == QLatin1Char(' '))
+        --end;
+    const qreal free = LayoutWidth() - (end - start) * laid.CharWidth;
+    return std::max<qreal>(0, paragraph.Align == Alignment::Center ? free / 2 : free);
+}
+
+void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, const LaidParagraph &laid, int y)
+{
+    SessionDocument &doc = m_client.Display;
+    const auto [selStart, selEnd] = SelectionIn(paragraph);
+    const QColor highlight = palette().color(QPalette::Highlight);
+    if (!laid.Uniform) {
+        QList<QTextLayout::FormatRange> selections;
+        if (selEnd > selStart) {
+            QTextCharFormat format;
+            format.setBackground(highlight);
+            format.setForeground(palette().color(QPalette::HighlightedText));
+            selections.append({selStart, std::min<int>(selEnd, static_cast<int>(laid.Text.size())) - selStart, format});
+        }
+        laid.Layout->draw(&painter, QPointF(Padding, y), selections);
+        for (const auto &[start, end] : laid.Links) {
+            for (int l = 0; l < laid.Layout->lineCount(); ++l) {
+                const QTextLine line = laid.Layout->lineAt(l);
+                const int a = std::max(start, line.textStart());
+                const int b = std::min(end, line.textStart() + line.textLength());
+                if (b <= a)
+                    continue;
+                const qreal baseline = y + line.y() + line.ascent() + 1.5;
+                painter.setPen(painter.pen());
+                painter.drawLine(QPointF(Padding + line.cursorToX(a), baseline),
+                                 QPointF(Padding + line.cursorToX(b), baseline));
+            }
+        }
+        return;
+    }
+    const int rows = static_cast<int>(laid.RowStarts.size()) - 1;
+    const auto &runs = paragraph.Runs;
+    for (int row = 0; row < rows; ++row) {
+        const int rowY = y + row * laid.LineHeight;
+        if (rowY > viewport()->height())
+            break;
+        if (rowY + laid.LineHeight < 0)
+            continue;
+        const int start = laid.RowStarts[static_cast<size_t>(row)];
+        const int end = laid.RowStarts[static_cast<size_t>(row) + 1];
+        const qreal x0 = Padding + RowOffset(paragraph, laid, row);
+        for (size_t r = 0; r < runs.size(); ++r) {
+            const int runStart = laid.RunStarts[r];
+            const int runEnd = r + 1 < runs.size() ? laid.RunStarts[r + 1] : static_cast<int>(laid.Text.size());
+            const int a = std::max(start, runStart);
+            const int b = std::min(end, runEnd);
+            if (b <= a)
+                continue;
+            const TextAttributes &style = doc.Styles().At(runs[r].Style);
+            const StyleMetrics &metrics = doc.Layouter().Metrics(runs[r].Style);
+            const QRectF box(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight);
+            if (style.Back != doc.Background())
+                painter.fillRect(box, ToQColor(style.Back));
+            painter.setFont(metrics.Font);
+            painter.setPen(ToQColor(style.Fore));
+            painter.drawText(QPointF(box.left(), rowY + laid.Ascent), laid.Text.mid(a, b - a));
+        }
+        for (const auto &[linkStart, linkEnd] : laid.Links) {
+            const int a = std::max(start, linkStart);
+            const int b = std::min(end, linkEnd);
+            if (b > a) {
+                const qreal baseline = rowY + laid.Ascent + 1.5;
+                painter.drawLine(QPointF(x0 + (a - start) * laid.CharWidth, baseline),
+                                 QPointF(x0 + (b - start) * laid.CharWidth, baseline));
+            }
+        }
+        const int a = std::max(start, selStart);
+        const int b = std::min(end, selEnd);
+        if (b > a) {
+            QColor overlay = highlight;
+            overlay.setAlpha(120);
+            painter.fillRect(QRectF(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight),
+                             overlay);
+        }
+    }
+}
+
+void SessionView::paintEvent(QPaintEvent *)
+{
+    ++m_paintCount;
+    ++m_frame;
+    SessionDocument &doc = m_client.Display;
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), ToQColor(doc.Background()));
+    const qint64 top = doc.TopOfFirst() + verticalScrollBar()->value();
+    const auto &paragraphs = doc.Paragraphs();
+    for (size_t i = doc.ParagraphAt(top); i < paragraphs.size(); ++i) {
+        const Paragraph &paragraph = paragraphs[i];
+        const qint64 y = paragraph.Top - top;
+        if (y > viewport()->height())
+            break;
+        PaintParagraph(painter, paragraph, LaidOut(paragraph), static_cast<int>(y));
+    }
+    if (m_cache.size() > CacheLimit) {
+        for (auto it = m_cache.begin(); it != m_cache.end();)
+            it = it->second.Frame + 2 < m_frame ? m_cache.erase(it) : std::next(it);
+    }
+}
+
+SessionView::Position SessionView::HitTest(const QPoint &point)
+{
+    SessionDocument &doc = m_client.Display;
+    const qint64 y = doc.TopOfFirst() + verticalScrollBar()->value() + std::max(0, point.y());
+    const auto &paragraphs = doc.Paragraphs();
+    const size_t index = doc.ParagraphAt(y);
+    const Paragraph &paragraph = paragraphs[index];
+    const LaidParagraph &laid = LaidOut(paragraph);
+    const qint64 localY = y - paragraph.Top;
+    if (point.y() > viewport()->height() && index + 1 == paragraphs.size())
+        return {paragraph.Id, static_cast<int>(laid.Text.size())};
+    int ch = 0;
+    if (laid.Uniform) {
+        const int rows = static_cast<int>(laid.RowStarts.size()) - 1;
+        const int row = static_cast<int>(std::clamp<qint64>(localY / std::max(1, laid.LineHeight), 0, rows - 1));
+        const int start = laid.RowStarts[static_cast<size_t>(row)];
+        const int end = laid.RowStarts[static_cast<size_t>(row) + 1];
+        const qreal x = point.x() - Padding - RowOffset(paragraph, laid, row);
+        ch = std::clamp(start + static_cast<int>(std::lround(x / std::max<qreal>(laid.CharWidth, 1))), start, end);
+    } else {
+        for (int l = 0; l < laid.Layout->lineCount(); ++l) {
+            const QTextLine line = laid.Layout->lineAt(l);
+            if (localY < line.y() + line.height() || l + 1 == laid.Layout->lineCount()) {
+                ch = line.xToCursor(point.x() - Padding);
+                break;
+            }
+        }
+    }
+    return {paragraph.Id, ch};
+}
+
+QString SessionView::LinkAt(const QPoint &point)
+{
+    if (!m_client.Options.AutoHighlightLinks)
+        return {};
+    const Position at = HitTest(point);
+    const Paragraph &paragraph = m_client.Display.Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
+    const LaidParagraph &laid = LaidOut(paragraph);
+    for (const auto &[start, end] : laid.Links) {
+        if (at.Char >= start && at.Char < end)
+            return laid.Text.mid(start, end - start);
+    }
+    return {};
+}
+
+void SessionView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressPoint = event->pos();
+    m_dragged = false;
+    m_selecting = true;
+    m_anchor = m_cursor = HitTest(event->pos());
+    viewport()->update();
+}
+
+void SessionView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting) {
+        viewport()->setCursor(LinkAt(event->pos()).isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+        return;
+    }
+    if ((event->pos() - m_pressPoint).manhattanLength() >= QApplication::startDragDistance())
+        m_dragged = true;
+    m_cursor = HitTest(event->pos());
+    viewport()->update();
+}
+
+void SessionView::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_client.Globals().CurrentSession = m_client.Index;
+    if (event->button() == Qt::RightButton) {
+        emit ContextMenuWanted(event->globalPosition().toPoint());
+    } else {
+        m_selecting = false;
+        if (event->button() == Qt::LeftButton && !m_dragged) {
+            const QString link = LinkAt(event->pos());
+            if (!link.isEmpty()) {
+                const QUrl url = QUrl::fromUserInput(link);
+                QDesktopServices::openUrl(url);
+                emit LinkActivated(link);
+            }
+        }
+        if (m_client.Options.AutoCopy && HasSelection())
+            Copy();
+    }
+    emit FocusReturned();
+}
+
+void SessionView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const Position at = HitTest(event->pos());
+    const Paragraph &paragraph = m_client.Display.Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
+    const QString &text = LaidOut(paragraph).Text;
+    int start = at.Char, end = at.Char;
+    while (start > 0 && text[start - 1].isLetterOrNumber())
+        --start;
+    while (end < text.size() && text[end].isLetterOrNumber())
+        ++end;
+    m_anchor = {at.Paragraph, start};
+    m_cursor = {at.Paragraph, end};
+    m_selecting = false;
+    m_dragged = true;
+    viewport()->update();
+}
+
+void SessionView::wheelEvent(QWheelEvent *event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta > 0) {
+        ScrollPageUp();
+        m_client.ScrolledBack = true;
+    } else if (delta < 0) {
+        ScrollPageDown();
+        if (AtBottom())
+            m_client.ScrolledBack = false;
+    }
+    event->accept();
+}
+
+void SessionView::ScrollPageUp()
+{
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+}
+
+void SessionView::ScrollPageDown()
+{
+    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+}
+
+int SessionView::ScrollPosition() const
+{
+    return verticalScrollBar()->value();
+}
+
+int SessionView::PageSize() const
+{
+    return verticalScrollBar()->pageStep();
+}
+
+int SessionView::ScrollMaximum() const
+{
+    return verticalScrollBar()->maximum();
+}
+
+bool SessionView::AtBottom() const
+{
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+void SessionView::Select(Position from, Position to)
+{
+    m_anchor = from;
+    m_cursor = to;
+    viewport()->update();
+}
+
+void SessionView::SelectAll()
+{
+    const auto &paragraphs = m_client.Display.Paragraphs();
+    Select({paragraphs.front().Id, 0}, {paragraphs.back().Id, INT_MAX});
+}
+
+void SessionView::ClearSelection()
+{
+    m_anchor = m_cursor = {};
+    viewport()->update();
+}
+
+QString SessionView::SelectedText() const
+{
+    if (!HasSelection())
+        return {};
+    Position from = m_anchor, to = m_cursor;
+    if (to.Paragraph < from.Paragraph || (to.Paragraph == from.Paragraph && to.Char < from.Char))
+        std::swap(from, to);
+    QString text;
+    for (const Paragraph &paragraph : m_client.Display.Paragraphs()) {
+        if (paragraph.Id < from.Paragraph || paragraph.Id > to.Paragraph)
+            continue;
+        const QString chars = DecodeForDisplay(paragraph.Text);
+        const int start = paragraph.Id == from.Paragraph ? std::min<int>(from.Char, static_cast<int>(chars.size())) : 0;
+        const int end = paragraph.Id == to.Paragraph ? std::min<int>(to.Char, static_cast<int>(chars.size()))
+                                                     : static_cast<int>(chars.size());
+        if (paragraph.Id != from.Paragraph)
+            text.append(QLatin1Char('\n'));
+        text.append(chars.mid(start, std::max(0, end - start)));
+    }
+    return text;
+}
+
+void SessionView::Copy()
+{
+    if (HasSelection())
+        QGuiApplication::clipboard()->setText(SelectedText(), QClipboard::Clipboard);
+}
+
+} // namespace wren

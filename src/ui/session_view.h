@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The session's output view: paints the visible paragraphs of its document, at most once per frame.
+#pragma once
+
+#include "session/paragraph_layout.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <memory>
+#include <unordered_map>
+
+namespace wren {
+
+class TClient;
+
+/// Read-only view of a session's document. Changes to the document only mark the view dirty; one repaint
+/// per frame (and a trailing one) shows them. Lays out only what it paints and caches each paragraph's layout.
+class SessionView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    explicit SessionView(TClient &client, QWidget *parent = nullptr);
+    ~SessionView() override;
+
+    /// A place in the document: a paragraph (by its id) and a character in it.
+    struct Position {
+        quint64 Paragraph = 0;
+        int Char = 0;
+        friend bool operator==(const Position &, const Position &) = default;
+    };
+
+    bool HasSelection() const { return !(m_anchor == m_cursor); }
+    QString SelectedText() const;
+    void Select(Position from, Position to);
+    void SelectAll();
+    void ClearSelection();
+    void Copy();
+
+    void ScrollPageUp();
+    void ScrollPageDown();
+    int ScrollPosition() const;
+    int PageSize() const;
+    int ScrollMaximum() const;
+    bool AtBottom() const;
+
+    /// Paints so far, for the benchmark.
+    quint64 PaintCount() const { return m_paintCount; }
+    /// Runs a pending frame now (tests).
+    void FlushFrame();
+    static constexpr int FrameIntervalMs = 16;
+    static constexpr int Padding = 3;
+
+signals:
+    /// The right button was released over the view, at this global position.
+    void ContextMenuWanted(const QPoint &globalPosition);
+    /// A mouse button was released: the command box should take the focus back.
+    void FocusReturned();
+    /// A web address was clicked (it has been handed to the system).
+    void LinkActivated(const QString &address);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    struct CacheEntry {
+        quint32 Version = 0;
+        quint64 Frame = 0;
+        std::unique_ptr<LaidParagraph> Laid;
+    };
+
+    void ScheduleFrame();
+    void RunFrame();
+    void UpdateScrollRange();
+    const LaidParagraph &LaidOut(const Paragraph &paragraph);
+    void DropLayouts();
+    void PaintParagraph(QPainter &painter, const Paragraph &paragraph, const LaidParagraph &laid, int y);
+    qreal RowOffset(const Paragraph &paragraph, const LaidParagraph &laid, int row) const;
+    Position HitTest(const QPoint &point);
+    QString LinkAt(const QPoint &point);
+    int ParagraphIndex(quint64 id) const;
+    std::pair<int, int> SelectionIn(const Paragraph &paragraph) const;
+    void SetScrollValue(int value);
+    int LayoutWidth() const;
+
+    TClient &m_client;
+    QTimer m_frameTimer;
+    QElapsedTimer m_sinceFrame;
+    quint64 m_seenScrollRequests = 0;
+    qint64 m_absoluteTop = 0; ///< document y at the top of the viewport
+    bool m_settingScroll = false;
+    std::unordered_map<quint64, CacheEntry> m_cache;
+    quint64 m_styleGeneration = 0;
+    quint64 m_frame = 0;
+    quint64 m_paintCount = 0;
+    Position m_anchor;
+    Position m_cursor;
+    bool m_selecting = false;
+    QPoint m_pressPoint;
+    bool m_dragged = false;
+};
+
+} // namespace wren

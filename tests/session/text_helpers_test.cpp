@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The shared byte-string routines.
+#include "session/text_helpers.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace wren;
+
+TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanningInsertedText)
+{
+    struct Case {
+        QByteArray find, replacement, text, expected;
+    } cases[] = {
+        {"hp", "HP", "hp hpmax Hp", "HP HPmax Hp"},
+        {"a", "aa", "aaa", "aaaaaa"},
+        {"aa", "b", "aaa", "ba"},
+        {"", "x", "text", "text"},
+        {"x", "y", "", ""},
+        {"cat", "", "concatenate", "conenate"},
+        {"\xff\xf9", "", "prompt>\xff\xf9", "prompt>"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ReplaceAll(c.find, c.replacement, c.text), c.expected) << c.text.constData();
+}
+
+TEST(SplitText, DropsOneTrailingSeparatorAndKeepsEmptyPieces)
+{
+    EXPECT_EQ(SplitText("", ','), QList<QByteArray>());
+    EXPECT_EQ(SplitText("a", ','), QList<QByteArray>({"a"}));
+    EXPECT_EQ(SplitText("a,b,", ','), QList<QByteArray>({"a", "b"}));
+    EXPECT_EQ(SplitText("a,,b", ','), QList<QByteArray>({"a", "", "b"}));
+    EXPECT_EQ(SplitText("a,,", ','), QList<QByteArray>({"a", ""}));
+    EXPECT_EQ(SplitText(",", ','), QList<QByteArray>({""}));
+    EXPECT_EQ(SplitText("whole,1,,,,,,,,", ','), QList<QByteArray>({"whole", "1", "", "", "", "", "", "", ""}));
+}
+
+TEST(FirstToken, ReturnsTextBeforeDelimiterOnlyFromPositionTwo)
+{
+    struct Case {
+        QByteArray text, delimiter, expected;
+    } cases[] = {
+        {"abc def", " ", "abc"},
+        {" abc", " ", " abc"},
+        {"31", ";", "31"},
+        {"look\r\n", ";", "look"},
+        {"\r\n", ";", "\r\n"},
+        {";1", ";", ";1"},
+        {"a;;b", ";", "a"},
+        {"ab\r\n;c", ";", "ab"},
+        {"", ";", ""},
+        {"x;;", ";;", "x"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FirstToken(c.text, c.delimiter), c.expected) << test::Escaped(c.text);
+}
+
+TEST(TextHelpers, LeadingNumberAndRemoveByte)
+{
+    EXPECT_EQ(LeadingNumber("  42abc"), 42);
+    EXPECT_EQ(LeadingNumber("x1"), 0);
+    EXPECT_EQ(LeadingNumber(";32"), 0);
+    EXPECT_EQ(LeadingNumber("99999999999999"), INT_MAX);
+    QByteArray text = "a\nb\n\nc\n";
+    RemoveByte(text, '\n');
+    EXPECT_EQ(text, "abc");
+    EXPECT_EQ(TrimBlanks(QByteArray(" \t x y \r\n")), "x y");
+}
