@@ -2,10 +2,14 @@
 // Helpers the tests share: readable bytes in failure messages, waiting on the event loop, fixtures.
 #include "support/test_support.h"
 
+#include "session/session_document.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+
+#include <cstdio>
 
 QT_BEGIN_NAMESPACE
 void PrintTo(const QByteArray &bytes, std::ostream *os)
@@ -63,6 +67,42 @@ void Pump(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(1);
     }
+}
+
+std::string Hex(int colour)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02x%02x%02x", colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    return colour < 0 ? std::string("none") : std::string(text);
+}
+
+std::string Render(const SessionDocument &document)
+{
+    std::string out;
+    bool first = true;
+    for (const Paragraph &p : document.Paragraphs()) {
+        if (!first)
+            out += "|";
+        first = false;
+        for (size_t r = 0; r < p.Runs.size(); ++r) {
+            const TextAttributes &a = document.Styles().At(p.Runs[r].Style);
+            out += "[" + Hex(a.Fore);
+            if (a.Back != document.Background())
+                out += "/" + Hex(a.Back);
+            if (a.Style & Bold)
+                out += "B";
+            if (a.Style & Italic)
+                out += "I";
+            if (a.Style & Underline)
+                out += "U";
+            if (a.Style & StrikeOut)
+                out += "S";
+            out += "]";
+            const qsizetype end = r + 1 < p.Runs.size() ? p.Runs[r + 1].Start : p.Text.size();
+            out += Escaped(p.Text.mid(p.Runs[r].Start, end - p.Runs[r].Start));
+        }
+    }
+    return out;
 }
 
 QByteArray ReadFixture(const QString &name)

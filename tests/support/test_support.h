@@ -13,6 +13,10 @@ void PrintTo(const QByteArray &bytes, std::ostream *os);
 void PrintTo(const QString &text, std::ostream *os);
 QT_END_NAMESPACE
 
+namespace wren {
+class SessionDocument;
+}
+
 namespace wren::test {
 
 /// A byte string from a literal, embedded NUL bytes included.
@@ -32,5 +36,10 @@ bool WaitFor(const std::function<bool()> &done, int timeoutMs = 5000);
 void Pump(int ms);
 
 QByteArray ReadFixture(const QString &name);
+
+/// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)(BIUS)]" + its bytes.
+/// The background shows only where it differs from the view's.
+std::string Render(const SessionDocument &document);
+std::string Hex(int colour);
 
 } // namespace wren::test
