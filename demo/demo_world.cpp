@@ -280,10 +280,10 @@ void DemoWorld::close()
 {
     server_->close();
     for (const auto &client : clients_) {
-        QTcpSocket *socket = client->Socket;
-        // Nothing of this world may run while the socket goes away.
         if (client->Gone)
             continue; // already on its way out
+        QTcpSocket *socket = client->Socket;
+        // Nothing of this world may run while the socket goes away.
         disconnect(socket, nullptr, this, nullptr);
         socket->abort();
         socket->deleteLater();

@@ -1,1 +1,171 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// A session against real loopback worlds: connect, receive, refuse options, close, fail.
+#include "config/program_folder.h"
+#include "demo/demo_world.h"
+#include "session/client.h"
+#include "support/test_support.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace wren;
+using wren::test::B;
+using wren::test::WaitFor;
+
+namespace {
+
+/// A one-connection world the test scripts by hand.
+class ScriptedWorld
+{
+public:
+    ScriptedWorld()
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            Peer = m_server.nextPendingConnection();
+            QObject::connect(Peer, &QTcpSocket::readyRead, [this] { Received += Peer->readAll(); });
+        });
+    }
+    quint16 Port() const { return m_server.serverPort(); }
+    void Close() { m_server.close(); }
+    QTcpSocket *Peer = nullptr;
+    QByteArray Received;
+
+private:
+    QTcpServer m_server;
+};
+
+class ClientConnection : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetProgramFolder(m_folder.path());
+        m_client = std::make_unique<TClient>(m_globals);
+        QObject::connect(m_client.get(), &TClient::EventRaised, [this](const QByteArray &name) {
+            Events.append(name);
+            EventTimes.append(m_clock.elapsed());
+        });
+        m_clock.start();
+    }
+
+    std::string Shown() const { return test::Render(m_client->Display); }
+    QString Text() const { return m_client->Display.PlainText(); }
+
+    QTemporaryDir m_folder;
+    TGlobals m_globals;
+    std::unique_ptr<TClient> m_client;
+    QList<QByteArray> Events;
+    QList<qint64> EventTimes;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+TEST_F(ClientConnection, ReceivesColouredTextLogsItAndRefusesOptions)
+{
+    ScriptedWorld world;
+    m_client->Options.LogMode = 1;
+    m_client->Options.LogFile = "world.log";
+    m_client->ConnectTo("127.0.0.1", world.Port());
+    ASSERT_TRUE(WaitFor([&] { return world.Peer && m_client->IsConnected(); }));
+    EXPECT_EQ(Events, QList<QByteArray> {"On Connect"});
+    EXPECT_EQ(m_globals.LocalAddress, "0.0.0.0");
+
+    world.Peer->write(B("\xff\xfb\x19\xff\xfd\x18\x1b[1m\x1b[31mRed bold\r\nst"));
+    world.Peer->flush();
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("st")); }));
+    world.Peer->write(B("ill\x1b[0m ok\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return Text().endsWith(QStringLiteral("ok\n")); }));
+    ASSERT_TRUE(WaitFor([&] { return world.Received.size() >= 6; }));
+
+    EXPECT_EQ(world.Received, B("\xff\xfe\x19\xff\xfc\x18"));
+    EXPECT_EQ(Shown(), "[ffffff]Connected...|[ffffff]127.0.0.1 resolved to IP 127.0.0.1|"
+                       "[800000B]Red bold|[800000B]still[008000] ok|");
+    QFile log(m_folder.filePath(QStringLiteral("logs/world.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), "Connected...\r\n127.0.0.1 resolved to IP 127.0.0.1\r\nRed bold\nstill ok\n");
+}
+
+TEST_F(ClientConnection, ClosedPortPrintsOneFailureLineAndNothingElse)
+{
+    quint16 port;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    m_client->ConnectTo("127.0.0.1", port);
+    ASSERT_TRUE(WaitFor([&] { return m_client->ConnectError != 0; }));
+    test::Pump(700);
+    EXPECT_EQ(m_client->ConnectError, 10061);
+    EXPECT_EQ(Text(), QStringLiteral("Connection failed.  Either the host is not responding or you are not able "
+                                     "to access the host.\n"));
+    EXPECT_TRUE(Events.isEmpty());
+    EXPECT_FALSE(m_client->DisconnectTimer.isActive());
+}
+
+TEST_F(ClientConnection, ServerCloseWritesRedLineThenOnDisconnectAfterHalfASecond)
+{
+    ScriptedWorld world;
+    m_client->ConnectTo("127.0.0.1", world.Port());
+    ASSERT_TRUE(WaitFor([&] { return world.Peer && m_client->IsConnected(); }));
+    const qint64 closedAt = m_clock.elapsed();
+    world.Peer->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Disconnected")); }));
+    EXPECT_TRUE(Shown().find("|[ff0000]Disconnected from server|") != std::string::npos) << Shown();
+    EXPECT_EQ(m_client->DisconnectTag, 1);
+    EXPECT_EQ(Events, QList<QByteArray> {"On Connect"});
+    ASSERT_TRUE(WaitFor([&] { return Events.size() == 2; }, 2000));
+    EXPECT_EQ(Events.back(), "On Disconnect");
+    EXPECT_GE(EventTimes.back() - closedAt, 480);
+    EXPECT_EQ(m_client->DisconnectTag, 0);
+    // The colour is back to the session's text colour.
+    EXPECT_EQ(m_client->Options.CurTextColor, m_client->Options.TextColor);
+}
+
+TEST_F(ClientConnection, ReconnectWithinHalfASecondSuppressesOnDisconnect)
+{
+    ScriptedWorld world;
+    m_client->Options.Host = "127.0.0.1";
+    m_client->Options.Port = QByteArray::number(world.Port());
+    m_client->Options.ZelEnabled = true;
+    m_client->Connect();
+    ASSERT_TRUE(WaitFor([&] { return world.Peer && m_client->IsConnected(); }));
+    QTcpSocket *first = world.Peer;
+    m_client->Options.ZelEnabled = true;
+    m_client->Connect(); // closes the old connection first: its close writes the disconnect line
+    EXPECT_FALSE(m_client->Options.ZelEnabled);
+    EXPECT_TRUE(Text().contains(QStringLiteral("Disconnected from server")));
+    ASSERT_TRUE(WaitFor([&] { return world.Peer != first && m_client->IsConnected(); }));
+    test::Pump(700);
+    EXPECT_EQ(Events, (QList<QByteArray> {"On Connect", "On Connect"}));
+}
+
+TEST_F(ClientConnection, UnresolvableHostWritesTheSocketErrorLines)
+{
+    m_client->ConnectTo("", 4000);
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("winsock")); }));
+    EXPECT_EQ(Text(), QStringLiteral("Error #11001 with winsock.\nSee "
+                                     "http://www.sockets.com/err_lst1.htm#ErrorsInNumericOrder for more information.\n"));
+    EXPECT_FALSE(m_client->IsConnected());
+}
+
+TEST_F(ClientConnection, DemoWorldLoginScreenArrivesWithoutNegotiationBytes)
+{
+    demo::DemoWorld world;
+    ASSERT_TRUE(world.listen(QHostAddress::LocalHost, 0));
+    m_client->ConnectTo("127.0.0.1", world.port());
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("By what name are you known?")); }));
+    EXPECT_FALSE(Text().contains(QChar(0xFF)));
+    EXPECT_FALSE(Text().contains(QChar(0xFB)));
+    m_client->Send("Tester\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Tester")); }));
+    m_client->Send("quit\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Disconnected from server")); }));
+}

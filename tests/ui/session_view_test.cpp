@@ -1,1 +1,194 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The output view: frame-paced painting, following new text, wheel paging, selection, copy and links.
+#include "config/program_folder.h"
+#include "session/client.h"
+#include "support/test_support.h"
+#include "ui/session_view.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+using namespace wren;
+
+namespace {
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> Urls;
+public slots:
+    void open(const QUrl &url) { Urls.append(url); }
+};
+
+class SessionViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetProgramFolder(m_folder.path());
+        m_client = std::make_unique<TClient>(m_globals);
+        m_view = std::make_unique<SessionView>(*m_client);
+        m_view->resize(640, 300);
+        m_view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
+        m_view->FlushFrame();
+    }
+
+    void Receive(const QByteArray &bytes)
+    {
+        m_client->ReceiveBytes(bytes);
+        m_view->FlushFrame();
+    }
+
+    void FillLines(int count)
+    {
+        QByteArray text;
+        for (int i = 0; i < count; ++i)
+            text += "line " + QByteArray::number(i) + "\r\n";
+        Receive(text);
+    }
+
+    void Wheel(int delta)
+    {
+        QWheelEvent event(QPointF(50, 50), m_view->mapToGlobal(QPoint(50, 50)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(m_view->viewport(), &event);
+        m_view->FlushFrame();
+    }
+
+    // Centre of a character cell of the first paragraphs (fixed-pitch font, no scrolling).
+    QPoint Cell(int row, int column)
+    {
+        const StyleMetrics &m = m_client->Display.Layouter().Metrics(m_client->Display.Paragraphs().front().Runs[0].Style);
+        return QPoint(SessionView::Padding + static_cast<int>((column + 0.5) * m.CharWidth), row * m.LineHeight + m.LineHeight / 2);
+    }
+
+    QTemporaryDir m_folder;
+    TGlobals m_globals;
+    std::unique_ptr<TClient> m_client;
+    std::unique_ptr<SessionView> m_view;
+};
+
+} // namespace
+
+TEST_F(SessionViewTest, PaintsAtMostOncePerFrameWhateverTheWrites)
+{
+    const quint64 before = m_view->PaintCount();
+    for (int i = 0; i < 5000; ++i)
+        m_client->WriteText("some text\n");
+    test::Pump(120);
+    const quint64 paints = m_view->PaintCount() - before;
+    EXPECT_GE(paints, 1u) << "a trailing frame shows the last text";
+    EXPECT_LE(paints, 10u);
+}
+
+TEST_F(SessionViewTest, FollowsNewTextUntilScrolledBackWithTheWheel)
+{
+    FillLines(200);
+    EXPECT_TRUE(m_view->AtBottom());
+    EXPECT_GT(m_view->ScrollMaximum(), 0);
+
+    Wheel(120);
+    EXPECT_TRUE(m_client->ScrolledBack);
+    const int held = m_view->ScrollPosition();
+    EXPECT_EQ(held, m_view->ScrollMaximum() - m_view->PageSize());
+    FillLines(50);
+    EXPECT_EQ(m_view->ScrollPosition(), held) << "new text does not move a view scrolled back";
+
+    while (m_client->ScrolledBack && m_view->ScrollPosition() < m_view->ScrollMaximum())
+        Wheel(-120);
+    EXPECT_FALSE(m_client->ScrolledBack);
+    FillLines(10);
+    EXPECT_TRUE(m_view->AtBottom());
+}
+
+TEST_F(SessionViewTest, ScrolledBackViewKeepsItsLinesWhenTheTopIsTrimmed)
+{
+    m_client->Options.MaxLines = 100;
+    FillLines(120);
+    Wheel(120);
+    const QString atTop = m_view->grab().toImage().isNull() ? QString() : QStringLiteral("grabbed");
+    const qint64 shownTop = m_client->Display.TopOfFirst() + m_view->ScrollPosition();
+    FillLines(60); // trims the first lines
+    EXPECT_EQ(m_client->Display.TopOfFirst() + m_view->ScrollPosition(), shownTop);
+    EXPECT_FALSE(atTop.isEmpty());
+}
+
+TEST_F(SessionViewTest, DragSelectsAndAutocopiesPlainText)
+{
+    Receive("first line\r\nsecond line\r\n");
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 2));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched")) << "a click selects nothing";
+
+    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 6));
+    QMouseEvent move(QEvent::MouseMove, Cell(1, 6), m_view->viewport()->mapToGlobal(Cell(1, 6)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_view->viewport(), &move);
+    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(1, 6));
+    EXPECT_EQ(m_view->SelectedText(), QStringLiteral("line\nsecond"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("line\nsecond"));
+}
+
+TEST_F(SessionViewTest, AutocopyOffLeavesTheClipboard)
+{
+    Receive("some words\r\n");
+    m_client->Options.AutoCopy = false;
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 1));
+    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 1));
+    EXPECT_EQ(m_view->SelectedText(), QStringLiteral("some"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
+}
+
+TEST_F(SessionViewTest, ClickOnAWebAddressOpensIt)
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    Receive("visit http://example.org/mud now\r\n");
+    QSignalSpy activated(m_view.get(), &SessionView::LinkActivated);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 10));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(activated.at(0).at(0).toString(), QStringLiteral("http://example.org/mud"));
+    ASSERT_EQ(catcher.Urls.size(), 1);
+    EXPECT_EQ(catcher.Urls.front(), QUrl(QStringLiteral("http://example.org/mud")));
+
+    m_client->Options.AutoHighlightLinks = false;
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 10));
+    EXPECT_EQ(activated.count(), 1);
+}
+
+TEST_F(SessionViewTest, MouseReleaseMakesTheSessionCurrentAndRightButtonAsksForTheMenu)
+{
+    m_client->Index = 3;
+    QSignalSpy menu(m_view.get(), &SessionView::ContextMenuWanted);
+    QSignalSpy focus(m_view.get(), &SessionView::FocusReturned);
+    QTest::mouseClick(m_view->viewport(), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_EQ(m_globals.CurrentSession, 3);
+    EXPECT_EQ(menu.count(), 1);
+    EXPECT_EQ(focus.count(), 1);
+}
+
+TEST_F(SessionViewTest, PaintsColoursAndBackground)
+{
+    Receive("\x1b[41m\x1b[37m      \x1b[0m\r\n");
+    const QImage image = m_view->viewport()->grab().toImage();
+    const QColor background = image.pixelColor(600, 250);
+    EXPECT_EQ(background, QColor(0, 0, 64));
+    const QColor cell = image.pixelColor(Cell(0, 2));
+    EXPECT_EQ(cell, QColor(128, 0, 0)) << "the red background of the run";
+}
+
+#include "session_view_test.moc"
