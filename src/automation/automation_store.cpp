@@ -42,7 +42,8 @@ TAdvancedItem *AddOrUpdate(QList<TAdvancedItem> &list, const QByteArray &name, c
 
 void Remove(QList<TAdvancedItem> &list, const QByteArray &name, const QByteArray &itemClass)
 {
-    const qsizetype at = FindItem(list, name, itemClass);
+    // Items hold their names cut to the field size; the name that added an item removes it.
+    const qsizetype at = FindItem(list, name.left(TAdvancedItem::NameMax), itemClass.left(TAdvancedItem::ClassMax));
     if (at >= 0)
         list.removeAt(at);
 }

@@ -57,10 +57,15 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
     }
     qsizetype start = cursor.m_pos;
     for (qsizetype i = start; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
         const bool ansi = o.AnsiColor;
         const bool tagsLive = state.GlobalZel && (o.InTag || o.ZelEnabled);
-        if (!(ansi && o.InAnsi)) {
+        if (ansi && o.InAnsi) {
+            // Parameter characters never end anything: skip them together.
+            while (i < size && IsParameter(static_cast<unsigned char>(data[i])))
+                ++i;
+            if (i == size)
+                break;
+        } else {
             // Skip ordinary bytes in bulk.
             const auto &table = Specials.Table[static_cast<size_t>((ansi ? 1 : 0) | (tagsLive ? 2 : 0))];
             while (i < size && !table[static_cast<unsigned char>(data[i])])
@@ -69,10 +74,12 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
                 break;
         }
         const char ch = data[i];
+        const auto c = static_cast<unsigned char>(ch);
         const QByteArrayView before(data + start, i - start);
         if ((ch == Esc || ch == EscAlias) && ansi) {
             QByteArray &out = cursor.m_scratch;
-            out.clear();
+            if (!out.isEmpty())
+                out.resize(0);
             if (state.GlobalZel && o.InTag) {
                 o.InTag = false;
                 out.append('<').append(state.TagBuffer);

@@ -5,6 +5,7 @@
 #include "session/text_helpers.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace wren {
 
@@ -48,6 +49,31 @@ void ApplyCode(int code, TextAttributes &a, TSessionOptions &o)
 
 void ApplyAnsiCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options)
 {
+    // Sequences as servers send them (short, parameters only) in one pass; the general loop below gives the
+    // same codes, and also handles what the fast pass does not: long sequences, whose rest after a ";" is
+    // cut to 255 characters, and blanks.
+    if (sequence.size() <= 256 && std::all_of(sequence.begin() + std::min<qsizetype>(1, sequence.size()), sequence.end(),
+                                               [](char c) { return c == ';' || (c >= '0' && c <= '9'); })) {
+        const char *p = sequence.data() + 1;
+        const char *end = sequence.data() + sequence.size();
+        while (p < end) {
+            if (*p == ';') {
+                // A token that starts with ";" is the whole rest: it counts as 0, unless it is ";" alone.
+                if (end - p > 1)
+                    ApplyCode(0, attributes, options);
+                return;
+            }
+            long long code = 0;
+            while (p < end && *p != ';') {
+                code = std::min<long long>(code * 10 + (*p - '0'), INT_MAX);
+                ++p;
+            }
+            ApplyCode(static_cast<int>(code), attributes, options);
+            if (p < end)
+                ++p; // the ";" after the token
+        }
+        return;
+    }
     // Works on views of the sequence: this runs for every colour change the server sends.
     QByteArrayView rest = sequence.sliced(std::min<qsizetype>(1, sequence.size()));
     while (!rest.isEmpty()) {

@@ -38,6 +38,7 @@ TClient::TClient(TGlobals &globals, QObject *parent)
 {
     CreateSocket();
     DisconnectTimer.setSingleShot(true);
+    DisconnectTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
     connect(&DisconnectTimer, &QTimer::timeout, this, &TClient::OnDisconnectTimer);
     m_connectTimeout.setSingleShot(true);
     connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
@@ -390,7 +391,7 @@ void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 void TClient::WriteText(QByteArrayView text)
 {
     m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
-    if (Options.CurFontName != m_fontNameSource) {
+    if (Options.CurFontName.constData() != m_fontNameSource.constData() && Options.CurFontName != m_fontNameSource) {
         m_fontNameSource = Options.CurFontName;
         m_fontName = TrimTrailingBlanks(Options.CurFontName);
     }
@@ -401,14 +402,16 @@ void TClient::WriteText(QByteArrayView text)
     const char *p = text.data();
     const char *end = p + text.size();
     while (const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) {
-        const QByteArrayView piece(p, newline - p);
-        LineBuffer.append(piece);
+        if (ExecutePassWanted())
+            AppendBytes(LineBuffer, p, newline - p);
         TakeLine();
         Display.Append(QByteArrayView(p, newline + 1 - p));
         p = newline + 1;
     }
     if (p < end) {
-        LineBuffer.append(p, end - p);
+        // The line is collected only while something looks at it.
+        if (ExecutePassWanted())
+            AppendBytes(LineBuffer, p, end - p);
         Display.Append(QByteArrayView(p, end - p));
     }
     Display.TrimToLimit(Options.EffectiveMaxLines());

@@ -12,6 +12,7 @@
 #include <QTextOption>
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 
 namespace wren {
@@ -20,7 +21,20 @@ namespace {
 
 bool IsPlainAscii(QByteArrayView bytes)
 {
-    for (char c : bytes) {
+    // Eight bytes at a time: any byte below 0x20, equal to 0x7F or above it sets a high bit.
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 Highs = 0x8080808080808080ULL;
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        quint64 x;
+        std::memcpy(&x, bytes.data() + i, 8);
+        const quint64 below = (x - 0x20 * Ones) & ~x;
+        const quint64 y = x ^ (0x7F * Ones);
+        const quint64 del = (y - Ones) & ~y;
+        if ((below | del | x) & Highs)
+            return false;
+    }
+    for (char c : bytes.sliced(i)) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u >= 0x7F)
             return false;

@@ -4,6 +4,7 @@
 
 #include "session/byte_decoder.h"
 #include "session/paragraph_layout.h"
+#include "session/text_helpers.h"
 
 #include <QHashFunctions>
 
@@ -75,12 +76,25 @@ void SessionDocument::Touch()
 
 quint32 SessionDocument::CurrentStyle()
 {
-    if (!m_haveCachedStyle || !(m_cachedAttributes == Attributes)) {
-        m_cachedStyle = m_styles.Intern(Attributes);
-        m_cachedAttributes = Attributes;
-        m_haveCachedStyle = true;
+    if (m_lastStyle && m_lastStyle->Attributes == Attributes)
+        return m_lastStyle->Id;
+    // Servers switch among a handful of colours: a small cache in front of the table saves the hashing.
+    const quint32 mix = static_cast<quint32>(Attributes.Fore) * 0x9E3779B1u ^ static_cast<quint32>(Attributes.Back) * 0x85EBCA77u
+        ^ (static_cast<quint32>(Attributes.Style) << 24) ^ static_cast<quint32>(Attributes.FontSize) * 0xC2B2AE3Du;
+    quint32 h = mix ^ (mix >> 15);
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    h *= 0x297A2D39u;
+    h ^= h >> 15;
+    const auto slot = static_cast<size_t>(h & (RecentStyleSlots - 1));
+    RecentStyle &recent = m_recentStyles[slot];
+    if (!recent.Valid || !(recent.Attributes == Attributes)) {
+        recent.Id = m_styles.Intern(Attributes);
+        recent.Attributes = Attributes;
+        recent.Valid = true;
     }
-    return m_cachedStyle;
+    m_lastStyle = &recent;
+    return recent.Id;
 }
 
 void SessionDocument::StartParagraph()
@@ -89,6 +103,9 @@ void SessionDocument::StartParagraph()
     paragraph.Id = m_nextId++;
     paragraph.Align = CurrentAlignment;
     paragraph.EmptyStyle = CurrentStyle();
+    paragraph.Runs.reserve(8);
+    paragraph.Text.reserve(160); // one allocation for a typical line
+    m_closedSinceTrimCheck = true;
     if (!m_paragraphs.empty()) {
         Paragraph &last = m_paragraphs.back();
         Measure(last);
@@ -124,7 +141,7 @@ void SessionDocument::Append(QByteArrayView text)
         for (const char *q = p; q < pieceEnd;) {
             const char *cr = static_cast<const char *>(std::memchr(q, '\r', static_cast<size_t>(pieceEnd - q)));
             const char *segmentEnd = cr ? cr : pieceEnd;
-            last.Text.append(q, segmentEnd - q);
+            AppendBytes(last.Text, q, segmentEnd - q);
             q = cr ? cr + 1 : pieceEnd;
         }
         if (last.Text.size() > before) {
@@ -197,6 +214,13 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
 
 bool SessionDocument::TrimToLimit(int maxLines)
 {
+    // Rows change when a paragraph ends or the last one grows; count again only then, and for a growing
+    // last paragraph only each time it has doubled, so a write costs no more than its own bytes.
+    const qsizetype lastSize = m_paragraphs.back().Text.size();
+    if (!m_closedSinceTrimCheck && lastSize < 2 * m_lastSizeAtTrimCheck + 256)
+        return false;
+    m_closedSinceTrimCheck = false;
+    m_lastSizeAtTrimCheck = lastSize;
     const qsizetype count = RowCount();
     if (count <= static_cast<qsizetype>(maxLines) + 50)
         return false;
@@ -299,7 +323,9 @@ void SessionDocument::CompactStylesIfNeeded()
             run.Style = remap[run.Style];
         ++p.Version;
     }
-    m_haveCachedStyle = false;
+    for (RecentStyle &recent : m_recentStyles)
+        recent.Valid = false;
+    m_lastStyle = nullptr;
     m_layouter->ForgetMetrics();
     m_styleLimit = std::max(StyleTableLimit, 2 * m_styles.Size());
 }

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QObject>
 
+#include <array>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -123,9 +124,16 @@ private:
     std::deque<Paragraph> m_paragraphs;
     StyleTable m_styles;
     std::unique_ptr<ParagraphLayouter> m_layouter;
-    quint32 m_cachedStyle = 0;
-    TextAttributes m_cachedAttributes;
-    bool m_haveCachedStyle = false;
+    struct RecentStyle {
+        TextAttributes Attributes;
+        quint32 Id = 0;
+        bool Valid = false;
+    };
+    static constexpr size_t RecentStyleSlots = 64;
+    std::array<RecentStyle, RecentStyleSlots> m_recentStyles;
+    const RecentStyle *m_lastStyle = nullptr;
+    bool m_closedSinceTrimCheck = true;
+    qsizetype m_lastSizeAtTrimCheck = 0;
     quint64 m_nextId = 1;
     qint64 m_closedRows = 0; ///< rows of every paragraph but the last
     Colour m_background = Rgb(0, 0, 64);

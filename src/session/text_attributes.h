@@ -21,7 +21,12 @@ struct TextAttributes {
     Colour Back = 0;
     std::uint8_t Style = 0;
 
-    friend bool operator==(const TextAttributes &, const TextAttributes &) = default;
+    friend bool operator==(const TextAttributes &a, const TextAttributes &b)
+    {
+        // Font names are usually the same shared bytes: compare the pointers before the characters.
+        return a.FontSize == b.FontSize && a.Fore == b.Fore && a.Back == b.Back && a.Style == b.Style
+            && (a.FontName.constData() == b.FontName.constData() || a.FontName == b.FontName);
+    }
 };
 
 } // namespace wren

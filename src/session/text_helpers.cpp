@@ -2,6 +2,7 @@
 // Small byte-string routines shared by the parsers, the command pipeline and the automation store.
 #include "session/text_helpers.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -97,17 +98,33 @@ int LeadingNumber(QByteArrayView text)
     return static_cast<int>(value);
 }
 
+void AppendBytes(QByteArray &to, const char *data, qsizetype length)
+{
+    if (length <= 0)
+        return;
+    const qsizetype size = to.size();
+    if (to.capacity() < size + length)
+        to.reserve(std::max<qsizetype>(size + length, 2 * to.capacity()));
+    to.resize(size + length);
+    std::memcpy(to.data() + size, data, static_cast<size_t>(length));
+}
+
 void RemoveByte(QByteArray &text, char byte)
 {
     const char *data = text.constData();
-    const void *first = std::memchr(data, byte, static_cast<size_t>(text.size()));
+    const qsizetype size = text.size();
+    const char *first = static_cast<const char *>(std::memchr(data, byte, static_cast<size_t>(size)));
     if (!first)
         return;
+    qsizetype write = first - data; // before data(), which may detach and move the bytes
     char *out = text.data();
-    qsizetype write = static_cast<const char *>(first) - data;
-    for (qsizetype read = write + 1; read < text.size(); ++read) {
-        if (out[read] != byte)
-            out[write++] = out[read];
+    qsizetype read = write + 1;
+    while (read < size) {
+        const char *next = static_cast<const char *>(std::memchr(out + read, byte, static_cast<size_t>(size - read)));
+        const qsizetype end = next ? next - out : size;
+        std::memmove(out + write, out + read, static_cast<size_t>(end - read));
+        write += end - read;
+        read = end + 1;
     }
     text.truncate(write);
 }

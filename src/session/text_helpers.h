@@ -31,6 +31,13 @@ QByteArray TrimTrailingBlanks(const QByteArray &text);
 /// Saturates instead of overflowing.
 int LeadingNumber(QByteArrayView text);
 
+/// Appends bytes with geometric growth and one memcpy (QByteArray::append is costly for many small pieces).
+void AppendBytes(QByteArray &to, const char *data, qsizetype length);
+inline void AppendBytes(QByteArray &to, QByteArrayView bytes)
+{
+    AppendBytes(to, bytes.data(), bytes.size());
+}
+
 /// Removes every occurrence of one byte, scanning with memchr.
 void RemoveByte(QByteArray &text, char byte);
 

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the pipeline benchmark: line store only, view offscreen, view under Xvfb, and the 100 MB memory run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+WREN_WITH_XVFB=1 bash scripts/setup.sh
+bash scripts/build.sh
+bench=build/bench/pipeline_bench
+echo "== socket to line store (offscreen)"; QT_QPA_PLATFORM=offscreen "$bench" --no-view "$@"
+echo "== view painting (offscreen)"; QT_QPA_PLATFORM=offscreen "$bench" "$@"
+echo "== view painting (Xvfb)"; QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$bench" "$@"
+echo "== memory after 100 MB with the 750-line limit (offscreen)"; QT_QPA_PLATFORM=offscreen "$bench" --mb 100

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Feeds arbitrary server blocks through the telnet layer, the splitter, the ANSI parser and the line store.
+#include "config/program_folder.h"
+#include "markup/chunk_splitter.h"
+#include "session/client.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <cstdio>
+
+namespace {
+
+QGuiApplication *App = nullptr;
+QTemporaryDir *Folder = nullptr;
+
+void Check(bool condition, const char *what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    App = new QGuiApplication(*argc, *argv);
+    Folder = new QTemporaryDir;
+    wren::SetProgramFolder(Folder->path());
+    return 0;
+}
+
+// The first byte chooses the session's switches; the rest is cut into blocks at every 0x00 0x00 pair,
+// so the fuzzer also explores escapes, tags, telnet commands and characters split between reads.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    wren::TGlobals globals;
+    const uint8_t flags = data[0];
+    globals.GlobalZel = flags & 1;
+    wren::TClient client(globals);
+    client.Options.ZelEnabled = flags & 2;
+    client.Options.AnsiColor = !(flags & 4);
+    client.Options.UseBrightColors = flags & 8;
+    client.Options.LineEnd = (flags & 16) ? "\r" : "\n";
+    client.Options.MaxLines = (flags & 32) ? 5 : 50;
+    client.Options.EnableTriggers = !(flags & 64);
+    if (flags & 128)
+        client.Display.SetWidth(40);
+    const QByteArray input(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
+    qsizetype from = 0;
+    while (from <= input.size()) {
+        qsizetype at = input.indexOf(QByteArray("\0\0", 2), from);
+        if (at < 0)
+            at = input.size();
+        client.ReceiveBytes(input.mid(from, at - from));
+        Check(client.AnsiBuffer.size() <= wren::MaxEscapeLength, "escape buffer limit");
+        Check(client.TagBuffer.size() <= wren::MaxTagLength, "tag buffer limit");
+        Check(client.LineBuffer.isEmpty(), "the line buffer is emptied at the end of every block");
+        Check(client.Display.RowCount() <= client.Options.EffectiveMaxLines() + 50, "line limit");
+        from = at + 2;
+    }
+    (void)client.Display.PlainText();
+    return 0;
+}
