@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <cstdint>
 
 namespace wren {
@@ -23,6 +24,8 @@ struct TAdvancedItem {
     bool Enabled = false;
     std::uint8_t Shift = 0;
     QByteArray Kind;
+    /// The two unused bytes of the stored record, kept from a record read so that writing it back keeps them.
+    std::array<char, 2> Reserved {};
 
     void SetClass(const QByteArray &text) { ItemClass = text.left(ClassMax); }
     void SetName(const QByteArray &text) { Name = text.left(NameMax); }

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include <QByteArray>
+
 namespace wren {
 
 void ReplacePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generation)
@@ -60,6 +62,330 @@ QByteArrayView ReplacePass::Apply(const QList<TAdvancedItem> &triggers, quint64 
         return text;
     storage = std::move(current);
     return storage;
+}
+
+} // namespace wren
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <algorithm>
+
+namespace wren {
+
+struct ExecutePass::Compiled {
+    QByteArray Pattern;
+    pcre2_code *Code = nullptr;
+    pcre2_match_data *Data = nullptr;
+    QByteArray Literal;
+    QByteArray Error;
+    bool Reported = false;
+
+    ~Compiled()
+    {
+        pcre2_match_data_free(Data);
+        pcre2_code_free(Code);
+    }
+};
+
+namespace {
+
+// Limits that keep a pathological pattern from stalling the session on one line.
+constexpr uint32_t MatchLimit = 2'000'000;
+constexpr uint32_t DepthLimit = 10'000;
+
+// Index just past the ")" that closes the group opened at @p i, or the length when it does not close.
+qsizetype SkipGroup(const QByteArray &p, qsizetype i);
+
+qsizetype SkipClass(const QByteArray &p, qsizetype i)
+{
+    ++i; // the "["
+    if (i < p.size() && p[i] == '^')
+        ++i;
+    if (i < p.size() && p[i] == ']')
+        ++i;
+    while (i < p.size() && p[i] != ']') {
+        if (p[i] == '\\')
+            i += 2;
+        else if (p[i] == '[' && i + 1 < p.size() && p[i + 1] == ':') {
+            const qsizetype end = p.indexOf(":]", i + 2);
+            i = end < 0 ? p.size() : end + 2;
+        } else
+            ++i;
+    }
+    return std::min(i + 1, p.size());
+}
+
+qsizetype SkipGroup(const QByteArray &p, qsizetype i)
+{
+    int depth = 0;
+    while (i < p.size()) {
+        const char c = p[i];
+        if (c == '\\') {
+            i += 2;
+        } else if (c == '[') {
+            i = SkipClass(p, i);
+        } else if (c == '(') {
+            ++depth, ++i;
+        } else if (c == ')') {
+            ++i;
+            if (--depth == 0)
+                return i;
+        } else {
+            ++i;
+        }
+    }
+    return p.size();
+}
+
+bool IsAlnum(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+} // namespace
+
+QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
+{
+    // Inline options, verbs and quoting change what the text means: no literal is claimed for them.
+    if (p.contains("(?") || p.contains("(*") || p.contains("\\Q") || p.contains("\\E"))
+        return {};
+    // An alternative at the top level makes nothing required.
+    for (qsizetype i = 0; i < p.size();) {
+        if (p[i] == '\\')
+            i += 2;
+        else if (p[i] == '[')
+            i = SkipClass(p, i);
+        else if (p[i] == '(')
+            i = SkipGroup(p, i);
+        else if (p[i] == '|' || p[i] == ')')
+            return {};
+        else
+            ++i;
+    }
+    QByteArray best, run;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    qsizetype i = 0;
+    while (i < p.size()) {
+        const char c = p[i];
+        char literal = 0;
+        bool isLiteral = false;
+        if (c == '\\') {
+            if (i + 1 >= p.size())
+                return {};
+            const char d = p[i + 1];
+            i += 2;
+            if (IsAlnum(d)) {
+                endRun();
+                if (d == 'c')
+                    ++i;
+                if (i < p.size() && p[i] == '{') {
+                    const qsizetype close = p.indexOf('}', i);
+                    i = close < 0 ? p.size() : close + 1;
+                }
+                continue;
+            }
+            literal = d;
+            isLiteral = true;
+        } else if (c == '[') {
+            endRun();
+            i = SkipClass(p, i);
+            continue;
+        } else if (c == '(') {
+            endRun();
+            i = SkipGroup(p, i);
+            continue;
+        } else if (c == '{') {
+            endRun();
+            const qsizetype close = p.indexOf('}', i);
+            i = close < 0 ? p.size() : close + 1;
+            continue;
+        } else if (c == '.' || c == '^' || c == '$' || c == '*' || c == '+' || c == '?') {
+            endRun();
+            ++i;
+            continue;
+        } else {
+            literal = c;
+            isLiteral = true;
+            ++i;
+        }
+        if (!isLiteral)
+            continue;
+        const char next = i < p.size() ? p[i] : 0;
+        if (next == '*' || next == '?' || next == '{') {
+            endRun(); // the character may be absent
+        } else if (next == '+') {
+            run += literal; // at least once, but what follows need not come right after it
+            endRun();
+        } else {
+            run += literal;
+        }
+    }
+    endRun();
+    return best;
+}
+
+ExecutePass::ExecutePass()
+    : m_context(pcre2_match_context_create(nullptr))
+{
+    pcre2_set_match_limit(m_context, MatchLimit);
+    pcre2_set_depth_limit(m_context, DepthLimit);
+}
+
+ExecutePass::~ExecutePass()
+{
+    pcre2_match_context_free(m_context);
+}
+
+ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
+{
+    auto &slot = m_compiled[pattern.toStdString()];
+    if (!slot) {
+        slot = std::make_unique<Compiled>();
+        slot->Pattern = pattern;
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        // The dot matches any character; anchors match only at the ends of the line; case matters.
+        slot->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()), static_cast<PCRE2_SIZE>(pattern.size()),
+                                   PCRE2_DOTALL, &error, &offset, nullptr);
+        if (!slot->Code) {
+            PCRE2_UCHAR message[256];
+            pcre2_get_error_message(error, message, sizeof message);
+            slot->Error = QByteArray::number(error) + " - " + reinterpret_cast<const char *>(message);
+        } else {
+            pcre2_jit_compile(slot->Code, PCRE2_JIT_COMPLETE);
+            slot->Data = pcre2_match_data_create_from_pattern(slot->Code, nullptr);
+            slot->Literal = RequiredLiteral(pattern);
+        }
+    }
+    return slot.get();
+}
+
+void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generation)
+{
+    m_generation = generation;
+    m_byIndex.assign(static_cast<size_t>(triggers.size()), nullptr);
+    m_marked.assign(static_cast<size_t>(triggers.size()), 0);
+    m_always.clear();
+    m_single.clear();
+    m_byBigram.clear();
+    m_bigrams.reset();
+    for (qsizetype i = 0; i < triggers.size(); ++i) {
+        const TAdvancedItem &t = triggers[i];
+        if (!t.Enabled || t.Number != 1)
+            continue;
+        Compiled *c = CompiledFor(t.Name);
+        m_byIndex[static_cast<size_t>(i)] = c;
+        const int index = static_cast<int>(i);
+        if (!c->Code || c->Literal.isEmpty()) {
+            m_always.push_back(index);
+        } else if (c->Literal.size() == 1) {
+            m_single.emplace_back(static_cast<unsigned char>(c->Literal[0]), index);
+        } else {
+            const auto key = static_cast<quint16>(static_cast<unsigned char>(c->Literal[0])
+                                                  | (static_cast<unsigned char>(c->Literal[1]) << 8));
+            m_byBigram[key].push_back(index);
+            m_bigrams.set(key);
+        }
+    }
+}
+
+bool ExecutePass::Any(const QList<TAdvancedItem> &triggers, quint64 generation)
+{
+    if (generation != m_generation)
+        Prepare(triggers, generation);
+    return std::any_of(m_byIndex.begin(), m_byIndex.end(), [](const Compiled *c) { return c != nullptr; });
+}
+
+void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
+{
+    out = m_always;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
+    const qsizetype n = line.size();
+    if (!m_single.empty()) {
+        std::bitset<256> present;
+        for (qsizetype i = 0; i < n; ++i)
+            present.set(bytes[i]);
+        for (const auto &[byte, index] : m_single) {
+            if (present[static_cast<size_t>(byte)])
+                out.push_back(index);
+        }
+    }
+    if (!m_byBigram.empty()) {
+        for (qsizetype i = 0; i + 1 < n; ++i) {
+            const auto key = static_cast<quint16>(bytes[i] | (bytes[i + 1] << 8));
+            if (!m_bigrams[key])
+                continue;
+            for (int index : m_byBigram[key]) {
+                if (m_marked[static_cast<size_t>(index)])
+                    continue;
+                const QByteArray &literal = m_byIndex[static_cast<size_t>(index)]->Literal;
+                if (i + literal.size() <= n && std::memcmp(bytes + i, literal.constData(), static_cast<size_t>(literal.size())) == 0) {
+                    m_marked[static_cast<size_t>(index)] = 1;
+                    out.push_back(index);
+                }
+            }
+        }
+        for (int index : out)
+            m_marked[static_cast<size_t>(index)] = 0;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+void ExecutePass::Run(const QList<TAdvancedItem> &triggers, const quint64 &generation, QByteArrayView line,
+                      const MatchHandler &onMatch, const ErrorHandler &onError)
+{
+    if (generation != m_generation)
+        Prepare(triggers, generation);
+    std::vector<int> candidates;
+    Candidates(line, candidates);
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        const int index = candidates[k];
+        if (index >= triggers.size())
+            break;
+        const TAdvancedItem trigger = triggers[index]; // a copy: the handler may change the list
+        if (!trigger.Enabled || trigger.Number != 1)
+            continue;
+        Compiled *c = m_byIndex[static_cast<size_t>(index)];
+        if (!c || c->Pattern != trigger.Name)
+            c = CompiledFor(trigger.Name);
+        if (!c->Code) {
+            if (!c->Reported) {
+                c->Reported = true;
+                onError(trigger.Name, c->Error);
+            }
+            continue;
+        }
+        const int rc = pcre2_match(c->Code, reinterpret_cast<PCRE2_SPTR>(line.data()), static_cast<PCRE2_SIZE>(line.size()), 0, 0,
+                                   c->Data, m_context);
+        if (rc <= 0)
+            continue;
+        const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(c->Data);
+        QByteArray captures;
+        for (int group = 0; group <= 9; ++group) {
+            if (group)
+                captures += ',';
+            if (group < rc && ovector[2 * group] != PCRE2_UNSET)
+                captures.append(line.data() + ovector[2 * group],
+                                static_cast<qsizetype>(ovector[2 * group + 1] - ovector[2 * group]));
+        }
+        const quint64 before = generation;
+        onMatch(trigger, captures);
+        if (generation != before) {
+            // The command changed the triggers: walk on over what the list now holds, after this one.
+            Prepare(triggers, generation);
+            std::vector<int> rest;
+            Candidates(line, rest);
+            rest.erase(rest.begin(), std::upper_bound(rest.begin(), rest.end(), index));
+            candidates = std::move(rest);
+            k = static_cast<size_t>(-1);
+        }
+    }
 }
 
 } // namespace wren

@@ -9,6 +9,11 @@
 #include <QList>
 
 #include <bitset>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace wren {
 
@@ -28,6 +33,59 @@ private:
     std::bitset<256> m_firstBytes; ///< first bytes of the live patterns: a chunk with none of them is skipped
     int m_singleFirstByte = -1;
     bool m_any = false;
+};
+
+} // namespace wren
+
+struct pcre2_real_code_8;
+struct pcre2_real_match_data_8;
+struct pcre2_real_match_context_8;
+
+namespace wren {
+
+/// The execute pass: every enabled "Execute" trigger whose regular expression matches the line, in list
+/// order. Each pattern is compiled once (JIT where available) and kept; before any expression runs, one
+/// scan of the line rules out the patterns whose required literal text does not occur in it, so most
+/// patterns cost nothing per line. Results are those of trying every pattern.
+class ExecutePass
+{
+public:
+    ExecutePass();
+    ~ExecutePass();
+    ExecutePass(const ExecutePass &) = delete;
+    ExecutePass &operator=(const ExecutePass &) = delete;
+
+    /// A match: the trigger and its captures as "$&,$1,...,$9" gives them (whole match, then groups 1-9,
+    /// a group that took no part empty).
+    using MatchHandler = std::function<void(const TAdvancedItem &trigger, const QByteArray &captures)>;
+    /// A pattern that does not compile, once per pattern text.
+    using ErrorHandler = std::function<void(const QByteArray &pattern, const QByteArray &message)>;
+
+    /// @p generation tells when the list changed. Handlers may change the list; the walk goes on correctly.
+    void Run(const QList<TAdvancedItem> &triggers, const quint64 &generation, QByteArrayView line,
+             const MatchHandler &onMatch, const ErrorHandler &onError);
+
+    /// Whether any enabled execute trigger exists (so lines need collecting at all).
+    bool Any(const QList<TAdvancedItem> &triggers, quint64 generation);
+
+    /// Text that every match of @p pattern must contain, or empty when none can be told safely.
+    static QByteArray RequiredLiteral(const QByteArray &pattern);
+
+private:
+    struct Compiled;
+    void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
+    Compiled *CompiledFor(const QByteArray &pattern);
+    void Candidates(QByteArrayView line, std::vector<int> &out);
+
+    quint64 m_generation = ~quint64(0);
+    std::unordered_map<std::string, std::unique_ptr<Compiled>> m_compiled; ///< by pattern text, kept
+    std::vector<Compiled *> m_byIndex; ///< per list entry: its compiled pattern, null when not live
+    std::vector<int> m_always; ///< live triggers without a usable literal
+    std::vector<std::pair<int, int>> m_single; ///< (byte, trigger) for one-character literals
+    std::unordered_map<quint16, std::vector<int>> m_byBigram; ///< triggers by the first two bytes of their literal
+    std::bitset<65536> m_bigrams;
+    std::vector<char> m_marked;
+    pcre2_real_match_context_8 *m_context = nullptr;
 };
 
 } // namespace wren

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 namespace wren {
 
+class TClient;
+
 struct TGlobals {
+    QList<TClient *> Sessions; ///< the open sessions in tab order
     bool GlobalZel = true; ///< the Edit menu's global markup switch
     bool AppActive = true; ///< the program has the focus
     int CurrentSession = -1;

@@ -2,6 +2,7 @@
 // The session object: one world's connection, view, options and automations.
 #include "session/client.h"
 
+#include "automation/advanced_file.h"
 #include "config/program_folder.h"
 #include "markup/zel_colors.h"
 #include "markup/zel_detect.h"
@@ -117,10 +118,12 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     Options.Host = TrimBlanks(host).left(50);
     Options.Port = QByteArray::number(port).left(5);
     Addr = host;
-    OptionsFile = QDir(ProgramFolder()).filePath(QString::fromLocal8Bit(TrimBlanks(Options.Host)) + QLatin1Char('.')
-                                                 + QString::fromLocal8Bit(TrimBlanks(Options.Port))
-                                                 + QStringLiteral(".wno"));
+    const QString base = QDir(ProgramFolder()).filePath(QString::fromLocal8Bit(TrimBlanks(Options.Host)) + QLatin1Char('.')
+                                                        + QString::fromLocal8Bit(TrimBlanks(Options.Port)));
+    OptionsFile = base + QStringLiteral(".wno");
+    AdvancedFile = base + QStringLiteral(".wn2");
     LoadOptions();
+    LoadAdvanced();
 }
 
 void TClient::ApplyViewOptions()
@@ -329,9 +332,10 @@ void TClient::TakeLine()
     RunExecuteTriggers(line);
 }
 
-bool TClient::ExecutePassWanted() const
+bool TClient::ExecutePassWanted()
 {
-    return Options.EnableTriggers && OnTriggerLine;
+    return Options.EnableTriggers
+        && (OnTriggerLine || m_executePass.Any(Automation.Triggers, Automation.TriggerGeneration()));
 }
 
 void TClient::RunExecuteTriggers(const QByteArray &line)
@@ -340,6 +344,24 @@ void TClient::RunExecuteTriggers(const QByteArray &line)
         return;
     if (OnTriggerLine)
         OnTriggerLine(line);
+    // A trigger whose command writes text matching itself would run without end: text written by trigger
+    // commands takes part only a few levels deep. Server text always takes part.
+    if (m_triggerDepth > MaxTriggerDepth)
+        return;
+    m_executePass.Run(
+        Automation.Triggers, Automation.TriggerGeneration(), line,
+        [this](const TAdvancedItem &trigger, const QByteArray &captures) {
+            const QList<QByteArray> pieces = SplitText(captures, ',');
+            for (qsizetype i = 1; i < pieces.size(); ++i)
+                Automation.AddVariable("$" + QByteArray::number(i), pieces[i], "System", 0);
+            ++m_triggerDepth;
+            ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, trigger.Command));
+            --m_triggerDepth;
+        },
+        [this](const QByteArray &pattern, const QByteArray &message) {
+            WriteNotice("The trigger " + pattern + " has a regular expression error: " + message
+                        + "; it is skipped.\r\n");
+        });
 }
 
 void TClient::HandleIncomingText(QByteArray text)
@@ -438,6 +460,84 @@ QByteArray TClient::MatchTriggers(QByteArrayView text, int mode)
 void TClient::RunEvent(const QByteArray &name)
 {
     emit EventRaised(name);
+    const QList<TAdvancedItem> events = Automation.Events; // a command may change the list
+    for (const TAdvancedItem &event : events) {
+        if (event.Enabled && event.Name == name)
+            ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, event.Command));
+    }
+}
+
+// ---- Commands ---------------------------------------------------------------------------------------
+
+void TClient::ProcessCommand(const QByteArray &text)
+{
+    m_pipeline.ProcessCommand(text);
+}
+
+void TClient::ExecuteCommand(const QByteArray &command)
+{
+    const QByteArray c = Automation.SubstituteVariables(TrimBlanks(command));
+    const QByteArray cc = TrimBlanks(Options.CommandChar);
+    if (c.startsWith(cc) && c.size() > cc.size() && DispatchSlashCommand(*this, c.mid(cc.size())))
+        return;
+    Echo(Options.LocalEcho ? c : QByteArray());
+    if (IsConnected())
+        Send(c + "\r\n");
+}
+
+void TClient::Echo(const QByteArray &text)
+{
+    const TextAttributes saved = Display.Attributes;
+    Display.Attributes.FontName = TrimTrailingBlanks(Options.CurFontName);
+    Display.Attributes.FontSize = Options.CurFontSize;
+    Display.Attributes.Fore = Rgb(255, 255, 0);
+    Display.Append(text + "\n");
+    Display.Attributes = saved;
+    Display.TrimToLimit(Options.EffectiveMaxLines());
+    ScrollToEnd();
+}
+
+void TClient::ProcessInAllSessions(const QByteArray &text)
+{
+    if (m_globals.Sessions.isEmpty()) {
+        ProcessCommand(text);
+        return;
+    }
+    const QList<TClient *> sessions = m_globals.Sessions;
+    for (TClient *session : sessions)
+        session->ProcessCommand(text);
+}
+
+void TClient::SaveAll()
+{
+    SaveOptions();
+    SaveAdvanced();
+}
+
+void TClient::WriteNotice(const QByteArray &text)
+{
+    const Colour saved = Options.CurTextColor;
+    SetColor("SILVER", 0);
+    WriteText(text);
+    Options.CurTextColor = saved;
+}
+
+bool TClient::LoadAdvanced()
+{
+    QString error;
+    if (wren::LoadAdvanced(AdvancedFile, Automation, &error))
+        return true;
+    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(AdvancedFile), error));
+    return false;
+}
+
+bool TClient::SaveAdvanced()
+{
+    QString error;
+    if (wren::SaveAdvanced(AdvancedFile, Automation, &error))
+        return true;
+    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(AdvancedFile), error));
+    return false;
 }
 
 // ---- Styling ----------------------------------------------------------------------------------------

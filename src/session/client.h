@@ -4,6 +4,8 @@
 
 #include "automation/automation_store.h"
 #include "automation/trigger_engine.h"
+#include "commands/command_pipeline.h"
+#include "commands/slash_commands.h"
 #include "config/globals.h"
 #include "logging/session_log.h"
 #include "markup/chunk_splitter.h"
@@ -23,7 +25,7 @@ namespace wren {
 
 /// A session owns its socket, its view's content and its settings; each operation hands the real work to a
 /// collaborator (telnet filter, chunk splitter, ANSI parser, document, log, automation store).
-class TClient : public QObject, private ChunkHost
+class TClient : public QObject, private ChunkHost, private CommandHost, private SlashHost
 {
     Q_OBJECT
 public:
@@ -73,17 +75,29 @@ public:
     /// replace triggers and the writer.
     void HandleIncomingText(QByteArray text);
     /// The one way text reaches the view: logged, line triggers, appended, trimmed, kept scrolled.
-    void WriteText(QByteArrayView text);
-    void ScrollToEnd();
+    void WriteText(QByteArrayView text) override;
+    void ScrollToEnd() override;
     /// Mode 0: the replace pass over a chunk (returned). Mode 1: the execute pass over a line.
     QByteArray MatchTriggers(QByteArrayView text, int mode);
+    /// Runs the commands of every enabled event of that name, in list order.
     void RunEvent(const QByteArray &name);
 
-    void SetColor(const QByteArray &name, int target);
+    /// Everything typed, and every command an automation runs, enters here.
+    void ProcessCommand(const QByteArray &text) override;
+    /// One plain single command: variables substituted, then a slash command, or echoed and sent.
+    void ExecuteCommand(const QByteArray &command) override;
+    /// Writes a command into the view in yellow, straight (not logged, no triggers).
+    void Echo(const QByteArray &text) override;
+    bool LoadAdvanced();
+    bool SaveAdvanced();
+    /// Text written while trigger commands run passes the execute pass only this many levels deep.
+    static constexpr int MaxTriggerDepth = 3;
+
+    void SetColor(const QByteArray &name, int target) override;
     /// Runs one markup tag (the text between "<" and ">").
     void InterpretTag(const QByteArray &tag) override;
     /// Returns the font, size and colour of new text to the session's defaults.
-    void EndFont();
+    void EndFont() override;
 
     /// Sees every line the execute pass runs on (a seam for tests until the trigger engine runs them).
     std::function<void(const QByteArray &line)> OnTriggerLine;
@@ -102,6 +116,28 @@ signals:
 
 private:
     void ApplyAnsiSequence(QByteArrayView sequence) override;
+    // CommandHost
+    QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
+    QByteArray PathChar() const override { return Options.PathChar; }
+    bool ExpandPaths() const override { return Options.ExpandPaths; }
+    const QList<TAdvancedItem> &Aliases() const override { return Automation.Aliases; }
+    void ReportPipeline(const QByteArray &message) override { WriteNotice(message); }
+    // SlashHost
+    void ProcessInAllSessions(const QByteArray &text) override;
+    void TogglePause() override { ScrolledBack = !ScrolledBack; }
+    void SetVariable(const QByteArray &name, const QByteArray &value) override
+    {
+        Automation.AddVariable(name, value, "Main", 0);
+    }
+    void SetClassState(bool enable, const QByteArray &name, bool toggle, const QByteArray &itemClass) override
+    {
+        Automation.SetClassState(enable, name, toggle, itemClass);
+    }
+    void SaveAll() override;
+    bool ToggleLocalEcho() override { return Options.LocalEcho = !Options.LocalEcho; }
+    void ClearText() override { Display.Clear(); }
+    /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
+    void WriteNotice(const QByteArray &text);
     void OnConnected(quint16 error);
     void OnClosed(quint16 error);
     void OnSocketError(int error);
@@ -114,13 +150,16 @@ private:
     void EndOfBlock();
     /// A line is complete: the execute pass runs on a non-empty LineBuffer, which is emptied.
     void TakeLine();
-    bool ExecutePassWanted() const;
+    bool ExecutePassWanted();
     void RunExecuteTriggers(const QByteArray &line);
     void CreateSocket();
 
     TGlobals &m_globals;
     TelnetFilter m_telnet;
     ReplacePass m_replacePass;
+    ExecutePass m_executePass;
+    CommandPipeline m_pipeline {*this};
+    int m_triggerDepth = 0;
     SessionLog m_log;
     QTimer m_connectTimeout;
     bool m_connecting = false;

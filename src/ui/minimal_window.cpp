@@ -7,6 +7,7 @@
 #include "ui/session_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -46,6 +47,9 @@ MinimalWindow::MinimalWindow(TClient &client, QWidget *parent)
         box->show();
     });
 
+    // New text while the program is in the background: the window asks for attention.
+    connect(&client, &TClient::AlertIconWanted, this, [this] { QApplication::alert(this); });
+
     auto *copy = new QAction(this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WindowShortcut);
@@ -61,8 +65,7 @@ MinimalWindow::MinimalWindow(TClient &client, QWidget *parent)
 
 void MinimalWindow::SendCommand()
 {
-    const QByteArray line = EncodeText(m_command->text());
-    m_client.Send(line + "\r\n");
+    m_client.ProcessCommand(EncodeText(m_command->text()));
     m_command->clear();
 }
 

@@ -46,7 +46,9 @@ SessionView::SessionView(TClient &client, QWidget *parent)
     });
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
         // The user moved the scroll bar: away from the bottom holds the view, back at the bottom follows again.
-        QTimer::singleShot(0, this, [this] { m_client.ScrolledBack = !AtBottom(); });
+        // The wheel keeps its own rule.
+        if (!m_wheeling)
+            QTimer::singleShot(0, this, [this] { m_client.ScrolledBack = !AtBottom(); });
     });
     m_sinceFrame.start();
     ScheduleFrame();
@@ -391,6 +393,7 @@ void SessionView::mouseDoubleClickEvent(QMouseEvent *event)
 void SessionView::wheelEvent(QWheelEvent *event)
 {
     const int delta = event->angleDelta().y();
+    m_wheeling = true;
     if (delta > 0) {
         ScrollPageUp();
         m_client.ScrolledBack = true;
@@ -399,6 +402,7 @@ void SessionView::wheelEvent(QWheelEvent *event)
         if (AtBottom())
             m_client.ScrolledBack = false;
     }
+    m_wheeling = false;
     event->accept();
 }
 

@@ -106,6 +106,7 @@ private:
     bool m_selecting = false;
     QPoint m_pressPoint;
     bool m_dragged = false;
+    bool m_wheeling = false;
 };
 
 } // namespace wren

@@ -3,6 +3,7 @@
 #include "config/program_folder.h"
 #include "demo/demo_world.h"
 #include "session/client.h"
+#include "support/scripted_world.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
@@ -19,26 +20,7 @@ using wren::test::WaitFor;
 
 namespace {
 
-/// A one-connection world the test scripts by hand.
-class ScriptedWorld
-{
-public:
-    ScriptedWorld()
-    {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            Peer = m_server.nextPendingConnection();
-            QObject::connect(Peer, &QTcpSocket::readyRead, [this] { Received += Peer->readAll(); });
-        });
-    }
-    quint16 Port() const { return m_server.serverPort(); }
-    void Close() { m_server.close(); }
-    QTcpSocket *Peer = nullptr;
-    QByteArray Received;
-
-private:
-    QTcpServer m_server;
-};
+using wren::test::ScriptedWorld;
 
 class ClientConnection : public ::testing::Test
 {

@@ -4,6 +4,7 @@
 #include "session/client.h"
 #include "support/test_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -214,4 +215,19 @@ TEST_F(PipelineRules, ScrollToEndOncePerBlockAndEveryTwentiethWrite)
         client.WriteText("x");
     client.ReceiveBytes("c\r\n");
     EXPECT_EQ(client.Display.ScrollToEndRequests(), before + 1);
+}
+
+TEST_F(PipelineRules, UnwritableLogKeepsTheTextAndReportsOnce)
+{
+    TClient client(m_globals);
+    QList<QString> notices;
+    QObject::connect(&client, &TClient::Notice, [&](const QString &text) { notices.append(text); });
+    ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("logs/taken")));
+    client.Options.LogMode = 1;
+    client.Options.LogFile = "taken"; // a folder stands where the file should be
+    client.ReceiveBytes("first\r\nsecond\r\n");
+    client.ReceiveBytes("third\r\n");
+    EXPECT_EQ(test::Render(client.Display), "[ffffff]first|[ffffff]second|[ffffff]third|");
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.front().contains(QStringLiteral("taken")));
 }

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Turns command text into single commands: separators, aliases with their arguments, and speed-walk paths.
+#include "commands/command_pipeline.h"
+
+#include "session/text_helpers.h"
+
+namespace wren {
+
+QByteArray EffectiveSeparator(const QByteArray &stored)
+{
+    const QByteArray trimmed = TrimBlanks(stored);
+    return trimmed.isEmpty() ? QByteArray(";") : trimmed;
+}
+
+QByteArray AliasExpand(const QList<TAdvancedItem> &aliases, const QList<QByteArray> &words, const QByteArray &command,
+                       const QByteArray &joiner)
+{
+    if (words.isEmpty())
+        return {};
+    const QByteArray first = words.front().toUpper();
+    const TAdvancedItem *match = nullptr;
+    for (const TAdvancedItem &alias : aliases) {
+        if (alias.Enabled && TrimBlanks(alias.Name).toUpper() == first) {
+            match = &alias;
+            break;
+        }
+    }
+    if (!match)
+        return {};
+    const QByteArray &value = match->Command;
+    QByteArray text = value;
+    const qsizetype space = command.indexOf(' ');
+    const QByteArray rest = space >= 0 ? command.mid(space + 1) : QByteArray();
+    for (qsizetype j = 1; j < words.size(); ++j)
+        text = ReplaceAll("%" + QByteArray::number(j), words[j], text);
+    text = ReplaceAll("%rest", rest, text);
+    const QByteArray result = text != value ? text : value + " " + rest;
+    return ReplaceAll("\r\n", joiner, result);
+}
+
+QByteArray PathExpand(const QByteArray &command, const QByteArray &joiner, const QByteArray &pathChar)
+{
+    const QByteArray step = joiner.isEmpty() ? QByteArray(";") : joiner;
+    const QByteArray pc = TrimBlanks(pathChar);
+    if (!command.startsWith(pc))
+        return command;
+    QByteArray result;
+    int count = 1;
+    for (qsizetype i = pc.size(); i < command.size(); ++i) {
+        const char c = command[i];
+        if (c >= '1' && c <= '9') {
+            count = c - '0';
+            continue;
+        }
+        for (int k = 0; k < count; ++k)
+            result += c + step;
+        count = 1;
+    }
+    return result;
+}
+
+// The steps of a path are single commands: they are alias-expanded but not taken as paths again (with a
+// blank path character every step would otherwise be a path of itself, without end).
+void CommandPipeline::Process(QByteArray text, bool pathSteps)
+{
+    if (text == Sentinel)
+        return;
+    if (m_depth >= MaxDepth) {
+        // An alias or path that expands back into itself: stop this expansion, once, with a word to the user.
+        if (!m_reported) {
+            m_reported = true;
+            m_host.ReportPipeline("Command expansion stopped: aliases expanded more than "
+                                  + QByteArray::number(MaxDepth) + " levels deep.\r\n");
+        }
+        return;
+    }
+    ++m_depth;
+    const QByteArray sep = EffectiveSeparator(m_host.ExprSeparator());
+    const QByteArray joiner = m_host.ExprSeparator();
+    if (text.isEmpty())
+        text = " ";
+    while (!text.isEmpty()) {
+        if (!text.endsWith(sep))
+            text += sep;
+        const QByteArray piece = FirstToken(text, sep);
+        text = TrimBlanks(text.mid(piece.size() + sep.size()));
+        if (piece == sep)
+            continue;
+        m_words = SplitText(piece, ' ');
+        const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
+        if (!TrimBlanks(expansion).isEmpty()) {
+            ProcessCommand(expansion);
+            continue;
+        }
+        if (m_host.ExpandPaths() && !pathSteps) {
+            const QByteArray steps = PathExpand(piece, joiner, m_host.PathChar());
+            if (steps != piece)
+                Process(steps, true);
+            else
+                m_host.ExecuteCommand(piece);
+        } else {
+            m_host.ExecuteCommand(piece);
+        }
+    }
+    if (--m_depth == 0)
+        m_reported = false;
+}
+
+} // namespace wren
