@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Streams coloured MUD text through a loopback socket into a session and prints throughput and memory.
 #include "config/program_folder.h"
+#include "automation/trigger_engine.h"
 #include "session/client.h"
 #include "ui/session_view.h"
 
@@ -14,6 +15,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -71,12 +73,87 @@ QByteArray MudText(qsizetype bytes, qsizetype *lines)
     return out;
 }
 
+// Realistic execute-trigger patterns that never match the stream: anchors, groups, classes and literals,
+// each with a name of its own; a few without a literal the pre-check can use.
+QList<QByteArray> TriggerPatterns(int count)
+{
+    static const char *shapes[] = {
+        "^%1 tells you '(.*)'$",
+        "^\\[(\\w+)\\] %1: (.*)$",
+        "^%1 (slashes|pierces|hits) you",
+        "(\\d+) gold coins? from the corpse of %1",
+        "^Your %1 glows (\\w+)\\.$",
+        "^%1 arrives from the (north|south|up)",
+        "HP: (\\d+)/(\\d+) %1",
+        "^You feel %1\\.?$",
+        "%1 shouts '([^']+)'",
+        "^(?:A|An|The) %1 (?:is|are) here\\.$",
+    };
+    static const char *syllables[] = {"kar", "mel", "dor", "vin", "tha", "lor", "quen", "zir", "bal", "ith", "ond", "rak"};
+    QList<QByteArray> patterns;
+    for (int i = 0; i < count; ++i) {
+        // Patterns are kept to the 40 characters a trigger holds.
+        QByteArray name = syllables[i % 12];
+        name += syllables[(i / 12) % 12];
+        name += QByteArray::number(i / 144);
+        name[0] = static_cast<char>(name[0] - 32);
+        patterns.append(QByteArray(shapes[i % std::size(shapes)]).replace("%1", name));
+    }
+    return patterns;
+}
+
+void AddTriggers(wren::TClient &client, int count)
+{
+    for (const QByteArray &pattern : TriggerPatterns(count))
+        client.Automation.AddTrigger(pattern, "say never", "Bench", 1);
+    client.Automation.AddTrigger("^END OF STREAM$", "done", "Bench", 1);
+}
+
+// Lines through the execute pass alone.
+double ExecutePassLinesPerSecond(const QByteArray &text, int triggers)
+{
+    QList<wren::TAdvancedItem> list;
+    wren::AutomationStore store;
+    for (const QByteArray &pattern : TriggerPatterns(triggers))
+        store.AddTrigger(pattern, "x", "Bench", 1);
+    QList<QByteArray> lines;
+    for (QByteArray line : text.split('\n')) {
+        // Lines as the pass sees them: escapes gone.
+        QByteArray plain;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (line[i] == 27) {
+                while (i < line.size() && line[i] != 'm')
+                    ++i;
+            } else if (line[i] != '\r') {
+                plain += line[i];
+            }
+        }
+        lines.append(plain);
+    }
+    wren::ExecutePass pass;
+    const quint64 generation = store.TriggerGeneration();
+    int matches = 0;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 done = 0;
+    while (clock.elapsed() < 1000) {
+        for (const QByteArray &line : lines)
+            pass.Run(store.Triggers, generation, line, [&](const wren::TAdvancedItem &, const QByteArray &) { ++matches; },
+                     [](const QByteArray &, const QByteArray &) {});
+        done += lines.size();
+    }
+    if (matches)
+        std::printf("(unexpected: %d matches)\n", matches);
+    return static_cast<double>(done) / (clock.nsecsElapsed() / 1e9);
+}
+
 struct Server {
     int ListenFd = -1;
     quint16 Port = 0;
     std::thread Thread;
 
-    void Start(const QByteArray &chunk, qint64 total)
+    QByteArray Reply;
+    void Start(const QByteArray &chunk, qint64 total, const QByteArray &marker)
     {
         ListenFd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address {};
@@ -87,7 +164,7 @@ struct Server {
         socklen_t length = sizeof address;
         getsockname(ListenFd, reinterpret_cast<sockaddr *>(&address), &length);
         Port = ntohs(address.sin_port);
-        Thread = std::thread([this, chunk, total] {
+        Thread = std::thread([this, chunk, total, marker] {
             const int fd = accept(ListenFd, nullptr, nullptr);
             qint64 sent = 0;
             while (sent < total) {
@@ -95,6 +172,19 @@ struct Server {
                 if (n <= 0)
                     break;
                 sent += n;
+            }
+            if (!marker.isEmpty()) {
+                // The client's trigger answers the marker; wait for the answer before closing.
+                (void)write(fd, marker.constData(), static_cast<size_t>(marker.size()));
+                timeval limit {10, 0}; // never wait forever for the answer
+                setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+                char buffer[256];
+                while (!Reply.contains("done")) {
+                    const ssize_t n = read(fd, buffer, sizeof buffer);
+                    if (n <= 0)
+                        break;
+                    Reply.append(buffer, n);
+                }
             }
             close(fd);
         });
@@ -121,18 +211,29 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("no-view"), QStringLiteral("No widget: socket to line store only.")});
     parser.addOption({QStringLiteral("max-lines"), QStringLiteral("Line limit (default 750)."), QStringLiteral("n"),
                       QStringLiteral("750")});
+    parser.addOption({QStringLiteral("triggers"), QStringLiteral("Execute triggers that never match, plus one that answers the end marker."),
+                      QStringLiteral("n"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("pass-only"), QStringLiteral("Only time the execute pass over the stream's lines.")});
     parser.process(app);
+    const int triggers = parser.value(QStringLiteral("triggers")).toInt();
 
     QTemporaryDir folder;
     wren::SetProgramFolder(folder.path());
     const qint64 total = static_cast<qint64>(parser.value(QStringLiteral("mb")).toDouble() * 1e6);
     qsizetype chunkLines = 0;
-    const QByteArray chunk = MudText(4 * 1000 * 1000, &chunkLines);
+    QByteArray chunk = MudText(4 * 1000 * 1000, &chunkLines);
+    if (parser.isSet(QStringLiteral("pass-only"))) {
+        std::printf("execute pass, %d triggers: %.0f lines/s\n", triggers,
+                    ExecutePassLinesPerSecond(chunk.left(400000), triggers));
+        return 0;
+    }
     const double linesPerByte = static_cast<double>(chunkLines) / static_cast<double>(chunk.size());
 
     wren::TGlobals globals;
     wren::TClient client(globals);
     client.Options.MaxLines = parser.value(QStringLiteral("max-lines")).toInt();
+    AddTriggers(client, triggers);
+    QByteArray reply;
     std::unique_ptr<wren::SessionView> view;
     if (!parser.isSet(QStringLiteral("no-view"))) {
         view = std::make_unique<wren::SessionView>(client);
@@ -145,7 +246,7 @@ int main(int argc, char *argv[])
     const long startRss = StatusKb("VmRSS:");
 
     Server server;
-    server.Start(chunk, total);
+    server.Start(chunk, total, triggers > 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
     QElapsedTimer clock;
     bool started = false;
     QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
@@ -158,6 +259,8 @@ int main(int argc, char *argv[])
     client.ConnectTo("127.0.0.1", server.Port);
     app.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
+    if (server.Thread.joinable())
+        server.Thread.join();
     if (view)
         view->FlushFrame();
 
@@ -169,6 +272,9 @@ int main(int argc, char *argv[])
     std::printf("lines           %.0f lines/s\n", static_cast<double>(total) * linesPerByte / seconds);
     std::printf("rows kept       %lld (limit %d)\n", static_cast<long long>(client.Display.RowCount()),
                 client.Options.MaxLines);
+    if (triggers)
+        std::printf("triggers        %d never matching + 1 marker; the marker's answer %s\n", triggers,
+                    server.Reply.contains("done") ? "arrived" : "did NOT arrive");
     std::printf("paints          %llu\n", view ? static_cast<unsigned long long>(view->PaintCount()) : 0ULL);
     std::printf("RSS start       %.1f MB\n", startRss / 1024.0);
     std::printf("RSS end         %.1f MB\n", StatusKb("VmRSS:") / 1024.0);

@@ -18,7 +18,7 @@ inline constexpr int AdvancedRecordSize = 360;
 
 /// The largest file a load accepts; a bigger one is refused whole. Real files hold a few hundred records;
 /// this allows about 11,600. Merging looks each record up in the store's lists, so the cost of a load grows
-/// with the square of the number of records (about a second for 10,000 distinct ones).
+/// with the square of the number of records (of the order of a second for 10,000 distinct ones).
 inline constexpr qint64 AdvancedFileMaxSize = qint64(4) * 1024 * 1024;
 
 /// Serialises @p item into its 360 stored bytes. Texts longer than their fields are cut to them, the bytes
@@ -35,10 +35,10 @@ std::optional<TAdvancedItem> ReadAdvancedRecord(QByteArrayView record);
 QByteArray SaveAdvancedBytes(const AutomationStore &store);
 
 /// Merges the records of @p file into @p store through its Add operations, so an item already held (same
-/// class and name) is updated and any other is appended, enabled whatever the record says. An event named
-/// "On Sound" takes its newer name "On Sound Begin"; a trigger type above 1 becomes 0; a "Completion" record
-/// replaces the tab-completion text and words. Records of any other kind, and a trailing part shorter than
-/// a record, are skipped.
+/// class and name) is updated, keeping its state, and any other is appended enabled, whatever the record
+/// says. An event named "On Sound" takes its newer name "On Sound Begin"; a trigger type above 1 becomes 0;
+/// a "Completion" record replaces the tab-completion text and words. Records of any other kind, and a
+/// trailing part shorter than a record, are skipped.
 void LoadAdvancedBytes(QByteArrayView file, AutomationStore &store);
 
 /// Reads the file at @p path into @p store (see LoadAdvancedBytes). A missing file is not an error: the

@@ -147,9 +147,15 @@ bool IsAlnum(char c)
 
 QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
 {
-    // Inline options, verbs and quoting change what the text means: no literal is claimed for them.
-    if (p.contains("(?") || p.contains("(*") || p.contains("\\Q") || p.contains("\\E"))
+    // Inline options ("(?i)"), verbs and quoting change what the text means: no literal is claimed for
+    // them. Other "(?" groups (non-capturing, lookaround, named, atomic, comments) are skipped like any group.
+    if (p.contains("(*") || p.contains("\\Q") || p.contains("\\E"))
         return {};
+    for (qsizetype at = p.indexOf("(?"); at >= 0; at = p.indexOf("(?", at + 2)) {
+        const char kind = at + 2 < p.size() ? p[at + 2] : 0;
+        if (!QByteArrayView(":=!<>|P#").contains(kind) || kind == 0)
+            return {};
+    }
     // An alternative at the top level makes nothing required.
     for (qsizetype i = 0; i < p.size();) {
         if (p[i] == '\\')
@@ -180,12 +186,22 @@ QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
             const char d = p[i + 1];
             i += 2;
             if (IsAlnum(d)) {
+                // A class, an anchor, a back reference or a coded character (\x41, \101, \p{L}, \k<n>): the
+                // letters, digits and brackets after it may belong to it, so none of them is claimed.
                 endRun();
                 if (d == 'c')
                     ++i;
-                if (i < p.size() && p[i] == '{') {
-                    const qsizetype close = p.indexOf('}', i);
-                    i = close < 0 ? p.size() : close + 1;
+                while (i < p.size()) {
+                    const char e = p[i];
+                    const char close = e == '{' ? '}' : e == '<' ? '>' : e == '\'' ? '\'' : 0;
+                    if (close) {
+                        const qsizetype end = p.indexOf(close, i + 1);
+                        i = end < 0 ? p.size() : end + 1;
+                    } else if (IsAlnum(e)) {
+                        ++i;
+                    } else {
+                        break;
+                    }
                 }
                 continue;
             }
@@ -274,14 +290,18 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_single.clear();
     m_byBigram.clear();
     m_bigrams.reset();
+    m_any = false;
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
         if (!t.Enabled || t.Number != 1)
             continue;
         Compiled *c = CompiledFor(t.Name);
         m_byIndex[static_cast<size_t>(i)] = c;
+        m_any = true;
         const int index = static_cast<int>(i);
-        if (!c->Code || c->Literal.isEmpty()) {
+        if (!c->Code && c->Reported) {
+            m_byIndex[static_cast<size_t>(i)] = nullptr; // reported once; it can never match
+        } else if (!c->Code || c->Literal.isEmpty()) {
             m_always.push_back(index);
         } else if (c->Literal.size() == 1) {
             m_single.emplace_back(static_cast<unsigned char>(c->Literal[0]), index);
@@ -298,7 +318,7 @@ bool ExecutePass::Any(const QList<TAdvancedItem> &triggers, quint64 generation)
 {
     if (generation != m_generation)
         Prepare(triggers, generation);
-    return std::any_of(m_byIndex.begin(), m_byIndex.end(), [](const Compiled *c) { return c != nullptr; });
+    return m_any;
 }
 
 void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
@@ -357,6 +377,7 @@ void ExecutePass::Run(const QList<TAdvancedItem> &triggers, const quint64 &gener
         if (!c->Code) {
             if (!c->Reported) {
                 c->Reported = true;
+                m_always.erase(std::remove(m_always.begin(), m_always.end(), index), m_always.end());
                 onError(trigger.Name, c->Error);
             }
             continue;

@@ -85,6 +85,7 @@ private:
     std::unordered_map<quint16, std::vector<int>> m_byBigram; ///< triggers by the first two bytes of their literal
     std::bitset<65536> m_bigrams;
     std::vector<char> m_marked;
+    bool m_any = false;
     pcre2_real_match_context_8 *m_context = nullptr;
 };
 

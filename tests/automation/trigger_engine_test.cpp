@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The execute pass: required literals, compiled patterns, captures and list order.
+#include "automation/automation_store.h"
+#include "automation/trigger_engine.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace wren;
+
+TEST(RequiredLiteral, IsTextEveryMatchMustContain)
+{
+    struct Case {
+        QByteArray Pattern, Literal;
+    } cases[] = {
+        {"^Karmel tells you '(.*)'$", "Karmel tells you '"},
+        {"^\\[(\\w+)\\] Karmel: (.*)$", "] Karmel: "},
+        {"(\\d+) gold coins? from the corpse of Karmel", " from the corpse of Karmel"},
+        {"^You feel Karmel\\.?$", "You feel Karmel"},
+        {"^(?:A|An|The) Karmel (?:is|are) here\\.$", " Karmel "},
+        {"colou?r", "colo"},
+        {"ab+c", "ab"},
+        {"abc{0,2}d", "ab"},
+        {"a.b", "a"},
+        {"x\\d+yz", "yz"},
+        {"cat|dog", ""},
+        {"(?i)hello", ""},
+        {"\\Qa.b\\E", ""},
+        {"[abc]def", "def"},
+        {"", ""},
+        {"\\x41BC ok", " ok"}, // the digits and letters after a coded character may be part of it
+        {"\\101z-y", "-y"},
+        {"\\p{Lu}ab", ""},
+        {"\\d+ gold", " gold"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ExecutePass::RequiredLiteral(c.Pattern), c.Literal) << c.Pattern.constData();
+}
+
+TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
+{
+    // Patterns with and without usable literals, against lines that contain some of those literals.
+    const QList<QByteArray> patterns = {"^You see (\\w+)", "gold", "(\\d+) hp", "^$", "a|b", "(?i)ORC", "x{2,}",
+                                        "colou?r of (\\w+)", "[0-9]+ coins", "\\bend\\b", "rat$", "^.*$"};
+    AutomationStore store;
+    for (const QByteArray &p : patterns)
+        store.AddTrigger(p, "cmd", "Main", 1);
+    const QList<QByteArray> lines = {"You see Bob", "10 hp and 3 gold", "", "the orc", "An ORC", "xx colour of sky",
+                                     "12 coins", "the end", "a rat", "no match here at all"};
+    ExecutePass pass;
+    for (const QByteArray &line : lines) {
+        QList<QByteArray> fired;
+        pass.Run(store.Triggers, store.TriggerGeneration(), line,
+                 [&](const TAdvancedItem &t, const QByteArray &captures) { fired.append(t.Name + "=" + captures); },
+                 [](const QByteArray &, const QByteArray &) {});
+        // The same walk with no pre-check: every pattern on its own.
+        QList<QByteArray> expected;
+        for (const QByteArray &p : patterns) {
+            AutomationStore single;
+            single.AddTrigger(p, "cmd", "Main", 1);
+            single.AddTrigger("(?i)", "never used", "Main", 0); // keeps the one pattern from being special
+            ExecutePass alone;
+            alone.Run(single.Triggers, single.TriggerGeneration(), line,
+                      [&](const TAdvancedItem &t, const QByteArray &captures) { expected.append(t.Name + "=" + captures); },
+                      [](const QByteArray &, const QByteArray &) {});
+        }
+        EXPECT_EQ(fired, expected) << line.constData();
+    }
+}
+
+TEST(ExecutePass, CapturesFollowTheFixedTemplate)
+{
+    AutomationStore store;
+    store.AddTrigger("(a)(b)?(c)", "x", "Main", 1);
+    ExecutePass pass;
+    QByteArray captures;
+    pass.Run(store.Triggers, store.TriggerGeneration(), "zac",
+             [&](const TAdvancedItem &, const QByteArray &c) { captures = c; }, [](const QByteArray &, const QByteArray &) {});
+    EXPECT_EQ(captures, "ac,a,,c,,,,,,");
+}
+
+TEST(ExecutePass, CatastrophicPatternDoesNotHang)
+{
+    AutomationStore store;
+    store.AddTrigger("(a+)+$", "x", "Main", 1);
+    ExecutePass pass;
+    int fired = 0;
+    pass.Run(store.Triggers, store.TriggerGeneration(), QByteArray(5000, 'a') + "!",
+             [&](const TAdvancedItem &, const QByteArray &) { ++fired; }, [](const QByteArray &, const QByteArray &) {});
+    EXPECT_EQ(fired, 0);
+}
