@@ -12,5 +12,6 @@ cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
 export QT_QPA_PLATFORM=offscreen
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/fuzz/pipeline_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 \
-  -print_final_stats=1 build-fuzz/corpus 2>&1 | tail -n 25
+  -print_final_stats=1 build-fuzz/corpus > build-fuzz/fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/fuzz.log | head -n 60; exit 1; }
+tail -n 8 build-fuzz/fuzz.log
 echo "fuzzing: no crash in ${seconds} s"

@@ -147,7 +147,7 @@ bool TClient::LoadOptions()
     if (result == OptionsLoad::Upgraded)
         emit Notice(QString::fromLatin1(OptionsUpgradeNotice));
     if (!error.isEmpty())
-        emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(OptionsFile), error));
+        ReportFileError(OptionsFile, error);
     ApplyViewOptions();
     return result == OptionsLoad::Loaded || result == OptionsLoad::Upgraded;
 }
@@ -157,7 +157,7 @@ bool TClient::SaveOptions()
     QString error;
     if (wren::SaveOptions(OptionsFile, Options, &error))
         return true;
-    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(OptionsFile), error));
+    ReportFileError(OptionsFile, error);
     return false;
 }
 
@@ -514,6 +514,11 @@ void TClient::SaveAll()
     SaveAdvanced();
 }
 
+void TClient::ReportFileError(const QString &path, const QString &error)
+{
+    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error));
+}
+
 void TClient::WriteNotice(const QByteArray &text)
 {
     const Colour saved = Options.CurTextColor;
@@ -527,7 +532,7 @@ bool TClient::LoadAdvanced()
     QString error;
     if (wren::LoadAdvanced(AdvancedFile, Automation, &error))
         return true;
-    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(AdvancedFile), error));
+    ReportFileError(AdvancedFile, error);
     return false;
 }
 
@@ -536,7 +541,7 @@ bool TClient::SaveAdvanced()
     QString error;
     if (wren::SaveAdvanced(AdvancedFile, Automation, &error))
         return true;
-    emit Notice(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(AdvancedFile), error));
+    ReportFileError(AdvancedFile, error);
     return false;
 }
 

@@ -138,6 +138,7 @@ private:
     void ClearText() override { Display.Clear(); }
     /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
     void WriteNotice(const QByteArray &text);
+    void ReportFileError(const QString &path, const QString &error);
     void OnConnected(quint16 error);
     void OnClosed(quint16 error);
     void OnSocketError(int error);

@@ -105,7 +105,8 @@ void SessionDocument::StartParagraph()
     paragraph.EmptyStyle = CurrentStyle();
     paragraph.Runs.reserve(8);
     paragraph.Text.reserve(160); // one allocation for a typical line
-    m_closedSinceTrimCheck = true;
+    m_lastRows = 1;
+    m_lastBytes = 0;
     if (!m_paragraphs.empty()) {
         Paragraph &last = m_paragraphs.back();
         Measure(last);
@@ -214,17 +215,22 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
 
 bool SessionDocument::TrimToLimit(int maxLines)
 {
-    // Rows change when a paragraph ends or the last one grows; count again only then, and for a growing
-    // last paragraph only each time it has doubled, so a write costs no more than its own bytes.
-    const qsizetype lastSize = m_paragraphs.back().Text.size();
-    if (!m_closedSinceTrimCheck && lastSize < 2 * m_lastSizeAtTrimCheck + 256)
+    // Counting rows means measuring the last paragraph, which grows with every write. Each byte added since
+    // it was last measured adds at most eight rows (a tab), so while that bound stays under the limit there
+    // is nothing to count.
+    const qsizetype limit = static_cast<qsizetype>(maxLines) + 50;
+    const Paragraph &last = m_paragraphs.back();
+    const qsizetype lastRows = last.Measured ? last.Rows : m_lastRows + 8 * (last.Text.size() - m_lastBytes);
+    if (m_closedRows + lastRows <= limit)
         return false;
-    m_closedSinceTrimCheck = false;
-    m_lastSizeAtTrimCheck = lastSize;
     const qsizetype count = RowCount();
-    if (count <= static_cast<qsizetype>(maxLines) + 50)
+    m_lastRows = m_paragraphs.back().Rows;
+    m_lastBytes = m_paragraphs.back().Text.size();
+    if (count <= limit)
         return false;
     DeleteFirstRows(count - maxLines + 1);
+    m_lastRows = m_paragraphs.back().Rows;
+    m_lastBytes = m_paragraphs.back().Text.size();
     return true;
 }
 

@@ -132,8 +132,8 @@ private:
     static constexpr size_t RecentStyleSlots = 64;
     std::array<RecentStyle, RecentStyleSlots> m_recentStyles;
     const RecentStyle *m_lastStyle = nullptr;
-    bool m_closedSinceTrimCheck = true;
-    qsizetype m_lastSizeAtTrimCheck = 0;
+    qsizetype m_lastRows = 1; ///< rows of the last paragraph when it was last counted
+    qsizetype m_lastBytes = 0; ///< and its size then
     quint64 m_nextId = 1;
     qint64 m_closedRows = 0; ///< rows of every paragraph but the last
     Colour m_background = Rgb(0, 0, 64);
