@@ -212,7 +212,7 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("max-lines"), QStringLiteral("Line limit (default 750)."), QStringLiteral("n"),
                       QStringLiteral("750")});
     parser.addOption({QStringLiteral("triggers"), QStringLiteral("Execute triggers that never match, plus one that answers the end marker."),
-                      QStringLiteral("n"), QStringLiteral("0")});
+                      QStringLiteral("n"), QStringLiteral("-1")});
     parser.addOption({QStringLiteral("pass-only"), QStringLiteral("Only time the execute pass over the stream's lines.")});
     parser.process(app);
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
@@ -224,7 +224,7 @@ int main(int argc, char *argv[])
     QByteArray chunk = MudText(4 * 1000 * 1000, &chunkLines);
     if (parser.isSet(QStringLiteral("pass-only"))) {
         std::printf("execute pass, %d triggers: %.0f lines/s\n", triggers,
-                    ExecutePassLinesPerSecond(chunk.left(400000), triggers));
+                    ExecutePassLinesPerSecond(chunk.left(400000), std::max(triggers, 0)));
         return 0;
     }
     const double linesPerByte = static_cast<double>(chunkLines) / static_cast<double>(chunk.size());
@@ -232,7 +232,8 @@ int main(int argc, char *argv[])
     wren::TGlobals globals;
     wren::TClient client(globals);
     client.Options.MaxLines = parser.value(QStringLiteral("max-lines")).toInt();
-    AddTriggers(client, triggers);
+    if (triggers >= 0)
+        AddTriggers(client, triggers);
     QByteArray reply;
     std::unique_ptr<wren::SessionView> view;
     if (!parser.isSet(QStringLiteral("no-view"))) {
@@ -246,7 +247,7 @@ int main(int argc, char *argv[])
     const long startRss = StatusKb("VmRSS:");
 
     Server server;
-    server.Start(chunk, total, triggers > 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
+    server.Start(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
     QElapsedTimer clock;
     bool started = false;
     QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
@@ -272,7 +273,7 @@ int main(int argc, char *argv[])
     std::printf("lines           %.0f lines/s\n", static_cast<double>(total) * linesPerByte / seconds);
     std::printf("rows kept       %lld (limit %d)\n", static_cast<long long>(client.Display.RowCount()),
                 client.Options.MaxLines);
-    if (triggers)
+    if (triggers >= 0)
         std::printf("triggers        %d never matching + 1 marker; the marker's answer %s\n", triggers,
                     server.Reply.contains("done") ? "arrived" : "did NOT arrive");
     std::printf("paints          %llu\n", view ? static_cast<unsigned long long>(view->PaintCount()) : 0ULL);

@@ -3,6 +3,9 @@
 #include "markup/chunk_splitter.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <array>
 
 namespace wren {
@@ -33,6 +36,33 @@ struct SpecialTable {
     }
 };
 const SpecialTable Specials;
+
+// The first byte at or after @p i that the table marks, 16 bytes at a time where the processor allows.
+qsizetype ScanPlain(const char *data, qsizetype i, qsizetype size, const std::array<bool, 256> &table, bool ansi,
+                    bool tags)
+{
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    const __m128i esc = _mm_set1_epi8(ansi ? Esc : '\n'), alias = _mm_set1_epi8(ansi ? EscAlias : '\n');
+    const __m128i open = _mm_set1_epi8(tags ? '<' : '\n'), close = _mm_set1_epi8(tags ? '>' : '\n');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
+                         _mm_or_si128(_mm_cmpeq_epi8(chunk, esc), _mm_cmpeq_epi8(chunk, alias))),
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close)));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask)
+            return i + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#else
+    (void)ansi;
+    (void)tags;
+#endif
+    while (i < size && !table[static_cast<unsigned char>(data[i])])
+        ++i;
+    return i;
+}
 
 void AppendCapped(QByteArray &buffer, QByteArrayView text, qsizetype cap)
 {
@@ -68,8 +98,7 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
         } else {
             // Skip ordinary bytes in bulk.
             const auto &table = Specials.Table[static_cast<size_t>((ansi ? 1 : 0) | (tagsLive ? 2 : 0))];
-            while (i < size && !table[static_cast<unsigned char>(data[i])])
-                ++i;
+            i = ScanPlain(data, i, size, table, ansi, tagsLive);
             if (i == size)
                 break;
         }

@@ -412,7 +412,8 @@ void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 
 void TClient::WriteText(QByteArrayView text)
 {
-    m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
+    if (Options.LogMode == 1 || Options.LogMode == 2)
+        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
     if (Options.CurFontName.constData() != m_fontNameSource.constData() && Options.CurFontName != m_fontNameSource) {
         m_fontNameSource = Options.CurFontName;
         m_fontName = TrimTrailingBlanks(Options.CurFontName);

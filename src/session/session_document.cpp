@@ -107,6 +107,7 @@ void SessionDocument::StartParagraph()
     paragraph.Text.reserve(160); // one allocation for a typical line
     m_lastRows = 1;
     m_lastBytes = 0;
+    m_appendsSinceCount = 0;
     if (!m_paragraphs.empty()) {
         Paragraph &last = m_paragraphs.back();
         Measure(last);
@@ -158,6 +159,7 @@ void SessionDocument::Append(QByteArrayView text)
         StartParagraph();
         p = newline + 1;
     }
+    ++m_appendsSinceCount;
     CompactStylesIfNeeded();
     Touch();
 }
@@ -215,17 +217,21 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
 
 bool SessionDocument::TrimToLimit(int maxLines)
 {
-    // Counting rows means measuring the last paragraph, which grows with every write. Each byte added since
-    // it was last measured adds at most eight rows (a tab), so while that bound stays under the limit there
-    // is nothing to count.
+    // Counting rows means measuring the last paragraph, which grows with every write. What was added since
+    // it was last measured is at most eight characters a byte (a tab), each at least a pixel wide, and each
+    // append may move one word to a new row: while that bound stays under the limit there is nothing to count.
     const qsizetype limit = static_cast<qsizetype>(maxLines) + 50;
     const Paragraph &last = m_paragraphs.back();
-    const qsizetype lastRows = last.Measured ? last.Rows : m_lastRows + 8 * (last.Text.size() - m_lastBytes);
+    const qsizetype added = 8 * (last.Text.size() - m_lastBytes);
+    const qsizetype lastRows = last.Measured
+        ? last.Rows
+        : m_lastRows + (added + m_layouter->Width() - 1) / m_layouter->Width() + m_appendsSinceCount + 1;
     if (m_closedRows + lastRows <= limit)
         return false;
     const qsizetype count = RowCount();
     m_lastRows = m_paragraphs.back().Rows;
     m_lastBytes = m_paragraphs.back().Text.size();
+    m_appendsSinceCount = 0;
     if (count <= limit)
         return false;
     DeleteFirstRows(count - maxLines + 1);
