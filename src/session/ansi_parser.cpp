@@ -49,30 +49,43 @@ void ApplyCode(int code, TextAttributes &a, TSessionOptions &o)
 
 void ApplyAnsiCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options)
 {
-    // Sequences as servers send them (short, parameters only) in one pass; the general loop below gives the
-    // same codes, and also handles what the fast pass does not: long sequences, whose rest after a ";" is
-    // cut to 255 characters, and blanks.
-    if (sequence.size() <= 256 && std::all_of(sequence.begin() + std::min<qsizetype>(1, sequence.size()), sequence.end(),
-                                               [](char c) { return c == ';' || (c >= '0' && c <= '9'); })) {
-        const char *p = sequence.data() + 1;
+    // Sequences as servers send them (short, digits and ";" only) in one pass; the general loop below gives
+    // the same codes, and also handles what this pass does not: long sequences, whose rest after a ";" is
+    // cut to 255 characters, and other characters.
+    if (sequence.size() <= 256) {
+        int codes[130];
+        int count = 0;
+        bool resetTail = false;
+        bool plain = true;
+        const char *p = sequence.data() + std::min<qsizetype>(1, sequence.size());
         const char *end = sequence.data() + sequence.size();
-        while (p < end) {
+        while (plain && p < end) {
             if (*p == ';') {
                 // A token that starts with ";" is the whole rest: it counts as 0, unless it is ";" alone.
-                if (end - p > 1)
-                    ApplyCode(0, attributes, options);
-                return;
+                resetTail = end - p > 1;
+                for (const char *q = p; q < end; ++q)
+                    plain = plain && (*q == ';' || (*q >= '0' && *q <= '9'));
+                break;
             }
             long long code = 0;
-            while (p < end && *p != ';') {
+            for (; p < end && *p != ';'; ++p) {
+                if (*p < '0' || *p > '9') {
+                    plain = false;
+                    break;
+                }
                 code = std::min<long long>(code * 10 + (*p - '0'), INT_MAX);
-                ++p;
             }
-            ApplyCode(static_cast<int>(code), attributes, options);
-            if (p < end)
-                ++p; // the ";" after the token
+            codes[count++] = static_cast<int>(code);
+            if (p < end && *p == ';')
+                ++p;
         }
-        return;
+        if (plain) {
+            for (int i = 0; i < count; ++i)
+                ApplyCode(codes[i], attributes, options);
+            if (resetTail)
+                ApplyCode(0, attributes, options);
+            return;
+        }
     }
     // Works on views of the sequence: this runs for every colour change the server sends.
     QByteArrayView rest = sequence.sliced(std::min<qsizetype>(1, sequence.size()));

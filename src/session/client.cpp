@@ -428,14 +428,14 @@ void TClient::WriteText(QByteArrayView text)
         if (ExecutePassWanted())
             AppendBytes(LineBuffer, p, newline - p);
         TakeLine();
-        Display.Append(QByteArrayView(p, newline + 1 - p));
+        Display.AppendPiece(QByteArrayView(p, newline - p), true);
         p = newline + 1;
     }
     if (p < end) {
         // The line is collected only while something looks at it.
         if (ExecutePassWanted())
             AppendBytes(LineBuffer, p, end - p);
-        Display.Append(QByteArrayView(p, end - p));
+        Display.AppendPiece(QByteArrayView(p, end - p), false);
     }
     Display.TrimToLimit(Options.EffectiveMaxLines());
     if (++WriteCount % 20 == 0)

@@ -129,22 +129,28 @@ void SessionDocument::Measure(Paragraph &paragraph)
 
 void SessionDocument::Append(QByteArrayView text)
 {
-    if (text.isEmpty())
-        return;
-    const quint32 style = CurrentStyle();
     const char *p = text.data();
     const char *end = p + text.size();
     while (p < end) {
         const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char *pieceEnd = newline ? newline : end;
-        Paragraph &last = m_paragraphs.back();
+        AppendPiece(QByteArrayView(p, (newline ? newline : end) - p), newline != nullptr);
+        p = newline ? newline + 1 : end;
+    }
+}
+
+void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
+{
+    Paragraph &last = m_paragraphs.back();
+    if (!piece.isEmpty()) {
+        const quint32 style = CurrentStyle();
         // CR is part of the client's own line ends; it is never shown.
         const qsizetype before = last.Text.size();
-        for (const char *q = p; q < pieceEnd;) {
-            const char *cr = static_cast<const char *>(std::memchr(q, '\r', static_cast<size_t>(pieceEnd - q)));
-            const char *segmentEnd = cr ? cr : pieceEnd;
+        const char *end = piece.data() + piece.size();
+        for (const char *q = piece.data(); q < end;) {
+            const char *cr = static_cast<const char *>(std::memchr(q, '\r', static_cast<size_t>(end - q)));
+            const char *segmentEnd = cr ? cr : end;
             AppendBytes(last.Text, q, segmentEnd - q);
-            q = cr ? cr + 1 : pieceEnd;
+            q = cr ? cr + 1 : end;
         }
         if (last.Text.size() > before) {
             if (last.Runs.empty() || last.Runs.back().Style != style)
@@ -153,11 +159,10 @@ void SessionDocument::Append(QByteArrayView text)
             ++last.Version;
             last.Measured = false;
         }
-        if (!newline)
-            break;
+    }
+    if (endParagraph) {
         last.Measured = false;
         StartParagraph();
-        p = newline + 1;
     }
     ++m_appendsSinceCount;
     CompactStylesIfNeeded();

@@ -74,6 +74,8 @@ public:
 
     /// Appends bytes with the current attributes; '\n' ends a paragraph and CR is not shown.
     void Append(QByteArrayView text);
+    /// Appends text that holds no '\n', then ends the paragraph when asked.
+    void AppendPiece(QByteArrayView piece, bool endParagraph);
     void Clear();
 
     /// Lines as shown: every paragraph counts its wrapped rows.
