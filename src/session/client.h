@@ -99,7 +99,7 @@ public:
     /// Returns the font, size and colour of new text to the session's defaults.
     void EndFont() override;
 
-    /// Sees every line the execute pass runs on (a seam for tests until the trigger engine runs them).
+    /// Sees every line the execute pass runs on, before the triggers do (for tests and tools).
     std::function<void(const QByteArray &line)> OnTriggerLine;
 
     const TGlobals &Globals() const { return m_globals; }
