@@ -4,8 +4,9 @@
 
 #include "session/text_helpers.h"
 
+#include "config/save_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -190,20 +191,7 @@ bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error)
 
 bool SaveAdvanced(const QString &path, const AutomationStore &store, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = SaveAdvancedBytes(store);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return SaveFileAtomically(path, SaveAdvancedBytes(store), error);
 }
 
 } // namespace wren

@@ -2,8 +2,9 @@
 // Loading and saving a world's ".wno" options file.
 #include "options/options_file.h"
 
+#include "config/save_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace wren {
 
@@ -35,20 +36,7 @@ OptionsLoad LoadOptions(const QString &path, TSessionOptions &options, QString *
 
 bool SaveOptions(const QString &path, const TSessionOptions &options, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray record = WriteOptionsRecord(options);
-    if (file.write(record) != record.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return SaveFileAtomically(path, WriteOptionsRecord(options), error);
 }
 
 } // namespace wren
