@@ -28,28 +28,27 @@ void ReplacePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     }
 }
 
-QByteArrayView ReplacePass::Apply(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text,
-                                  QByteArray &storage)
+bool ReplacePass::MayChange(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text)
 {
     if (generation != m_generation)
         Prepare(triggers, generation);
     if (!m_any || text.isEmpty())
-        return text;
-    // A pattern can only occur where its first byte does; most chunks hold none of those bytes.
-    if (m_singleFirstByte >= 0) {
-        if (!std::memchr(text.data(), m_singleFirstByte, static_cast<size_t>(text.size())))
-            return text;
-    } else {
-        bool candidate = false;
-        for (char c : text) {
-            if (m_firstBytes[static_cast<unsigned char>(c)]) {
-                candidate = true;
-                break;
-            }
-        }
-        if (!candidate)
-            return text;
+        return false;
+    // A pattern can only occur where its first byte does; most text holds none of those bytes.
+    if (m_singleFirstByte >= 0)
+        return std::memchr(text.data(), m_singleFirstByte, static_cast<size_t>(text.size())) != nullptr;
+    for (char c : text) {
+        if (m_firstBytes[static_cast<unsigned char>(c)])
+            return true;
     }
+    return false;
+}
+
+QByteArrayView ReplacePass::Apply(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text,
+                                  QByteArray &storage)
+{
+    if (!MayChange(triggers, generation, text))
+        return text;
     QByteArray current = text.toByteArray();
     bool changed = false;
     for (const TAdvancedItem &t : triggers) {
@@ -312,13 +311,6 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
             m_bigrams.set(key);
         }
     }
-}
-
-bool ExecutePass::Any(const QList<TAdvancedItem> &triggers, quint64 generation)
-{
-    if (generation != m_generation)
-        Prepare(triggers, generation);
-    return m_any;
 }
 
 void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)

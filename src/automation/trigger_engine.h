@@ -25,6 +25,9 @@ public:
     /// Returns @p text itself when nothing matched, else a view of @p storage.
     QByteArrayView Apply(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text,
                          QByteArray &storage);
+    /// False when no pattern can occur in @p text: none of their first bytes is in it. Checking a whole
+    /// block once lets its pieces skip the pass.
+    bool MayChange(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text);
 
 private:
     void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
@@ -66,7 +69,12 @@ public:
              const MatchHandler &onMatch, const ErrorHandler &onError);
 
     /// Whether any enabled execute trigger exists (so lines need collecting at all).
-    bool Any(const QList<TAdvancedItem> &triggers, quint64 generation);
+    bool Any(const QList<TAdvancedItem> &triggers, quint64 generation)
+    {
+        if (generation != m_generation)
+            Prepare(triggers, generation);
+        return m_any;
+    }
 
     /// Text that every match of @p pattern must contain, or empty when none can be told safely.
     static QByteArray RequiredLiteral(const QByteArray &pattern);

@@ -15,9 +15,21 @@ namespace {
 constexpr char Esc = 27;
 constexpr char EscAlias = 23;
 
+// Characters that carry on an escape sequence: "[", ";" and digits.
+struct ParameterTable {
+    std::array<bool, 256> Table {};
+    ParameterTable()
+    {
+        Table['['] = Table[';'] = true;
+        for (int c = '0'; c <= '9'; ++c)
+            Table[static_cast<size_t>(c)] = true;
+    }
+};
+const ParameterTable Parameters;
+
 bool IsParameter(unsigned char c)
 {
-    return c == '[' || c == ';' || (c >= '0' && c <= '9');
+    return Parameters.Table[c];
 }
 
 // Bytes that may end a plain run, by which of ANSI and tags are live; everything else is skipped in bulk.
@@ -95,6 +107,16 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
                 ++i;
             if (i == size)
                 break;
+            // The common end of a sequence: a final character that means nothing else here, and nothing of
+            // the sequence held over from an earlier block.
+            const auto &table = Specials.Table[static_cast<size_t>(1 | (tagsLive ? 2 : 0))];
+            if (!table[static_cast<unsigned char>(data[i])] && state.AnsiBuffer.isEmpty()) {
+                o.InAnsi = false;
+                cursor.m_pos = i + 1;
+                host.ApplyAnsiSequence(QByteArrayView(data + start, std::min(i - start, MaxEscapeLength)));
+                start = i + 1;
+                continue;
+            }
         } else {
             // Skip ordinary bytes in bulk.
             const auto &table = Specials.Table[static_cast<size_t>((ansi ? 1 : 0) | (tagsLive ? 2 : 0))];

@@ -38,6 +38,8 @@ public:
     {
     }
     bool AtEnd() const { return m_pos >= m_text.size(); }
+    /// The whole block. Chunks that point into it were cut from it; others are scratch text.
+    QByteArrayView Text() const { return m_text; }
 
 private:
     friend bool NextChunk(ChunkCursor &, ChunkState &, ChunkHost &, QByteArrayView &, char &);

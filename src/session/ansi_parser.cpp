@@ -45,9 +45,7 @@ void ApplyCode(int code, TextAttributes &a, TSessionOptions &o)
     }
 }
 
-} // namespace
-
-void ApplyAnsiCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options)
+[[gnu::noinline]] void ApplyLongerCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options)
 {
     // Sequences as servers send them (short, digits and ";" only) in one pass; the general loop below gives
     // the same codes, and also handles what this pass does not: long sequences, whose rest after a ";" is
@@ -100,6 +98,23 @@ void ApplyAnsiCodes(QByteArrayView sequence, TextAttributes &attributes, TSessio
             continue;
         ApplyCode(LeadingNumber(token), attributes, options);
     }
+}
+
+} // namespace
+
+void ApplyAnsiCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options)
+{
+    // The commonest of all: one code of one or two digits.
+    const char *s = sequence.data();
+    if (sequence.size() == 2 && s[1] >= '0' && s[1] <= '9') {
+        ApplyCode(s[1] - '0', attributes, options);
+        return;
+    }
+    if (sequence.size() == 3 && s[1] >= '0' && s[1] <= '9' && s[2] >= '0' && s[2] <= '9') {
+        ApplyCode((s[1] - '0') * 10 + (s[2] - '0'), attributes, options);
+        return;
+    }
+    ApplyLongerCodes(sequence, attributes, options);
 }
 
 } // namespace wren

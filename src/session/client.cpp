@@ -300,9 +300,11 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
     } else {
         // A read that holds prompt ends is one block for markup detection; each prompt closes a trigger line.
         const char lineEnd = Options.LineEndByte();
-        QByteArray whole = out.Segments.join();
-        RemoveByte(whole, lineEnd);
-        DetectZel(whole);
+        if (ZelDetectionLive()) {
+            QByteArray whole = out.Segments.join();
+            RemoveByte(whole, lineEnd);
+            DetectZel(whole);
+        }
         for (QByteArray &segment : out.Segments) {
             RemoveByte(segment, lineEnd);
             SplitAndWrite(std::move(segment));
@@ -330,12 +332,6 @@ void TClient::TakeLine()
     QByteArray line;
     line.swap(LineBuffer);
     RunExecuteTriggers(line);
-}
-
-bool TClient::ExecutePassWanted()
-{
-    return Options.EnableTriggers
-        && (OnTriggerLine || m_executePass.Any(Automation.Triggers, Automation.TriggerGeneration()));
 }
 
 void TClient::RunExecuteTriggers(const QByteArray &line)
@@ -373,7 +369,7 @@ void TClient::HandleIncomingText(QByteArray text)
 
 void TClient::DetectZel(QByteArrayView block)
 {
-    if (!Options.AutodetectZel || ZelDetectCount <= 0)
+    if (!ZelDetectionLive())
         return;
     if (IsZelBanner(block)) {
         Options.ZelEnabled = true;
@@ -386,6 +382,10 @@ void TClient::DetectZel(QByteArrayView block)
 
 // A line end at the very end of a block is written like any other, so a block gives the same lines whether
 // it arrives whole or cut (a following block starts on a new line).
+//
+// Pieces cut from the block itself hold no line end (the splitter cuts at every CR and LF), so they go
+// through the plain writer; replaced text and text the splitter put together from earlier blocks may hold
+// anything and go through WriteText. The line limit is kept at every line end and when the block is done.
 void TClient::SplitAndWrite(QByteArray text)
 {
     ChunkCursor cursor(std::move(text));
@@ -393,14 +393,35 @@ void TClient::SplitAndWrite(QByteArray text)
     QByteArrayView piece;
     char delimiter = 0;
     QByteArray replaced;
+    // One look at the whole block tells whether the replace pass can change any piece of it.
+    quint64 checkedGeneration = 0;
+    QByteArrayView checkedBlock;
+    bool blockMayChange = true;
     while (NextChunk(cursor, state, *this, piece, delimiter)) {
-        if (!piece.isEmpty())
-            WriteText(Options.EnableTriggers
-                          ? m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), piece, replaced)
-                          : piece);
+        if (!piece.isEmpty()) {
+            const QByteArrayView block = cursor.Text();
+            const bool fromBlock = piece.data() >= block.data() && piece.data() + piece.size() <= block.data() + block.size();
+            QByteArrayView shown = piece;
+            if (Options.EnableTriggers) {
+                const quint64 generation = Automation.TriggerGeneration();
+                if (generation != checkedGeneration || block.data() != checkedBlock.data()
+                    || block.size() != checkedBlock.size()) {
+                    checkedGeneration = generation;
+                    checkedBlock = block;
+                    blockMayChange = m_replacePass.MayChange(Automation.Triggers, generation, block);
+                }
+                if (blockMayChange || !fromBlock)
+                    shown = m_replacePass.Apply(Automation.Triggers, generation, piece, replaced);
+            }
+            if (fromBlock && shown.data() == piece.data())
+                WritePlain(shown);
+            else
+                WriteText(shown);
+        }
         if (delimiter == '\n' || delimiter == '\r')
-            WriteText("\n");
+            WriteLineEnd();
     }
+    Display.TrimToLimit(Options.EffectiveMaxLines());
 }
 
 void TClient::ApplyAnsiSequence(QByteArrayView sequence)
@@ -410,17 +431,48 @@ void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 
 // ---- Writer -----------------------------------------------------------------------------------------
 
-void TClient::WriteText(QByteArrayView text)
+void TClient::SyncWriterAttributes()
 {
-    if (Options.LogMode == 1 || Options.LogMode == 2)
-        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
     if (Options.CurFontName.constData() != m_fontNameSource.constData() && Options.CurFontName != m_fontNameSource) {
         m_fontNameSource = Options.CurFontName;
         m_fontName = TrimTrailingBlanks(Options.CurFontName);
     }
-    Display.Attributes.FontName = m_fontName;
+    if (Display.Attributes.FontName.constData() != m_fontName.constData())
+        Display.Attributes.FontName = m_fontName;
     Display.Attributes.FontSize = Options.CurFontSize;
     Display.Attributes.Fore = Options.CurTextColor;
+}
+
+void TClient::WritePlain(QByteArrayView text)
+{
+    if (Options.LogMode == 1 || Options.LogMode == 2)
+        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
+    SyncWriterAttributes();
+    // The line is collected only while something looks at it.
+    if (ExecutePassWanted())
+        AppendBytes(LineBuffer, text.data(), text.size());
+    Display.AppendPlain(text);
+    if (++WriteCount % 20 == 0)
+        ScrollToEnd();
+}
+
+void TClient::WriteLineEnd()
+{
+    if (Options.LogMode == 1 || Options.LogMode == 2)
+        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, "\n");
+    SyncWriterAttributes();
+    TakeLine();
+    Display.EndParagraph();
+    Display.TrimToLimit(Options.EffectiveMaxLines());
+    if (++WriteCount % 20 == 0)
+        ScrollToEnd();
+}
+
+void TClient::WriteText(QByteArrayView text)
+{
+    if (Options.LogMode == 1 || Options.LogMode == 2)
+        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
+    SyncWriterAttributes();
 
     const char *p = text.data();
     const char *end = p + text.size();

@@ -147,11 +147,22 @@ private:
     void Close();
     void WaitUntilClosed();
     void DetectZel(QByteArrayView block);
+    bool ZelDetectionLive() const { return Options.AutodetectZel && ZelDetectCount > 0; }
     void SplitAndWrite(QByteArray text);
+    /// The writer for text that holds no line end: the bulk of what a server sends.
+    void WritePlain(QByteArrayView text);
+    /// The writer for a line end.
+    void WriteLineEnd();
+    /// Gives the view's attributes the current font and text colour, as every write does.
+    void SyncWriterAttributes();
     void EndOfBlock();
     /// A line is complete: the execute pass runs on a non-empty LineBuffer, which is emptied.
     void TakeLine();
-    bool ExecutePassWanted();
+    bool ExecutePassWanted()
+    {
+        return Options.EnableTriggers
+            && (OnTriggerLine || m_executePass.Any(Automation.Triggers, Automation.TriggerGeneration()));
+    }
     void RunExecuteTriggers(const QByteArray &line);
     void CreateSocket();
 

@@ -109,7 +109,7 @@ void ParagraphLayouter::SetWidth(int pixels)
     m_width = std::max(pixels, 1);
 }
 
-const StyleMetrics &ParagraphLayouter::Metrics(quint32 style)
+const StyleMetrics &ParagraphLayouter::MakeMetrics(quint32 style)
 {
     if (style >= m_metrics.size())
         m_metrics.resize(style + 1);

@@ -43,7 +43,12 @@ public:
 
     void SetWidth(int pixels);
     int Width() const { return m_width; }
-    const StyleMetrics &Metrics(quint32 style);
+    const StyleMetrics &Metrics(quint32 style)
+    {
+        if (style < m_metrics.size() && m_metrics[style])
+            return *m_metrics[style];
+        return MakeMetrics(style);
+    }
     void ForgetMetrics() { m_metrics.clear(); }
     /// Runs whose background equals the view's are left unpainted, so the view's colour shows through.
     void SetViewBackground(Colour colour) { m_viewBackground = colour; }
@@ -58,6 +63,7 @@ public:
     std::unique_ptr<LaidParagraph> Lay(const Paragraph &paragraph, bool findLinks);
 
 private:
+    const StyleMetrics &MakeMetrics(quint32 style);
     bool IsUniform(const Paragraph &paragraph, const StyleMetrics **metrics);
     int Columns(const StyleMetrics &metrics) const;
 

@@ -65,19 +65,14 @@ SessionDocument::SessionDocument(QObject *parent)
 
 SessionDocument::~SessionDocument() = default;
 
-void SessionDocument::Touch()
+void SessionDocument::Notify()
 {
-    ++m_revision;
-    if (!m_notified) {
-        m_notified = true;
-        emit Changed();
-    }
+    m_notified = true;
+    emit Changed();
 }
 
-quint32 SessionDocument::CurrentStyle()
+quint32 SessionDocument::LookUpStyle()
 {
-    if (m_lastStyle && m_lastStyle->Attributes == Attributes)
-        return m_lastStyle->Id;
     // Servers switch among a handful of colours: a small cache in front of the table saves the hashing.
     const quint32 mix = static_cast<quint32>(Attributes.Fore) * 0x9E3779B1u ^ static_cast<quint32>(Attributes.Back) * 0x85EBCA77u
         ^ (static_cast<quint32>(Attributes.Style) << 24) ^ static_cast<quint32>(Attributes.FontSize) * 0xC2B2AE3Du;
@@ -86,13 +81,19 @@ quint32 SessionDocument::CurrentStyle()
     h ^= h >> 12;
     h *= 0x297A2D39u;
     h ^= h >> 15;
-    const auto slot = static_cast<size_t>(h & (RecentStyleSlots - 1));
-    RecentStyle &recent = m_recentStyles[slot];
-    if (!recent.Valid || !(recent.Attributes == Attributes)) {
-        recent.Id = m_styles.Intern(Attributes);
-        recent.Attributes = Attributes;
-        recent.Valid = true;
+    const auto set = static_cast<size_t>(h & (RecentStyleSlots / RecentStyleWays - 1));
+    RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];
+    for (size_t way = 0; way < RecentStyleWays; ++way) {
+        if (ways[way].Valid && ways[way].Attributes == Attributes) {
+            m_lastStyle = &ways[way];
+            return ways[way].Id;
+        }
     }
+    RecentStyle &recent = ways[m_recentNext[set]];
+    m_recentNext[set] = static_cast<quint8>((m_recentNext[set] + 1) % RecentStyleWays);
+    recent.Id = m_styles.Intern(Attributes);
+    recent.Attributes = Attributes;
+    recent.Valid = true;
     m_lastStyle = &recent;
     return recent.Id;
 }
@@ -100,11 +101,20 @@ quint32 SessionDocument::CurrentStyle()
 void SessionDocument::StartParagraph()
 {
     Paragraph paragraph;
+    if (!m_spare.empty()) {
+        // The buffers of a trimmed paragraph, emptied: no allocation for a typical line.
+        paragraph.Text = std::move(m_spare.back().Text);
+        paragraph.Runs = std::move(m_spare.back().Runs);
+        m_spare.pop_back();
+        paragraph.Text.resize(0);
+        paragraph.Runs.clear();
+    } else {
+        paragraph.Runs.reserve(8);
+        paragraph.Text.reserve(160); // one allocation for a typical line
+    }
     paragraph.Id = m_nextId++;
     paragraph.Align = CurrentAlignment;
     paragraph.EmptyStyle = CurrentStyle();
-    paragraph.Runs.reserve(8);
-    paragraph.Text.reserve(160); // one allocation for a typical line
     m_lastRows = 1;
     m_lastBytes = 0;
     m_appendsSinceCount = 0;
@@ -152,13 +162,8 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
             AppendBytes(last.Text, q, segmentEnd - q);
             q = cr ? cr + 1 : end;
         }
-        if (last.Text.size() > before) {
-            if (last.Runs.empty() || last.Runs.back().Style != style)
-                last.Runs.push_back({static_cast<qint32>(before), style});
-            last.Align = CurrentAlignment;
-            ++last.Version;
-            last.Measured = false;
-        }
+        if (last.Text.size() > before)
+            MarkChanged(last, before, style);
     }
     if (endParagraph) {
         last.Measured = false;
@@ -167,6 +172,38 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
     ++m_appendsSinceCount;
     CompactStylesIfNeeded();
     Touch();
+}
+
+void SessionDocument::AppendPlain(QByteArrayView piece)
+{
+    if (piece.isEmpty())
+        return;
+    Paragraph &last = m_paragraphs.back();
+    const quint32 style = CurrentStyle();
+    const qsizetype before = last.Text.size();
+    AppendBytes(last.Text, piece);
+    MarkChanged(last, before, style);
+    ++m_appendsSinceCount;
+    CompactStylesIfNeeded();
+    Touch();
+}
+
+void SessionDocument::MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style)
+{
+    if (paragraph.Runs.empty() || paragraph.Runs.back().Style != style)
+        paragraph.Runs.push_back({static_cast<qint32>(before), style});
+    paragraph.Align = CurrentAlignment;
+    ++paragraph.Version;
+    paragraph.Measured = false;
+}
+
+void SessionDocument::Recycle(Paragraph &&paragraph)
+{
+    // Only buffers of ordinary lines, held by nobody else, are worth keeping.
+    constexpr size_t MaxSpare = 64;
+    if (m_spare.size() < MaxSpare && paragraph.Text.capacity() <= 1024 && paragraph.Text.isDetached()
+        && paragraph.Runs.capacity() <= 64)
+        m_spare.push_back(std::move(paragraph));
 }
 
 void SessionDocument::Clear()
@@ -192,6 +229,7 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
         if (first.Rows <= rows && !isLast) {
             rows -= first.Rows;
             m_closedRows -= first.Rows;
+            Recycle(std::move(first));
             m_paragraphs.pop_front();
             continue;
         }
@@ -322,10 +360,8 @@ QString SessionDocument::PlainText() const
     return text;
 }
 
-void SessionDocument::CompactStylesIfNeeded()
+void SessionDocument::CompactStyles()
 {
-    if (m_styles.Size() <= m_styleLimit)
-        return;
     std::vector<bool> used(m_styles.Size(), false);
     used[CurrentStyle()] = true;
     for (const Paragraph &p : m_paragraphs) {
@@ -342,6 +378,7 @@ void SessionDocument::CompactStylesIfNeeded()
     }
     for (RecentStyle &recent : m_recentStyles)
         recent.Valid = false;
+    m_recentNext.fill(0);
     m_lastStyle = nullptr;
     m_layouter->ForgetMetrics();
     m_styleLimit = std::max(StyleTableLimit, 2 * m_styles.Size());

@@ -76,6 +76,10 @@ public:
     void Append(QByteArrayView text);
     /// Appends text that holds no '\n', then ends the paragraph when asked.
     void AppendPiece(QByteArrayView piece, bool endParagraph);
+    /// Appends text that holds neither '\n' nor CR: the writer's common case, without searching the text.
+    void AppendPlain(QByteArrayView piece);
+    /// Ends the last paragraph.
+    void EndParagraph() { AppendPiece({}, true); }
     void Clear();
 
     /// Lines as shown: every paragraph counts its wrapped rows.
@@ -116,12 +120,31 @@ signals:
     void BackgroundChanged();
 
 private:
-    void Touch();
-    quint32 CurrentStyle();
+    void Touch()
+    {
+        ++m_revision;
+        if (!m_notified)
+            Notify();
+    }
+    void Notify();
+    quint32 CurrentStyle()
+    {
+        if (m_lastStyle && m_lastStyle->Attributes == Attributes)
+            return m_lastStyle->Id;
+        return LookUpStyle();
+    }
+    quint32 LookUpStyle();
+    void MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style);
     void Measure(Paragraph &paragraph);
     void StartParagraph();
     void RemeasureAll();
-    void CompactStylesIfNeeded();
+    void CompactStylesIfNeeded()
+    {
+        if (m_styles.Size() > m_styleLimit)
+            CompactStyles();
+    }
+    void CompactStyles();
+    void Recycle(Paragraph &&paragraph);
 
     std::deque<Paragraph> m_paragraphs;
     StyleTable m_styles;
@@ -131,8 +154,12 @@ private:
         quint32 Id = 0;
         bool Valid = false;
     };
+    // Four ways of sixteen sets: a handful of colours never push each other out.
+    static constexpr size_t RecentStyleWays = 4;
     static constexpr size_t RecentStyleSlots = 64;
     std::array<RecentStyle, RecentStyleSlots> m_recentStyles;
+    std::array<quint8, RecentStyleSlots / RecentStyleWays> m_recentNext {}; ///< the way each set replaces next
+    std::vector<Paragraph> m_spare; ///< trimmed paragraphs whose buffers new ones reuse
     const RecentStyle *m_lastStyle = nullptr;
     qsizetype m_lastRows = 1; ///< rows of the last paragraph when it was last counted
     qsizetype m_lastBytes = 0; ///< and its size then

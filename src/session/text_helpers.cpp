@@ -98,7 +98,7 @@ int LeadingNumber(QByteArrayView text)
     return static_cast<int>(value);
 }
 
-void AppendBytes(QByteArray &to, const char *data, qsizetype length)
+void AppendBytesSlow(QByteArray &to, const char *data, qsizetype length)
 {
     if (length <= 0)
         return;

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <cstring>
+
 namespace wren {
 
 /// Replaces every occurrence of @p find in @p text, left to right, without searching inserted text again.
@@ -32,7 +34,21 @@ QByteArray TrimTrailingBlanks(const QByteArray &text);
 int LeadingNumber(QByteArrayView text);
 
 /// Appends bytes with geometric growth and one memcpy (QByteArray::append is costly for many small pieces).
-void AppendBytes(QByteArray &to, const char *data, qsizetype length);
+/// While the array owns room enough, the bytes are copied in place without a call into Qt. Every QByteArray
+/// allocation keeps a byte past its capacity for the terminating zero, which is written after the copy.
+void AppendBytesSlow(QByteArray &to, const char *data, qsizetype length);
+inline void AppendBytes(QByteArray &to, const char *data, qsizetype length)
+{
+    QByteArray::DataPointer &d = to.data_ptr();
+    if (length > 0 && !d.needsDetach() && d.freeSpaceAtEnd() >= length
+        && !(data >= d.data() && data < d.data() + d.size)) {
+        std::memcpy(d.data() + d.size, data, static_cast<size_t>(length));
+        d.size += length;
+        d.data()[d.size] = '\0';
+        return;
+    }
+    AppendBytesSlow(to, data, length);
+}
 inline void AppendBytes(QByteArray &to, QByteArrayView bytes)
 {
     AppendBytes(to, bytes.data(), bytes.size());
