@@ -179,6 +179,18 @@ TEST_F(PipelineRules, ReplaceTriggersRunPerChunk)
     EXPECT_EQ(test::Render(client.Display), "[ffffff]HP HPmax Hp cow h[ffffffB]p|[ffffffB]hp|");
 }
 
+TEST_F(PipelineRules, ReplacementTextWithLineEndsMakesNewLines)
+{
+    TClient client(m_globals);
+    QList<QByteArray> lines;
+    client.OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
+    client.Automation.AddTrigger("&", "one\r\ntwo", "Main", 0);
+    client.ReceiveBytes(B("a&b\r\nc\r\n"));
+    EXPECT_EQ(test::Render(client.Display), "[ffffff]aone|[ffffff]twob|[ffffff]c|");
+    // The CR of the replacement is not shown, but the trigger line keeps it.
+    EXPECT_EQ(lines, (QList<QByteArray> {"aone\r", "twob", "c"}));
+}
+
 TEST_F(PipelineRules, MarkupBannerIsAnsweredOnceAndEnablesTags)
 {
     TClient client(m_globals);

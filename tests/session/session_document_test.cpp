@@ -138,6 +138,30 @@ TEST(SessionDocument, RunsFollowAttributeChangesAndMergeOtherwise)
     EXPECT_EQ(test::Render(doc), "[ffffff]ab[ffffffB]c|[ffffffB]d[ffffff]e|");
 }
 
+TEST(SessionDocument, StylesCycledFasterThanTheirCacheKeepTheirOwnColours)
+{
+    // Forty colours in turn, more than any cache in front of the style table holds: every run must still
+    // carry the colour it was written with.
+    SessionDocument doc;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 40; ++i) {
+            doc.Attributes.Fore = Rgb(i, 0, round);
+            doc.Attributes.Style = static_cast<std::uint8_t>(i % 2 ? Bold : 0);
+            doc.AppendPlain("x");
+        }
+        doc.EndParagraph();
+    }
+    for (int round = 0; round < 3; ++round) {
+        const Paragraph &p = doc.Paragraphs()[static_cast<size_t>(round)];
+        ASSERT_EQ(p.Runs.size(), 40u);
+        for (int i = 0; i < 40; ++i) {
+            const TextAttributes &a = doc.Styles().At(p.Runs[static_cast<size_t>(i)].Style);
+            EXPECT_EQ(a.Fore, Rgb(i, 0, round));
+            EXPECT_EQ(a.Style, i % 2 ? Bold : 0);
+        }
+    }
+}
+
 TEST(SessionDocument, ManyDistinctStylesDoNotGrowTheTableWithoutBound)
 {
     SessionDocument doc;

@@ -66,3 +66,29 @@ TEST(TextHelpers, LeadingNumberAndRemoveByte)
     EXPECT_EQ(text, "abc");
     EXPECT_EQ(TrimBlanks(QByteArray(" \t x y \r\n")), "x y");
 }
+
+TEST(TextHelpers, AppendBytesKeepsTheTerminatorAndNeverWritesIntoSharedBytes)
+{
+    QByteArray text;
+    text.reserve(16);
+    AppendBytes(text, "abc", 3); // in place
+    EXPECT_EQ(text, "abc");
+    EXPECT_EQ(text.constData()[3], '\0');
+    const QByteArray copy = text; // shares the bytes: the next append must not show in the copy
+    AppendBytes(text, "de", 2);
+    EXPECT_EQ(text, "abcde");
+    EXPECT_EQ(copy, "abc");
+    EXPECT_EQ(copy.constData()[3], '\0');
+    AppendBytes(text, text.constData(), text.size()); // its own bytes
+    EXPECT_EQ(text, "abcdeabcde");
+    const QByteArray raw = QByteArray::fromRawData("xyz", 3);
+    QByteArray grown = raw;
+    AppendBytes(grown, "!", 1);
+    EXPECT_EQ(grown, "xyz!");
+    EXPECT_EQ(raw, "xyz");
+    for (int i = 0; i < 100; ++i)
+        AppendBytes(text, "0123456789", 10); // past the reserved room
+    EXPECT_EQ(text.size(), 1010);
+    EXPECT_EQ(text.constData()[1010], '\0');
+    EXPECT_EQ(text.right(10), "0123456789");
+}
