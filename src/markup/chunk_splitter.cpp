@@ -49,31 +49,42 @@ struct SpecialTable {
 };
 const SpecialTable Specials;
 
-// The first byte at or after @p i that the table marks, 16 bytes at a time where the processor allows.
-qsizetype ScanPlain(const char *data, qsizetype i, qsizetype size, const std::array<bool, 256> &table, bool ansi,
-                    bool tags)
+// The first byte at or after @p i that the table marks, 16 bytes at a time where the processor allows; only
+// the bytes that are live are compared.
+template<bool Ansi, bool Tags>
+[[gnu::always_inline]] inline
+qsizetype ScanPlainFor(const char *data, qsizetype i, qsizetype size, const std::array<bool, 256> &table)
 {
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-    const __m128i esc = _mm_set1_epi8(ansi ? Esc : '\n'), alias = _mm_set1_epi8(ansi ? EscAlias : '\n');
-    const __m128i open = _mm_set1_epi8(tags ? '<' : '\n'), close = _mm_set1_epi8(tags ? '>' : '\n');
+    const __m128i esc = _mm_set1_epi8(Esc), alias = _mm_set1_epi8(EscAlias);
+    const __m128i open = _mm_set1_epi8('<'), close = _mm_set1_epi8('>');
     for (; i + 16 <= size; i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
-                         _mm_or_si128(_mm_cmpeq_epi8(chunk, esc), _mm_cmpeq_epi8(chunk, alias))),
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close)));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr));
+        if constexpr (Ansi)
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(chunk, esc), _mm_cmpeq_epi8(chunk, alias)));
+        if constexpr (Tags)
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close)));
         const int mask = _mm_movemask_epi8(hit);
         if (mask)
             return i + __builtin_ctz(static_cast<unsigned>(mask));
     }
-#else
-    (void)ansi;
-    (void)tags;
 #endif
     while (i < size && !table[static_cast<unsigned char>(data[i])])
         ++i;
     return i;
+}
+
+[[gnu::always_inline]] inline qsizetype ScanPlain(const char *data, qsizetype i, qsizetype size, int mode)
+{
+    const auto &table = Specials.Table[static_cast<size_t>(mode)];
+    switch (mode) {
+    case 1: return ScanPlainFor<true, false>(data, i, size, table);
+    case 2: return ScanPlainFor<false, true>(data, i, size, table);
+    case 3: return ScanPlainFor<true, true>(data, i, size, table);
+    default: return ScanPlainFor<false, false>(data, i, size, table);
+    }
 }
 
 void AppendCapped(QByteArray &buffer, QByteArrayView text, qsizetype cap)
@@ -101,6 +112,7 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
     for (qsizetype i = start; i < size; ++i) {
         const bool ansi = o.AnsiColor;
         const bool tagsLive = state.GlobalZel && (o.InTag || o.ZelEnabled);
+        const int mode = (ansi ? 1 : 0) | (tagsLive ? 2 : 0);
         if (ansi && o.InAnsi) {
             // Parameter characters never end anything: skip them together.
             while (i < size && IsParameter(static_cast<unsigned char>(data[i])))
@@ -108,19 +120,21 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
             if (i == size)
                 break;
             // The common end of a sequence: a final character that means nothing else here, and nothing of
-            // the sequence held over from an earlier block.
-            const auto &table = Specials.Table[static_cast<size_t>(1 | (tagsLive ? 2 : 0))];
-            if (!table[static_cast<unsigned char>(data[i])] && state.AnsiBuffer.isEmpty()) {
+            // the sequence held over from an earlier block. Plain text follows; applying the sequence
+            // changes colours and styles only, so the same bytes stay live.
+            if (!Specials.Table[static_cast<size_t>(mode)][static_cast<unsigned char>(data[i])]
+                && state.AnsiBuffer.isEmpty()) {
                 o.InAnsi = false;
                 cursor.m_pos = i + 1;
                 host.ApplyAnsiSequence(QByteArrayView(data + start, std::min(i - start, MaxEscapeLength)));
                 start = i + 1;
-                continue;
+                i = ScanPlain(data, start, size, mode);
+                if (i == size)
+                    break;
             }
         } else {
             // Skip ordinary bytes in bulk.
-            const auto &table = Specials.Table[static_cast<size_t>((ansi ? 1 : 0) | (tagsLive ? 2 : 0))];
-            i = ScanPlain(data, i, size, table, ansi, tagsLive);
+            i = ScanPlain(data, i, size, mode);
             if (i == size)
                 break;
         }

@@ -14,7 +14,8 @@ class ChunkHost
 {
 public:
     virtual ~ChunkHost() = default;
-    /// A complete escape sequence: the collected characters from "[" on, without the final character.
+    /// A complete escape sequence: the collected characters from "[" on, without the final character. It
+    /// changes colours and styles only, never which of ANSI and tags are live.
     virtual void ApplyAnsiSequence(QByteArrayView sequence) = 0;
     /// A complete tag: everything between "<" and ">".
     virtual void InterpretTag(const QByteArray &tag) = 0;

@@ -71,20 +71,14 @@ void SessionDocument::Notify()
     emit Changed();
 }
 
-quint32 SessionDocument::LookUpStyle()
+quint32 SessionDocument::LookUpStyle(const StyleKey &key)
 {
     // Servers switch among a handful of colours: a small cache in front of the table saves the hashing.
-    const quint32 mix = static_cast<quint32>(Attributes.Fore) * 0x9E3779B1u ^ static_cast<quint32>(Attributes.Back) * 0x85EBCA77u
-        ^ (static_cast<quint32>(Attributes.Style) << 24) ^ static_cast<quint32>(Attributes.FontSize) * 0xC2B2AE3Du;
-    quint32 h = mix ^ (mix >> 15);
-    h *= 0x2C1B3C6Du;
-    h ^= h >> 12;
-    h *= 0x297A2D39u;
-    h ^= h >> 15;
-    const auto set = static_cast<size_t>(h & (RecentStyleSlots / RecentStyleWays - 1));
+    quint64 h = (key.Colours ^ (key.Rest << 40) ^ reinterpret_cast<quintptr>(key.Font)) * 0x9E3779B97F4A7C15ULL;
+    const auto set = static_cast<size_t>(h >> 60) & (RecentStyleSlots / RecentStyleWays - 1);
     RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];
     for (size_t way = 0; way < RecentStyleWays; ++way) {
-        if (ways[way].Valid && ways[way].Attributes == Attributes) {
+        if (ways[way].Key == key) {
             m_lastStyle = &ways[way];
             return ways[way].Id;
         }
@@ -92,8 +86,8 @@ quint32 SessionDocument::LookUpStyle()
     RecentStyle &recent = ways[m_recentNext[set]];
     m_recentNext[set] = static_cast<quint8>((m_recentNext[set] + 1) % RecentStyleWays);
     recent.Id = m_styles.Intern(Attributes);
-    recent.Attributes = Attributes;
-    recent.Valid = true;
+    recent.FontHolder = Attributes.FontName;
+    recent.Key = {key.Colours, key.Rest, recent.FontHolder.constData()};
     m_lastStyle = &recent;
     return recent.Id;
 }
@@ -377,7 +371,7 @@ void SessionDocument::CompactStyles()
         ++p.Version;
     }
     for (RecentStyle &recent : m_recentStyles)
-        recent.Valid = false;
+        recent = RecentStyle();
     m_recentNext.fill(0);
     m_lastStyle = nullptr;
     m_layouter->ForgetMetrics();

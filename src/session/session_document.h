@@ -127,13 +127,27 @@ private:
             Notify();
     }
     void Notify();
+    /// The current attributes as two words and the font name's bytes.
+    struct StyleKey {
+        quint64 Colours;
+        quint64 Rest;
+        const char *Font;
+        bool operator==(const StyleKey &) const = default;
+    };
+    StyleKey CurrentKey() const
+    {
+        return {static_cast<quint32>(Attributes.Fore) | quint64(static_cast<quint32>(Attributes.Back)) << 32,
+                static_cast<quint32>(Attributes.FontSize) | quint64(Attributes.Style) << 32,
+                Attributes.FontName.constData()};
+    }
     quint32 CurrentStyle()
     {
-        if (m_lastStyle && m_lastStyle->Attributes == Attributes)
+        const StyleKey key = CurrentKey();
+        if (m_lastStyle && m_lastStyle->Key == key)
             return m_lastStyle->Id;
-        return LookUpStyle();
+        return LookUpStyle(key);
     }
-    quint32 LookUpStyle();
+    quint32 LookUpStyle(const StyleKey &key);
     void MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style);
     void Measure(Paragraph &paragraph);
     void StartParagraph();
@@ -149,10 +163,12 @@ private:
     std::deque<Paragraph> m_paragraphs;
     StyleTable m_styles;
     std::unique_ptr<ParagraphLayouter> m_layouter;
+    // A font name's bytes are told by their address: each entry holds the name, so while the entry lives
+    // those bytes can neither be freed nor changed in place (a change would copy them elsewhere first).
     struct RecentStyle {
-        TextAttributes Attributes;
+        StyleKey Key {0, ~quint64(0), nullptr}; ///< no attributes give this Rest: an empty entry
+        QByteArray FontHolder;
         quint32 Id = 0;
-        bool Valid = false;
     };
     // Four ways of sixteen sets: a handful of colours never push each other out.
     static constexpr size_t RecentStyleWays = 4;
