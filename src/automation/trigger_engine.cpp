@@ -289,6 +289,7 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_single.clear();
     m_byBigram.clear();
     m_bigrams.reset();
+    m_bigramFirst.fill(false);
     m_any = false;
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
@@ -309,6 +310,7 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
                                                   | (static_cast<unsigned char>(c->Literal[1]) << 8));
             m_byBigram[key].push_back(index);
             m_bigrams.set(key);
+            m_bigramFirst[static_cast<unsigned char>(c->Literal[0])] = true;
         }
     }
 }
@@ -329,10 +331,12 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     }
     if (!m_byBigram.empty()) {
         for (qsizetype i = 0; i + 1 < n; ++i) {
+            if (!m_bigramFirst[bytes[i]])
+                continue;
             const auto key = static_cast<quint16>(bytes[i] | (bytes[i + 1] << 8));
             if (!m_bigrams[key])
                 continue;
-            for (int index : m_byBigram[key]) {
+            for (int index : m_byBigram.find(key)->second) {
                 if (m_marked[static_cast<size_t>(index)])
                     continue;
                 const QByteArray &literal = m_byIndex[static_cast<size_t>(index)]->Literal;

@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <array>
 #include <bitset>
 #include <functional>
 #include <memory>
@@ -92,6 +93,7 @@ private:
     std::vector<std::pair<int, int>> m_single; ///< (byte, trigger) for one-character literals
     std::unordered_map<quint16, std::vector<int>> m_byBigram; ///< triggers by the first two bytes of their literal
     std::bitset<65536> m_bigrams;
+    std::array<bool, 256> m_bigramFirst {}; ///< first bytes of those literals: other bytes are passed over
     std::vector<char> m_marked;
     bool m_any = false;
     pcre2_real_match_context_8 *m_context = nullptr;

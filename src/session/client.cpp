@@ -329,9 +329,15 @@ void TClient::TakeLine()
         LineBuffer.resize(0); // keeps the buffer's capacity for the next line
         return;
     }
+    // Trigger commands may write text, which starts the next line: the pass works on the line taken out.
     QByteArray line;
     line.swap(LineBuffer);
     RunExecuteTriggers(line);
+    if (LineBuffer.isEmpty() && line.isDetached()) {
+        // Nothing was written meanwhile: the next line reuses this one's buffer.
+        line.resize(0);
+        LineBuffer.swap(line);
+    }
 }
 
 void TClient::RunExecuteTriggers(const QByteArray &line)
