@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -198,6 +200,62 @@ struct Server {
     }
 };
 
+struct RunResult {
+    double Seconds = 0;
+    qsizetype Rows = 0;
+    quint64 Paints = 0;
+    bool MarkerAnswered = false;
+    long RssStart = 0;
+    long RssEnd = 0;
+};
+
+// One stream through a new session: the clock starts at the first byte read and stops when the server closes.
+RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int maxLines, int triggers)
+{
+    RunResult result;
+    wren::TGlobals globals;
+    wren::TClient client(globals);
+    client.Options.MaxLines = maxLines;
+    if (triggers >= 0)
+        AddTriggers(client, triggers);
+    std::unique_ptr<wren::SessionView> view;
+    if (showView) {
+        view = std::make_unique<wren::SessionView>(client);
+        view->resize(900, 600);
+        view->show();
+    } else {
+        client.Display.SetWidth(900);
+    }
+    QCoreApplication::processEvents();
+    result.RssStart = StatusKb("VmRSS:");
+
+    Server server;
+    server.Start(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
+    QElapsedTimer clock;
+    bool started = false;
+    QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
+        if (!started) {
+            started = true;
+            clock.start();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(client.Socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    client.ConnectTo("127.0.0.1", server.Port);
+    loop.exec();
+    result.Seconds = clock.nsecsElapsed() / 1e9;
+    if (server.Thread.joinable())
+        server.Thread.join();
+    if (view) {
+        view->FlushFrame();
+        result.Paints = view->PaintCount();
+    }
+    result.Rows = client.Display.RowCount();
+    result.MarkerAnswered = server.Reply.contains("done");
+    result.RssEnd = StatusKb("VmRSS:");
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -214,8 +272,13 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("triggers"), QStringLiteral("Execute triggers that never match, plus one that answers the end marker."),
                       QStringLiteral("n"), QStringLiteral("-1")});
     parser.addOption({QStringLiteral("pass-only"), QStringLiteral("Only time the execute pass over the stream's lines.")});
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Streams to run, each in a new session (default 1); the median is shown."),
+                      QStringLiteral("n"), QStringLiteral("1")});
     parser.process(app);
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
+    const int runs = std::clamp(parser.value(QStringLiteral("runs")).toInt(), 1, 100);
+    const int maxLines = parser.value(QStringLiteral("max-lines")).toInt();
+    const bool showView = !parser.isSet(QStringLiteral("no-view"));
 
     QTemporaryDir folder;
     wren::SetProgramFolder(folder.path());
@@ -228,58 +291,38 @@ int main(int argc, char *argv[])
         return 0;
     }
     const double linesPerByte = static_cast<double>(chunkLines) / static_cast<double>(chunk.size());
-
-    wren::TGlobals globals;
-    wren::TClient client(globals);
-    client.Options.MaxLines = parser.value(QStringLiteral("max-lines")).toInt();
-    if (triggers >= 0)
-        AddTriggers(client, triggers);
-    QByteArray reply;
-    std::unique_ptr<wren::SessionView> view;
-    if (!parser.isSet(QStringLiteral("no-view"))) {
-        view = std::make_unique<wren::SessionView>(client);
-        view->resize(900, 600);
-        view->show();
-    } else {
-        client.Display.SetWidth(900);
-    }
-    QCoreApplication::processEvents();
-    const long startRss = StatusKb("VmRSS:");
-
-    Server server;
-    server.Start(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
-    QElapsedTimer clock;
-    bool started = false;
-    QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
-        if (!started) {
-            started = true;
-            clock.start();
-        }
-    });
-    QObject::connect(client.Socket, &QTcpSocket::disconnected, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    client.ConnectTo("127.0.0.1", server.Port);
-    app.exec();
-    const double seconds = clock.nsecsElapsed() / 1e9;
-    if (server.Thread.joinable())
-        server.Thread.join();
-    if (view)
-        view->FlushFrame();
-
     const double mb = static_cast<double>(total) / 1e6;
-    std::printf("mode            %s (%s)\n", view ? "view painting at frame pace" : "socket to line store",
+
+    std::vector<RunResult> results;
+    for (int run = 0; run < runs; ++run) {
+        results.push_back(StreamOnce(chunk, total, showView, maxLines, triggers));
+        if (runs > 1)
+            std::printf("run %-3d         %.1f MB/s\n", run + 1, mb / results.back().Seconds);
+    }
+    std::vector<double> seconds;
+    for (const RunResult &r : results)
+        seconds.push_back(r.Seconds);
+    std::sort(seconds.begin(), seconds.end());
+    const double median = seconds[seconds.size() / 2];
+    const RunResult &first = results.front();
+
+    std::printf("mode            %s (%s)\n", showView ? "view painting at frame pace" : "socket to line store",
                 qPrintable(QGuiApplication::platformName()));
-    std::printf("streamed        %.1f MB in %.3f s\n", mb, seconds);
-    std::printf("throughput      %.1f MB/s\n", mb / seconds);
-    std::printf("lines           %.0f lines/s\n", static_cast<double>(total) * linesPerByte / seconds);
-    std::printf("rows kept       %lld (limit %d)\n", static_cast<long long>(client.Display.RowCount()),
-                client.Options.MaxLines);
+    std::printf("streamed        %.1f MB in %.3f s%s\n", mb, median, runs > 1 ? " (median)" : "");
+    std::printf("throughput      %.1f MB/s%s\n", mb / median, runs > 1 ? " (median)" : "");
+    if (runs > 1)
+        std::printf("range           %.1f to %.1f MB/s\n", mb / seconds.back(), mb / seconds.front());
+    std::printf("lines           %.0f lines/s\n", static_cast<double>(total) * linesPerByte / median);
+    std::printf("rows kept       %lld (limit %d)\n", static_cast<long long>(first.Rows), maxLines);
     if (triggers >= 0)
         std::printf("triggers        %d never matching + 1 marker; the marker's answer %s\n", triggers,
-                    server.Reply.contains("done") ? "arrived" : "did NOT arrive");
-    std::printf("paints          %llu\n", view ? static_cast<unsigned long long>(view->PaintCount()) : 0ULL);
-    std::printf("RSS start       %.1f MB\n", startRss / 1024.0);
-    std::printf("RSS end         %.1f MB\n", StatusKb("VmRSS:") / 1024.0);
+                    std::all_of(results.begin(), results.end(), [](const RunResult &r) { return r.MarkerAnswered; })
+                        ? "arrived"
+                        : "did NOT arrive");
+    std::printf("paints          %llu\n", static_cast<unsigned long long>(first.Paints));
+    std::printf("RSS start       %.1f MB\n", first.RssStart / 1024.0);
+    std::printf("RSS end         %.1f MB\n", first.RssEnd / 1024.0);
     std::printf("RSS peak        %.1f MB (%.1f MB above start)\n", StatusKb("VmHWM:") / 1024.0,
-                (StatusKb("VmHWM:") - startRss) / 1024.0);
+                (StatusKb("VmHWM:") - first.RssStart) / 1024.0);
     return 0;
 }

@@ -400,20 +400,20 @@ void TClient::SplitAndWrite(QByteArray text)
     char delimiter = 0;
     QByteArray replaced;
     // One look at the whole block tells whether the replace pass can change any piece of it.
+    const QByteArrayView block = cursor.Text();
+    const char *blockEnd = block.data() + block.size();
     quint64 checkedGeneration = 0;
-    QByteArrayView checkedBlock;
+    bool checked = false;
     bool blockMayChange = true;
     while (NextChunk(cursor, state, *this, piece, delimiter)) {
         if (!piece.isEmpty()) {
-            const QByteArrayView block = cursor.Text();
-            const bool fromBlock = piece.data() >= block.data() && piece.data() + piece.size() <= block.data() + block.size();
+            const bool fromBlock = piece.data() >= block.data() && piece.data() + piece.size() <= blockEnd;
             QByteArrayView shown = piece;
             if (Options.EnableTriggers) {
                 const quint64 generation = Automation.TriggerGeneration();
-                if (generation != checkedGeneration || block.data() != checkedBlock.data()
-                    || block.size() != checkedBlock.size()) {
+                if (!checked || generation != checkedGeneration) {
+                    checked = true;
                     checkedGeneration = generation;
-                    checkedBlock = block;
                     blockMayChange = m_replacePass.MayChange(Automation.Triggers, generation, block);
                 }
                 if (blockMayChange || !fromBlock)
@@ -437,16 +437,15 @@ void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 
 // ---- Writer -----------------------------------------------------------------------------------------
 
-void TClient::SyncWriterAttributes()
+void TClient::TakeFontName()
 {
-    if (Options.CurFontName.constData() != m_fontNameSource.constData() && Options.CurFontName != m_fontNameSource) {
+    if (Options.CurFontName != m_fontNameSource) {
         m_fontNameSource = Options.CurFontName;
         m_fontName = TrimTrailingBlanks(Options.CurFontName);
+    } else {
+        m_fontNameSource = Options.CurFontName; // equal bytes elsewhere: compare pointers from now on
     }
-    if (Display.Attributes.FontName.constData() != m_fontName.constData())
-        Display.Attributes.FontName = m_fontName;
-    Display.Attributes.FontSize = Options.CurFontSize;
-    Display.Attributes.Fore = Options.CurTextColor;
+    Display.Attributes.FontName = m_fontName;
 }
 
 void TClient::WritePlain(QByteArrayView text)

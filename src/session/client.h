@@ -154,7 +154,15 @@ private:
     /// The writer for a line end.
     void WriteLineEnd();
     /// Gives the view's attributes the current font and text colour, as every write does.
-    void SyncWriterAttributes();
+    void SyncWriterAttributes()
+    {
+        if (Options.CurFontName.constData() != m_fontNameSource.constData()
+            || Display.Attributes.FontName.constData() != m_fontName.constData())
+            TakeFontName();
+        Display.Attributes.FontSize = Options.CurFontSize;
+        Display.Attributes.Fore = Options.CurTextColor;
+    }
+    void TakeFontName();
     void EndOfBlock();
     /// A line is complete: the execute pass runs on a non-empty LineBuffer, which is emptied.
     void TakeLine();
