@@ -204,6 +204,7 @@ struct RunResult {
     double Seconds = 0;
     qsizetype Rows = 0;
     quint64 Paints = 0;
+    quint64 Reads = 0;
     bool MarkerAnswered = false;
     long RssStart = 0;
     long RssEnd = 0;
@@ -234,6 +235,7 @@ RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int m
     QElapsedTimer clock;
     bool started = false;
     QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
+        ++result.Reads;
         if (!started) {
             started = true;
             clock.start();
@@ -319,6 +321,8 @@ int main(int argc, char *argv[])
                     std::all_of(results.begin(), results.end(), [](const RunResult &r) { return r.MarkerAnswered; })
                         ? "arrived"
                         : "did NOT arrive");
+    std::printf("reads           %llu, %.1f KB each\n", static_cast<unsigned long long>(first.Reads),
+                static_cast<double>(total) / 1024.0 / static_cast<double>(std::max<quint64>(first.Reads, 1)));
     std::printf("paints          %llu\n", static_cast<unsigned long long>(first.Paints));
     std::printf("RSS start       %.1f MB\n", first.RssStart / 1024.0);
     std::printf("RSS end         %.1f MB\n", first.RssEnd / 1024.0);

@@ -3,89 +3,20 @@
 #include "markup/chunk_splitter.h"
 
 #include <algorithm>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#include <array>
 
 namespace wren {
 
 namespace {
 
-constexpr char Esc = 27;
-constexpr char EscAlias = 23;
+using detail::Esc;
+using detail::EscAlias;
+using detail::IsParameter;
+using detail::ScanPlain;
+using detail::Specials;
 
-// Characters that carry on an escape sequence: "[", ";" and digits.
-struct ParameterTable {
-    std::array<bool, 256> Table {};
-    ParameterTable()
-    {
-        Table['['] = Table[';'] = true;
-        for (int c = '0'; c <= '9'; ++c)
-            Table[static_cast<size_t>(c)] = true;
-    }
-};
-const ParameterTable Parameters;
+} // namespace
 
-bool IsParameter(unsigned char c)
-{
-    return Parameters.Table[c];
-}
-
-// Bytes that may end a plain run, by which of ANSI and tags are live; everything else is skipped in bulk.
-struct SpecialTable {
-    std::array<std::array<bool, 256>, 4> Table {};
-    SpecialTable()
-    {
-        for (int mode = 0; mode < 4; ++mode) {
-            auto &t = Table[static_cast<size_t>(mode)];
-            t['\n'] = t['\r'] = true;
-            if (mode & 1)
-                t[Esc] = t[EscAlias] = true;
-            if (mode & 2)
-                t['<'] = t['>'] = true;
-        }
-    }
-};
-const SpecialTable Specials;
-
-// The first byte at or after @p i that the table marks, 16 bytes at a time where the processor allows; only
-// the bytes that are live are compared.
-template<bool Ansi, bool Tags>
-[[gnu::always_inline]] inline
-qsizetype ScanPlainFor(const char *data, qsizetype i, qsizetype size, const std::array<bool, 256> &table)
-{
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-    const __m128i esc = _mm_set1_epi8(Esc), alias = _mm_set1_epi8(EscAlias);
-    const __m128i open = _mm_set1_epi8('<'), close = _mm_set1_epi8('>');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-        __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr));
-        if constexpr (Ansi)
-            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(chunk, esc), _mm_cmpeq_epi8(chunk, alias)));
-        if constexpr (Tags)
-            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(chunk, open), _mm_cmpeq_epi8(chunk, close)));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask)
-            return i + __builtin_ctz(static_cast<unsigned>(mask));
-    }
-#endif
-    while (i < size && !table[static_cast<unsigned char>(data[i])])
-        ++i;
-    return i;
-}
-
-[[gnu::always_inline]] inline qsizetype ScanPlain(const char *data, qsizetype i, qsizetype size, int mode)
-{
-    const auto &table = Specials.Table[static_cast<size_t>(mode)];
-    switch (mode) {
-    case 1: return ScanPlainFor<true, false>(data, i, size, table);
-    case 2: return ScanPlainFor<false, true>(data, i, size, table);
-    case 3: return ScanPlainFor<true, true>(data, i, size, table);
-    default: return ScanPlainFor<false, false>(data, i, size, table);
-    }
-}
+namespace {
 
 void AppendCapped(QByteArray &buffer, QByteArrayView text, qsizetype cap)
 {
@@ -122,7 +53,7 @@ bool NextChunk(ChunkCursor &cursor, ChunkState &state, ChunkHost &host, QByteArr
             // The common end of a sequence: a final character that means nothing else here, and nothing of
             // the sequence held over from an earlier block. Plain text follows; applying the sequence
             // changes colours and styles only, so the same bytes stay live.
-            if (!Specials.Table[static_cast<size_t>(mode)][static_cast<unsigned char>(data[i])]
+            if (!Specials[static_cast<size_t>(mode)][static_cast<unsigned char>(data[i])]
                 && state.AnsiBuffer.isEmpty()) {
                 o.InAnsi = false;
                 cursor.m_pos = i + 1;

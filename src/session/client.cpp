@@ -405,20 +405,38 @@ void TClient::SplitAndWrite(QByteArray text)
     quint64 checkedGeneration = 0;
     bool checked = false;
     bool blockMayChange = true;
-    while (NextChunk(cursor, state, *this, piece, delimiter)) {
+    const auto replaceMayChange = [&] {
+        const quint64 generation = Automation.TriggerGeneration();
+        if (!checked || generation != checkedGeneration) {
+            checked = true;
+            checkedGeneration = generation;
+            blockMayChange = m_replacePass.MayChange(Automation.Triggers, generation, block);
+        }
+        return blockMayChange;
+    };
+    // The fast lane's writer: its pieces are cut from the block and hold no line end.
+    struct LaneSink {
+        TClient &Client;
+        void Plain(QByteArrayView text) { Client.WritePlain(text); }
+        void Escape(QByteArrayView sequence) { ApplyAnsiCodes(sequence, Client.Display.Attributes, Client.Options); }
+        void LineEnd() { Client.WriteLineEnd(); }
+    } sink {*this};
+    for (;;) {
+        // The lane is looked at again after every line end: trigger commands may have changed the state.
+        if (FastLane && FastLaneOpen(state) && !(Options.EnableTriggers && replaceMayChange())) {
+            const LaneStop stop = SplitCommonText(cursor, state, sink);
+            if (stop == LaneStop::End)
+                break;
+            if (stop == LaneStop::LineEnd)
+                continue;
+        }
+        if (!NextChunk(cursor, state, *this, piece, delimiter))
+            break;
         if (!piece.isEmpty()) {
             const bool fromBlock = piece.data() >= block.data() && piece.data() + piece.size() <= blockEnd;
             QByteArrayView shown = piece;
-            if (Options.EnableTriggers) {
-                const quint64 generation = Automation.TriggerGeneration();
-                if (!checked || generation != checkedGeneration) {
-                    checked = true;
-                    checkedGeneration = generation;
-                    blockMayChange = m_replacePass.MayChange(Automation.Triggers, generation, block);
-                }
-                if (blockMayChange || !fromBlock)
-                    shown = m_replacePass.Apply(Automation.Triggers, generation, piece, replaced);
-            }
+            if (Options.EnableTriggers && (!fromBlock || replaceMayChange()))
+                shown = m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), piece, replaced);
             if (fromBlock && shown.data() == piece.data())
                 WritePlain(shown);
             else

@@ -52,6 +52,9 @@ public:
     int WriteCount = 0;
     /// The host name the connection uses; Options.Host may hold only its first 50 characters.
     QByteArray Addr;
+    /// Plain coloured text goes through the splitter's fast lane. Off, every chunk takes the general path:
+    /// the two give the same result, which the tests compare.
+    bool FastLane = true;
 
     /// Names the world, points the session at its options file and loads it.
     void Open(const QByteArray &name, const QByteArray &host, int port);

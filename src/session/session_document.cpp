@@ -9,6 +9,9 @@
 #include <QHashFunctions>
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 namespace wren {
@@ -74,20 +77,36 @@ void SessionDocument::Notify()
 quint32 SessionDocument::LookUpStyle(const StyleKey &key)
 {
     // Servers switch among a handful of colours: a small cache in front of the table saves the hashing.
-    quint64 h = (key.Colours ^ (key.Rest << 40) ^ reinterpret_cast<quintptr>(key.Font)) * 0x9E3779B97F4A7C15ULL;
-    const auto set = static_cast<size_t>(h >> 60) & (RecentStyleSlots / RecentStyleWays - 1);
+    // Each entry has a 32-bit tag from the key's hash; the four tags of a set are compared at once, so the
+    // way that holds the key is found without a branch per way (ways are hit in no order a processor can
+    // guess), and only a matching tag's key is compared whole.
+    const quint64 h = (key.Colours ^ (key.Rest << 40) ^ reinterpret_cast<quintptr>(key.Font)) * 0x9E3779B97F4A7C15ULL;
+    const auto set = static_cast<size_t>(h >> 60);
+    const quint32 tag = static_cast<quint32>(h >> 16) | 1; // never 0, the tag of an empty entry
     RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];
-    for (size_t way = 0; way < RecentStyleWays; ++way) {
-        if (ways[way].Key == key) {
-            m_lastStyle = &ways[way];
-            return ways[way].Id;
+    const quint32 *tags = &m_recentTags[set * RecentStyleWays];
+#if defined(__SSE2__)
+    auto hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(
+        _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i *>(tags)), _mm_set1_epi32(static_cast<int>(tag))))));
+#else
+    unsigned hits = 0;
+    for (size_t way = 0; way < RecentStyleWays; ++way)
+        hits |= static_cast<unsigned>(tags[way] == tag) << way;
+#endif
+    for (; hits; hits &= hits - 1) {
+        RecentStyle &hit = ways[__builtin_ctz(hits)];
+        if (hit.Key == key) {
+            m_lastStyle = &hit;
+            return hit.Id;
         }
     }
-    RecentStyle &recent = ways[m_recentNext[set]];
-    m_recentNext[set] = static_cast<quint8>((m_recentNext[set] + 1) % RecentStyleWays);
+    const size_t way = m_recentNext[set];
+    m_recentNext[set] = static_cast<quint8>((way + 1) % RecentStyleWays);
+    RecentStyle &recent = ways[way];
     recent.Id = m_styles.Intern(Attributes);
     recent.FontHolder = Attributes.FontName;
     recent.Key = {key.Colours, key.Rest, recent.FontHolder.constData()};
+    m_recentTags[set * RecentStyleWays + way] = tag;
     m_lastStyle = &recent;
     return recent.Id;
 }
@@ -166,29 +185,6 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
     ++m_appendsSinceCount;
     CompactStylesIfNeeded();
     Touch();
-}
-
-void SessionDocument::AppendPlain(QByteArrayView piece)
-{
-    if (piece.isEmpty())
-        return;
-    Paragraph &last = m_paragraphs.back();
-    const quint32 style = CurrentStyle();
-    const qsizetype before = last.Text.size();
-    AppendBytes(last.Text, piece);
-    MarkChanged(last, before, style);
-    ++m_appendsSinceCount;
-    CompactStylesIfNeeded();
-    Touch();
-}
-
-void SessionDocument::MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style)
-{
-    if (paragraph.Runs.empty() || paragraph.Runs.back().Style != style)
-        paragraph.Runs.push_back({static_cast<qint32>(before), style});
-    paragraph.Align = CurrentAlignment;
-    ++paragraph.Version;
-    paragraph.Measured = false;
 }
 
 void SessionDocument::Recycle(Paragraph &&paragraph)
@@ -372,6 +368,7 @@ void SessionDocument::CompactStyles()
     }
     for (RecentStyle &recent : m_recentStyles)
         recent = RecentStyle();
+    m_recentTags.fill(0);
     m_recentNext.fill(0);
     m_lastStyle = nullptr;
     m_layouter->ForgetMetrics();

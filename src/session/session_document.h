@@ -3,6 +3,7 @@
 #pragma once
 
 #include "session/text_attributes.h"
+#include "session/text_helpers.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -77,7 +78,19 @@ public:
     /// Appends text that holds no '\n', then ends the paragraph when asked.
     void AppendPiece(QByteArrayView piece, bool endParagraph);
     /// Appends text that holds neither '\n' nor CR: the writer's common case, without searching the text.
-    void AppendPlain(QByteArrayView piece);
+    void AppendPlain(QByteArrayView piece)
+    {
+        if (piece.isEmpty())
+            return;
+        Paragraph &last = m_paragraphs.back();
+        const quint32 style = CurrentStyle();
+        const qsizetype before = last.Text.size();
+        AppendBytes(last.Text, piece);
+        MarkChanged(last, before, style);
+        ++m_appendsSinceCount;
+        CompactStylesIfNeeded();
+        Touch();
+    }
     /// Ends the last paragraph.
     void EndParagraph() { AppendPiece({}, true); }
     void Clear();
@@ -148,7 +161,14 @@ private:
         return LookUpStyle(key);
     }
     quint32 LookUpStyle(const StyleKey &key);
-    void MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style);
+    void MarkChanged(Paragraph &paragraph, qsizetype before, quint32 style)
+    {
+        if (paragraph.Runs.empty() || paragraph.Runs.back().Style != style)
+            paragraph.Runs.push_back({static_cast<qint32>(before), style});
+        paragraph.Align = CurrentAlignment;
+        ++paragraph.Version;
+        paragraph.Measured = false;
+    }
     void Measure(Paragraph &paragraph);
     void StartParagraph();
     void RemeasureAll();
@@ -174,6 +194,7 @@ private:
     static constexpr size_t RecentStyleWays = 4;
     static constexpr size_t RecentStyleSlots = 64;
     std::array<RecentStyle, RecentStyleSlots> m_recentStyles;
+    alignas(16) std::array<quint32, RecentStyleSlots> m_recentTags {}; ///< per entry, 0 while it is empty
     std::array<quint8, RecentStyleSlots / RecentStyleWays> m_recentNext {}; ///< the way each set replaces next
     std::vector<Paragraph> m_spare; ///< trimmed paragraphs whose buffers new ones reuse
     const RecentStyle *m_lastStyle = nullptr;

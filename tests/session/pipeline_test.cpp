@@ -49,6 +49,10 @@ const BlockCase Cases[] = {
     {"LeadingSemicolonResets", B("\x1b[31mr\x1b[;1mX\r\n"), "[800000]r[008000]X|"},
     {"BellIsKeptAsAByte", B("ding\x07\r\n"), "[ffffff]ding\\x07|"},
     {"EchoNegotiationInvisible", B("pass\xff\xfb\x01word\xff\xfc\x01\r\n"), "[ffffff]password|"},
+    {"EscapeAbandonedByAnother", B("a\x1b[3\x1b[32mb\r\n"), "[ffffff]a[3[008000]b|"},
+    {"EscapeAliasByte", B("\x17[31mred\r\n"), "[800000]red|"},
+    {"BracketsWithoutMarkup", B("\x1b[1m<b>x</b>\r\n"), "[ffffffB]<b>x</b>|"},
+    {"EscapeByteEndsTheBlock", B("tail\x1b"), "[ffffff]tail"},
 };
 
 class Pipeline : public ::testing::TestWithParam<BlockCase>
@@ -65,10 +69,11 @@ protected:
         QByteArray Log;
     };
 
-    Result Feed(const QList<QByteArray> &blocks)
+    Result Feed(const QList<QByteArray> &blocks, bool fastLane = true)
     {
         TGlobals globals;
         TClient client(globals);
+        client.FastLane = fastLane;
         const QString log = m_folder.filePath(QStringLiteral("log-%1.txt").arg(++m_logs));
         client.Options.LogMode = 1;
         client.Options.LogFile = log.toLocal8Bit();
@@ -105,6 +110,24 @@ TEST_P(Pipeline, SameTextAndAttributesWhenCutAtEveryOffset)
     for (char c : bytes)
         bytesOneByOne.append(QByteArray(1, c));
     EXPECT_EQ(Feed(bytesOneByOne).Shown, whole.Shown);
+}
+
+TEST_P(Pipeline, FastLaneGivesWhatTheGeneralPathGives)
+{
+    const QByteArray bytes = GetParam().Bytes;
+    QList<QList<QByteArray>> splits {{bytes}};
+    for (qsizetype cut = 1; cut < bytes.size(); ++cut)
+        splits.append({bytes.left(cut), bytes.mid(cut)});
+    QList<QByteArray> bytesOneByOne;
+    for (char c : bytes)
+        bytesOneByOne.append(QByteArray(1, c));
+    splits.append(bytesOneByOne);
+    for (const QList<QByteArray> &blocks : splits) {
+        const Result general = Feed(blocks, false);
+        const Result fast = Feed(blocks, true);
+        EXPECT_EQ(fast.Shown, general.Shown) << blocks.size() << " blocks, the first " << blocks[0].size() << " bytes";
+        EXPECT_EQ(fast.Log, general.Log) << blocks.size() << " blocks, the first " << blocks[0].size() << " bytes";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerBlocks, Pipeline, ::testing::ValuesIn(Cases),
