@@ -418,7 +418,7 @@ void TClient::SplitAndWrite(QByteArray text)
     struct LaneSink {
         TClient &Client;
         void Plain(QByteArrayView text) { Client.WritePlain(text); }
-        void Escape(QByteArrayView sequence) { ApplyAnsiCodes(sequence, Client.Display.Attributes, Client.Options); }
+        void Escape(QByteArrayView sequence) { Client.TClient::ApplyAnsiSequence(sequence); }
         void LineEnd() { Client.WriteLineEnd(); }
     } sink {*this};
     for (;;) {
