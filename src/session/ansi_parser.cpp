@@ -11,7 +11,7 @@ namespace wren {
 
 namespace {
 
-void ApplyCode(int code, TextAttributes &a, TSessionOptions &o)
+[[gnu::always_inline]] inline void ApplyCode(int code, TextAttributes &a, TSessionOptions &o)
 {
     const int bright = o.UseBrightColors ? 8 : 0;
     switch (code) {
