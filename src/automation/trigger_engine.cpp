@@ -69,6 +69,7 @@ QByteArrayView ReplacePass::Apply(const QList<TAdvancedItem> &triggers, quint64 
 #include <pcre2.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace wren {
 
@@ -77,6 +78,7 @@ struct ExecutePass::Compiled {
     pcre2_code *Code = nullptr;
     pcre2_match_data *Data = nullptr;
     QByteArray Literal;
+    qsizetype Anchor = 0; ///< offset in Literal of the byte pair the line scan looks for
     QByteArray Error;
     bool Reported = false;
 
@@ -143,6 +145,38 @@ bool IsAlnum(char c)
 }
 
 } // namespace
+
+qsizetype ExecutePass::RarestPair(QByteArrayView literal)
+{
+    // How common a byte is in what servers send: blanks and lower-case letters most, then the rest of
+    // ASCII, then capitals and digits; bytes outside ASCII least. The line scan skips bytes that start no
+    // anchor pair, so a pair that starts with a rare byte keeps it fast.
+    const auto commonness = [](unsigned char c) {
+        if (c == ' ')
+            return 12;
+        if (c >= 'a' && c <= 'z')
+            return std::strchr("etaoinshrdlu", c) ? 10 : 8;
+        if (c >= 'A' && c <= 'Z')
+            return 3;
+        if (c >= '0' && c <= '9')
+            return 4;
+        if (c < 0x80)
+            return 5;
+        return 2;
+    };
+    qsizetype best = 0;
+    int bestScore = INT_MAX;
+    for (qsizetype k = 0; k + 1 < literal.size(); ++k) {
+        // The first byte counts most: it decides which bytes the scan stops at.
+        const int score = 4 * commonness(static_cast<unsigned char>(literal[k]))
+            + commonness(static_cast<unsigned char>(literal[k + 1]));
+        if (score < bestScore) {
+            bestScore = score;
+            best = k;
+        }
+    }
+    return best;
+}
 
 QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
 {
@@ -275,6 +309,7 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
             pcre2_jit_compile(slot->Code, PCRE2_JIT_COMPLETE);
             slot->Data = pcre2_match_data_create_from_pattern(slot->Code, nullptr);
             slot->Literal = RequiredLiteral(pattern);
+            slot->Anchor = RarestPair(slot->Literal);
         }
     }
     return slot.get();
@@ -306,11 +341,11 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
         } else if (c->Literal.size() == 1) {
             m_single.emplace_back(static_cast<unsigned char>(c->Literal[0]), index);
         } else {
-            const auto key = static_cast<quint16>(static_cast<unsigned char>(c->Literal[0])
-                                                  | (static_cast<unsigned char>(c->Literal[1]) << 8));
+            const auto first = static_cast<unsigned char>(c->Literal[c->Anchor]);
+            const auto key = static_cast<quint16>(first | (static_cast<unsigned char>(c->Literal[c->Anchor + 1]) << 8));
             m_byBigram[key].push_back(index);
             m_bigrams.set(key);
-            m_bigramFirst[static_cast<unsigned char>(c->Literal[0])] = true;
+            m_bigramFirst[first] = true;
         }
     }
 }
@@ -331,6 +366,11 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     }
     if (!m_byBigram.empty()) {
         for (qsizetype i = 0; i + 1 < n; ++i) {
+            // Four bytes at a time while none of them can start an anchor pair (most bytes of most lines).
+            while (i + 4 < n
+                   && !(m_bigramFirst[bytes[i]] | m_bigramFirst[bytes[i + 1]] | m_bigramFirst[bytes[i + 2]]
+                        | m_bigramFirst[bytes[i + 3]]))
+                i += 4;
             if (!m_bigramFirst[bytes[i]])
                 continue;
             const auto key = static_cast<quint16>(bytes[i] | (bytes[i + 1] << 8));
@@ -339,8 +379,10 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
             for (int index : m_byBigram.find(key)->second) {
                 if (m_marked[static_cast<size_t>(index)])
                     continue;
-                const QByteArray &literal = m_byIndex[static_cast<size_t>(index)]->Literal;
-                if (i + literal.size() <= n && std::memcmp(bytes + i, literal.constData(), static_cast<size_t>(literal.size())) == 0) {
+                const Compiled &c = *m_byIndex[static_cast<size_t>(index)];
+                const qsizetype start = i - c.Anchor;
+                if (start >= 0 && start + c.Literal.size() <= n
+                    && std::memcmp(bytes + start, c.Literal.constData(), static_cast<size_t>(c.Literal.size())) == 0) {
                     m_marked[static_cast<size_t>(index)] = 1;
                     out.push_back(index);
                 }

@@ -79,6 +79,8 @@ public:
 
     /// Text that every match of @p pattern must contain, or empty when none can be told safely.
     static QByteArray RequiredLiteral(const QByteArray &pattern);
+    /// Where in @p literal (two bytes or more) the line scan looks for it: the pair least likely in text.
+    static qsizetype RarestPair(QByteArrayView literal);
 
 private:
     struct Compiled;

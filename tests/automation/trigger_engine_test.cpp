@@ -43,12 +43,16 @@ TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
 {
     // Patterns with and without usable literals, against lines that contain some of those literals.
     const QList<QByteArray> patterns = {"^You see (\\w+)", "gold", "(\\d+) hp", "^$", "a|b", "(?i)ORC", "x{2,}",
-                                        "colou?r of (\\w+)", "[0-9]+ coins", "\\bend\\b", "rat$", "^.*$"};
+                                        "colou?r of (\\w+)", "[0-9]+ coins", "\\bend\\b", "rat$", "^.*$",
+                                        // literals looked for by a pair inside them, not their first bytes
+                                        "the Orc king", "from Zed$", "hp: 42", "tells you 'Hi'"};
     AutomationStore store;
     for (const QByteArray &p : patterns)
         store.AddTrigger(p, "cmd", "Main", 1);
     const QList<QByteArray> lines = {"You see Bob", "10 hp and 3 gold", "", "the orc", "An ORC", "xx colour of sky",
-                                     "12 coins", "the end", "a rat", "no match here at all"};
+                                     "12 coins", "the end", "a rat", "no match here at all",
+                                     "the Orc king", "see the Orc king", "Zed", "a gift from Zed", "from Zed!",
+                                     "hp: 42", "p: 42", "Bob tells you 'Hi'", "you 'Hi'"};
     ExecutePass pass;
     for (const QByteArray &line : lines) {
         QList<QByteArray> fired;
@@ -68,6 +72,17 @@ TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
         }
         EXPECT_EQ(fired, expected) << line.constData();
     }
+}
+
+TEST(ExecutePass, LooksForTheRarestPairOfALiteral)
+{
+    struct Case {
+        const char *Literal;
+        qsizetype Anchor;
+    };
+    const Case cases[] = {{"ab", 0}, {"the Orc king", 4}, {"from Zed", 5}, {"hp: 42", 4}, {"tells you 'Hi'", 11}};
+    for (const Case &c : cases)
+        EXPECT_EQ(ExecutePass::RarestPair(c.Literal), c.Anchor) << c.Literal;
 }
 
 TEST(ExecutePass, CapturesFollowTheFixedTemplate)
