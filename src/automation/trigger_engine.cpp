@@ -371,6 +371,8 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
                    && !(m_bigramFirst[bytes[i]] | m_bigramFirst[bytes[i + 1]] | m_bigramFirst[bytes[i + 2]]
                         | m_bigramFirst[bytes[i + 3]]))
                 i += 4;
+            if (i + 1 >= n)
+                break; // the skip can end on the last byte, which starts no pair
             if (!m_bigramFirst[bytes[i]])
                 continue;
             const auto key = static_cast<quint16>(bytes[i] | (bytes[i + 1] << 8));

@@ -80,7 +80,8 @@ quint32 SessionDocument::LookUpStyle(const StyleKey &key)
     // Each entry has a 32-bit tag from the key's hash; the four tags of a set are compared at once, so the
     // way that holds the key is found without a branch per way (ways are hit in no order a processor can
     // guess), and only a matching tag's key is compared whole.
-    const quint64 h = (key.Colours ^ (key.Rest << 40) ^ reinterpret_cast<quintptr>(key.Font)) * 0x9E3779B97F4A7C15ULL;
+    const quint64 h = (key.Colours * 0x9E3779B97F4A7C15ULL ^ key.Rest * 0xC2B2AE3D27D4EB4FULL ^ reinterpret_cast<quintptr>(key.Font))
+        * 0x9E3779B97F4A7C15ULL;
     const auto set = static_cast<size_t>(h >> 60);
     const quint32 tag = static_cast<quint32>(h >> 16) | 1; // never 0, the tag of an empty entry
     RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];

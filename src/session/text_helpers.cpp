@@ -102,6 +102,12 @@ void AppendBytesSlow(QByteArray &to, const char *data, qsizetype length)
 {
     if (length <= 0)
         return;
+    if (data >= to.constData() && data < to.constData() + to.size()) {
+        // The array's own bytes: growing it may move them, so they are copied out first.
+        const QByteArray copy(data, length);
+        AppendBytesSlow(to, copy.constData(), length);
+        return;
+    }
     const qsizetype size = to.size();
     if (to.capacity() < size + length)
         to.reserve(std::max<qsizetype>(size + length, 2 * to.capacity()));

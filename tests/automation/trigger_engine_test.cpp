@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
+#include <vector>
 
 using namespace wren;
 
@@ -71,6 +73,22 @@ TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
                       [](const QByteArray &, const QByteArray &) {});
         }
         EXPECT_EQ(fired, expected) << line.constData();
+    }
+}
+
+TEST(ExecutePass, ScanStopsAtTheLastByteOfALineWithNoTerminator)
+{
+    // A line that ends in a byte starting an anchor pair, in a buffer of exactly its size (no terminating
+    // zero after it): the scan must not read past it.
+    AutomationStore store;
+    store.AddTrigger("Zed", "x", "Main", 1);
+    ExecutePass pass;
+    for (const char *text : {"abcdZ", "Z", "abcdefghZ", "abcdZed"}) {
+        const std::vector<char> bytes(text, text + std::strlen(text));
+        int fired = 0;
+        pass.Run(store.Triggers, store.TriggerGeneration(), QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                 [&](const TAdvancedItem &, const QByteArray &) { ++fired; }, [](const QByteArray &, const QByteArray &) {});
+        EXPECT_EQ(fired, QByteArrayView(text).contains("Zed") ? 1 : 0) << text;
     }
 }
 

@@ -81,6 +81,10 @@ TEST(TextHelpers, AppendBytesKeepsTheTerminatorAndNeverWritesIntoSharedBytes)
     EXPECT_EQ(copy.constData()[3], '\0');
     AppendBytes(text, text.constData(), text.size()); // its own bytes
     EXPECT_EQ(text, "abcdeabcde");
+    QByteArray exact("abcdefgh"); // no room to spare: growing moves the bytes being appended
+    exact.squeeze();
+    AppendBytes(exact, exact.constData(), exact.size());
+    EXPECT_EQ(exact, "abcdefghabcdefgh");
     const QByteArray raw = QByteArray::fromRawData("xyz", 3);
     QByteArray grown = raw;
     AppendBytes(grown, "!", 1);
