@@ -133,14 +133,13 @@ double ExecutePassLinesPerSecond(const QByteArray &text, int triggers)
         lines.append(plain);
     }
     wren::ExecutePass pass;
-    const quint64 generation = store.TriggerGeneration();
     int matches = 0;
     QElapsedTimer clock;
     clock.start();
     qint64 done = 0;
     while (clock.elapsed() < 1000) {
         for (const QByteArray &line : lines)
-            pass.Run(store.Triggers, generation, line, [&](const wren::TAdvancedItem &, const QByteArray &) { ++matches; },
+            pass.Run(store, line, [&](const wren::TAdvancedItem &, const QByteArray &) { ++matches; },
                      [](const QByteArray &, const QByteArray &) {});
         done += lines.size();
     }

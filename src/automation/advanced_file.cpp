@@ -73,7 +73,7 @@ void MergeRecord(const TAdvancedItem &record, AutomationStore &store)
         const int type = record.Number > 1 ? 0 : record.Number;
         store.AddTrigger(record.Name, record.Command, record.ItemClass, type);
     } else if (kind == "Completion") {
-        store.TabCompletionItem.Command = record.Command;
+        store.SetTabCompletionText(record.Command);
         store.SetTabCompletion(record.Command);
     } else if (kind == "Variable") {
         store.AddVariable(record.Name, record.Command, record.ItemClass, record.Number);
@@ -120,8 +120,8 @@ std::optional<TAdvancedItem> ReadAdvancedRecord(QByteArrayView record)
 
 QByteArray SaveAdvancedBytes(const AutomationStore &store)
 {
-    const qsizetype count = store.Aliases.size() + store.Macros.size() + store.Events.size() +
-                            store.Triggers.size() + store.Variables.size() + 1;
+    const qsizetype count = store.Aliases().size() + store.Macros().size() + store.Events().size() +
+                            store.Triggers().size() + store.Variables().size() + 1;
     QByteArray bytes;
     bytes.reserve(count * AdvancedRecordSize);
     auto write = [&bytes](const QList<TAdvancedItem> &list, bool leaveOutSystem) {
@@ -131,12 +131,12 @@ QByteArray SaveAdvancedBytes(const AutomationStore &store)
         }
     };
     // The System triggers and variables are made afresh by every session, so they are never stored.
-    write(store.Aliases, false);
-    write(store.Macros, false);
-    write(store.Events, false);
-    write(store.Triggers, true);
-    write(store.Variables, true);
-    bytes.append(WriteAdvancedRecord(store.TabCompletionItem));
+    write(store.Aliases(), false);
+    write(store.Macros(), false);
+    write(store.Events(), false);
+    write(store.Triggers(), true);
+    write(store.Variables(), true);
+    bytes.append(WriteAdvancedRecord(store.TabCompletionItem()));
     return bytes;
 }
 

@@ -26,6 +26,9 @@ struct TAdvancedItem {
     QByteArray Kind;
     /// The two unused bytes of the stored record, kept from a record read so that writing it back keeps them.
     std::array<char, 2> Reserved {};
+    /// Not stored: a number the store gives each item it appends, growing in list order, so a walk over a
+    /// list that changes under it can tell where it was.
+    quint64 Serial = 0;
 
     void SetClass(const QByteArray &text) { ItemClass = text.left(ClassMax); }
     void SetName(const QByteArray &text) { Name = text.left(NameMax); }

@@ -28,10 +28,10 @@ void ReplacePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     }
 }
 
-bool ReplacePass::MayChange(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text)
+bool ReplacePass::MayChange(const AutomationStore &store, QByteArrayView text)
 {
-    if (generation != m_generation)
-        Prepare(triggers, generation);
+    if (store.TriggerGeneration() != m_generation)
+        Prepare(store.Triggers(), store.TriggerGeneration());
     if (!m_any || text.isEmpty())
         return false;
     // A pattern can only occur where its first byte does; most text holds none of those bytes.
@@ -44,14 +44,13 @@ bool ReplacePass::MayChange(const QList<TAdvancedItem> &triggers, quint64 genera
     return false;
 }
 
-QByteArrayView ReplacePass::Apply(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text,
-                                  QByteArray &storage)
+QByteArrayView ReplacePass::Apply(const AutomationStore &store, QByteArrayView text, QByteArray &storage)
 {
-    if (!MayChange(triggers, generation, text))
+    if (!MayChange(store, text))
         return text;
     QByteArray current = text.toByteArray();
     bool changed = false;
-    for (const TAdvancedItem &t : triggers) {
+    for (const TAdvancedItem &t : store.Triggers()) {
         if (!t.Enabled || t.Number != 0 || t.Name.isEmpty() || !current.contains(t.Name))
             continue;
         current = ReplaceAll(t.Name, t.Command, current);
@@ -326,6 +325,14 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_bigrams.reset();
     m_bigramFirst.fill(false);
     m_any = false;
+    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
+    // pile up compiled code.
+    for (auto it = m_compiled.begin(); it != m_compiled.end();) {
+        const bool used = std::any_of(triggers.begin(), triggers.end(), [&](const TAdvancedItem &t) {
+            return t.Enabled && t.Number == 1 && t.Name == it->second->Pattern;
+        });
+        it = used ? std::next(it) : m_compiled.erase(it);
+    }
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
         if (!t.Enabled || t.Number != 1)
@@ -397,23 +404,18 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
-void ExecutePass::Run(const QList<TAdvancedItem> &triggers, const quint64 &generation, QByteArrayView line,
-                      const MatchHandler &onMatch, const ErrorHandler &onError)
+void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const MatchHandler &onMatch,
+                      const ErrorHandler &onError)
 {
-    if (generation != m_generation)
-        Prepare(triggers, generation);
+    if (store.TriggerGeneration() != m_generation)
+        Prepare(store.Triggers(), store.TriggerGeneration());
     std::vector<int> candidates;
     Candidates(line, candidates);
     for (size_t k = 0; k < candidates.size(); ++k) {
+        const QList<TAdvancedItem> &triggers = store.Triggers();
         const int index = candidates[k];
-        if (index >= triggers.size())
-            break;
         const TAdvancedItem trigger = triggers[index]; // a copy: the handler may change the list
-        if (!trigger.Enabled || trigger.Number != 1)
-            continue;
         Compiled *c = m_byIndex[static_cast<size_t>(index)];
-        if (!c || c->Pattern != trigger.Name)
-            c = CompiledFor(trigger.Name);
         if (!c->Code) {
             if (!c->Reported) {
                 c->Reported = true;
@@ -422,8 +424,8 @@ void ExecutePass::Run(const QList<TAdvancedItem> &triggers, const quint64 &gener
             }
             continue;
         }
-        const int rc = pcre2_match(c->Code, reinterpret_cast<PCRE2_SPTR>(line.data()), static_cast<PCRE2_SIZE>(line.size()), 0, 0,
-                                   c->Data, m_context);
+        const int rc = pcre2_match(c->Code, reinterpret_cast<PCRE2_SPTR>(line.data()),
+                                   static_cast<PCRE2_SIZE>(line.size()), 0, 0, c->Data, m_context);
         if (rc <= 0)
             continue;
         const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(c->Data);
@@ -435,15 +437,18 @@ void ExecutePass::Run(const QList<TAdvancedItem> &triggers, const quint64 &gener
                 captures.append(line.data() + ovector[2 * group],
                                 static_cast<qsizetype>(ovector[2 * group + 1] - ovector[2 * group]));
         }
-        const quint64 before = generation;
+        const quint64 before = store.TriggerGeneration();
         onMatch(trigger, captures);
-        if (generation != before) {
-            // The command changed the triggers: walk on over what the list now holds, after this one.
-            Prepare(triggers, generation);
-            std::vector<int> rest;
-            Candidates(line, rest);
-            rest.erase(rest.begin(), std::upper_bound(rest.begin(), rest.end(), index));
-            candidates = std::move(rest);
+        if (store.TriggerGeneration() != before) {
+            // The command changed the triggers: the walk goes on over what the list now holds after this
+            // trigger. Items keep their list order and their serials grow along it, so "after" holds
+            // whether this trigger, or any before it, was removed meanwhile.
+            Prepare(store.Triggers(), store.TriggerGeneration());
+            Candidates(line, candidates);
+            const QList<TAdvancedItem> &now = store.Triggers();
+            candidates.erase(candidates.begin(),
+                             std::find_if(candidates.begin(), candidates.end(),
+                                          [&](int i) { return now[i].Serial > trigger.Serial; }));
             k = static_cast<size_t>(-1);
         }
     }

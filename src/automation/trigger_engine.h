@@ -3,6 +3,7 @@
 #pragma once
 
 #include "automation/advanced_item.h"
+#include "automation/automation_store.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -24,11 +25,10 @@ class ReplacePass
 {
 public:
     /// Returns @p text itself when nothing matched, else a view of @p storage.
-    QByteArrayView Apply(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text,
-                         QByteArray &storage);
+    QByteArrayView Apply(const AutomationStore &store, QByteArrayView text, QByteArray &storage);
     /// False when no pattern can occur in @p text: none of their first bytes is in it. Checking a whole
     /// block once lets its pieces skip the pass.
-    bool MayChange(const QList<TAdvancedItem> &triggers, quint64 generation, QByteArrayView text);
+    bool MayChange(const AutomationStore &store, QByteArrayView text);
 
 private:
     void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
@@ -65,17 +65,20 @@ public:
     /// A pattern that does not compile, once per pattern text.
     using ErrorHandler = std::function<void(const QByteArray &pattern, const QByteArray &message)>;
 
-    /// @p generation tells when the list changed. Handlers may change the list; the walk goes on correctly.
-    void Run(const QList<TAdvancedItem> &triggers, const quint64 &generation, QByteArrayView line,
-             const MatchHandler &onMatch, const ErrorHandler &onError);
+    /// Walks the store's trigger list as it is at each step: a handler may add, change, switch or remove
+    /// triggers, and the walk goes on with the triggers that now follow the one that ran.
+    void Run(const AutomationStore &store, QByteArrayView line, const MatchHandler &onMatch,
+             const ErrorHandler &onError);
 
     /// Whether any enabled execute trigger exists (so lines need collecting at all).
-    bool Any(const QList<TAdvancedItem> &triggers, quint64 generation)
+    bool Any(const AutomationStore &store)
     {
-        if (generation != m_generation)
-            Prepare(triggers, generation);
+        if (store.TriggerGeneration() != m_generation)
+            Prepare(store.Triggers(), store.TriggerGeneration());
         return m_any;
     }
+    /// Compiled patterns held, for the tests: only those of the list as last prepared are kept.
+    size_t CompiledCount() const { return m_compiled.size(); }
 
     /// Text that every match of @p pattern must contain, or empty when none can be told safely.
     static QByteArray RequiredLiteral(const QByteArray &pattern);

@@ -204,9 +204,19 @@ void ReadRecordIdentity(const QByteArray &bytes, TSessionOptions &options)
 {
     const qsizetype available = std::min<qsizetype>(bytes.size(), off::IdentityEnd);
     const char *r = bytes.constData();
-    options.Host = GetString(r, available, off::Host, off::HostSize);
-    options.Port = GetString(r, available, off::Port, off::PortSize);
-    options.WorldName = GetString(r, available, off::WorldName, off::WorldNameSize);
+    // A field is taken only when the bytes hold its length and all the characters it announces; a field
+    // cut short (or missing) keeps the value the session was opened with, so a damaged file never leaves
+    // the world without its address.
+    const auto takeWhole = [&](QByteArray &field, int offset, int size) {
+        if (offset >= available)
+            return;
+        const int length = std::min(static_cast<unsigned char>(r[offset]) + 0, size - 1);
+        if (offset + 1 + length <= available)
+            field = QByteArray(r + offset + 1, length);
+    };
+    takeWhole(options.Host, off::Host, off::HostSize);
+    takeWhole(options.Port, off::Port, off::PortSize);
+    takeWhole(options.WorldName, off::WorldName, off::WorldNameSize);
     std::memcpy(options.Raw.data(), r, static_cast<size_t>(available));
 }
 

@@ -82,7 +82,8 @@ QByteArray WriteOptionsRecord(const TSessionOptions &options);
 /// Reads a whole record. Returns nothing when @p bytes holds fewer than 588 bytes; extra bytes are ignored.
 std::optional<TSessionOptions> ReadOptionsRecord(const QByteArray &bytes);
 
-/// Reads only Host, Port and WorldName from the start of a record that may be short (an older file).
+/// Reads only Host, Port and WorldName from the start of a record that may be short (an older file). A field
+/// the bytes do not hold completely (its length byte and every character it announces) is left as it is.
 void ReadRecordIdentity(const QByteArray &bytes, TSessionOptions &options);
 
 } // namespace wren

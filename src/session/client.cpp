@@ -351,7 +351,7 @@ void TClient::RunExecuteTriggers(const QByteArray &line)
     if (m_triggerDepth > MaxTriggerDepth)
         return;
     m_executePass.Run(
-        Automation.Triggers, Automation.TriggerGeneration(), line,
+        Automation, line,
         [this](const TAdvancedItem &trigger, const QByteArray &captures) {
             const QList<QByteArray> pieces = SplitText(captures, ',');
             for (qsizetype i = 1; i < pieces.size(); ++i)
@@ -410,7 +410,7 @@ void TClient::SplitAndWrite(QByteArray text)
         if (!checked || generation != checkedGeneration) {
             checked = true;
             checkedGeneration = generation;
-            blockMayChange = m_replacePass.MayChange(Automation.Triggers, generation, block);
+            blockMayChange = m_replacePass.MayChange(Automation, block);
         }
         return blockMayChange;
     };
@@ -436,7 +436,7 @@ void TClient::SplitAndWrite(QByteArray text)
             const bool fromBlock = piece.data() >= block.data() && piece.data() + piece.size() <= blockEnd;
             QByteArrayView shown = piece;
             if (Options.EnableTriggers && (!fromBlock || replaceMayChange()))
-                shown = m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), piece, replaced);
+                shown = m_replacePass.Apply(Automation, piece, replaced);
             if (fromBlock && shown.data() == piece.data())
                 WritePlain(shown);
             else
@@ -530,13 +530,13 @@ QByteArray TClient::MatchTriggers(QByteArrayView text, int mode)
     if (mode != 0 || !Options.EnableTriggers)
         return text.toByteArray();
     QByteArray storage;
-    return m_replacePass.Apply(Automation.Triggers, Automation.TriggerGeneration(), text, storage).toByteArray();
+    return m_replacePass.Apply(Automation, text, storage).toByteArray();
 }
 
 void TClient::RunEvent(const QByteArray &name)
 {
     emit EventRaised(name);
-    const QList<TAdvancedItem> events = Automation.Events; // a command may change the list
+    const QList<TAdvancedItem> events = Automation.Events(); // a command may change the list
     for (const TAdvancedItem &event : events) {
         if (event.Enabled && event.Name == name)
             ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, event.Command));

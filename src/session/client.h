@@ -123,7 +123,7 @@ private:
     QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
     QByteArray PathChar() const override { return Options.PathChar; }
     bool ExpandPaths() const override { return Options.ExpandPaths; }
-    const QList<TAdvancedItem> &Aliases() const override { return Automation.Aliases; }
+    const QList<TAdvancedItem> &Aliases() const override { return Automation.Aliases(); }
     void ReportPipeline(const QByteArray &message) override { WriteNotice(message); }
     // SlashHost
     void ProcessInAllSessions(const QByteArray &text) override;
@@ -172,7 +172,7 @@ private:
     bool ExecutePassWanted()
     {
         return Options.EnableTriggers
-            && (OnTriggerLine || m_executePass.Any(Automation.Triggers, Automation.TriggerGeneration()));
+            && (OnTriggerLine || m_executePass.Any(Automation));
     }
     void RunExecuteTriggers(const QByteArray &line);
     void CreateSocket();

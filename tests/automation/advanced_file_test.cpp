@@ -98,8 +98,8 @@ AutomationStore SampleStore()
     s.AddMacro("KEY7", 103, "Keypad", "", 0);
     s.AddEvent("On Disconnect", "", "");
     s.SetClassState(false, "On Connect", false, "Main");
-    s.TabCompletionItem.Command = "orc\r\ngoblin\r\n";
-    s.SetTabCompletion(s.TabCompletionItem.Command);
+    s.SetTabCompletionText("orc\r\ngoblin\r\n");
+    s.SetTabCompletion(s.TabCompletionItem().Command);
     return s;
 }
 
@@ -133,14 +133,14 @@ std::string Dump(const AutomationStore &store)
                    (item.EnableOnLoad ? " onload" : "") + (item.ExtraFlag ? " extra" : "") + "\n";
         }
     };
-    items("alias", store.Aliases);
-    items("macro", store.Macros);
-    items("event", store.Events);
-    items("trigger", store.Triggers);
-    items("variable", store.Variables);
-    out += "completion " + Escaped(store.TabCompletionItem.Command) + " kind " +
-           Escaped(store.TabCompletionItem.Kind) + " words:";
-    for (const QByteArray &word : store.TabWords)
+    items("alias", store.Aliases());
+    items("macro", store.Macros());
+    items("event", store.Events());
+    items("trigger", store.Triggers());
+    items("variable", store.Variables());
+    out += "completion " + Escaped(store.TabCompletionItem().Command) + " kind " +
+           Escaped(store.TabCompletionItem().Kind) + " words:";
+    for (const QByteArray &word : store.TabWords())
         out += " <" + Escaped(word) + ">";
     return out + "\n";
 }
@@ -430,10 +430,10 @@ TEST(AdvancedFile, DamagedLengthBytesAreHeldToTheirFields)
     QByteArray badKind = HandRecord({"Alias", "Main", "n", "north"});
     badKind[KindField.offset] = '\xff';
     const AutomationStore store = Loaded(alias + badKind);
-    ASSERT_EQ(store.Aliases.size(), 1);
-    EXPECT_EQ(store.Aliases[0].ItemClass, window(ClassField));
-    EXPECT_EQ(store.Aliases[0].Name, window(NameField));
-    EXPECT_EQ(store.Aliases[0].Command, window(CommandField));
+    ASSERT_EQ(store.Aliases().size(), 1);
+    EXPECT_EQ(store.Aliases()[0].ItemClass, window(ClassField));
+    EXPECT_EQ(store.Aliases()[0].Name, window(NameField));
+    EXPECT_EQ(store.Aliases()[0].Command, window(CommandField));
 }
 
 TEST(AdvancedFile, LoadRulesByRecord)
@@ -481,13 +481,13 @@ TEST(AdvancedFile, LoadRulesByRecord)
         {"completion sets the text and the words",
          {{"Completion", "", "", "orc\r\ngoblin\r\n"}},
          [](AutomationStore &s) {
-             s.TabCompletionItem.Command = "orc\r\ngoblin\r\n";
+             s.SetTabCompletionText("orc\r\ngoblin\r\n");
              s.SetTabCompletion("orc\r\ngoblin\r\n");
          }},
         {"a later completion record replaces an earlier one",
          {{"Completion", "", "", "orc"}, {"Completion", "x", "y", "elf\r\ndwarf"}},
          [](AutomationStore &s) {
-             s.TabCompletionItem.Command = "elf\r\ndwarf";
+             s.SetTabCompletionText("elf\r\ndwarf");
              s.SetTabCompletion("elf\r\ndwarf");
          }},
         {"stored flags are not used: items load enabled, without the other flags",
@@ -521,12 +521,15 @@ TEST(AdvancedFile, SavedStoreLoadsBackIntoAFreshStore)
 
     // Everything but the System triggers and variables comes back in list order, and enabled.
     AutomationStore expected = original;
-    for (QList<TAdvancedItem> *list : {&expected.Triggers, &expected.Variables})
-        list->removeIf([](const TAdvancedItem &item) { return item.ItemClass.trimmed() == "System"; });
-    for (QList<TAdvancedItem> *list :
-         {&expected.Aliases, &expected.Macros, &expected.Events, &expected.Triggers, &expected.Variables}) {
-        for (TAdvancedItem &item : *list)
-            item.Enabled = true;
+    for (ItemKind kind : {ItemKind::Trigger, ItemKind::Variable}) {
+        for (const TAdvancedItem &item : original.List(kind)) {
+            if (item.ItemClass.trimmed() == "System")
+                expected.Remove(kind, item.Name, item.ItemClass);
+        }
+    }
+    for (ItemKind kind : {ItemKind::Alias, ItemKind::Macro, ItemKind::Event, ItemKind::Trigger, ItemKind::Variable}) {
+        for (const TAdvancedItem &item : original.List(kind))
+            expected.SetEnabled(kind, item.Name, item.ItemClass, true);
     }
     EXPECT_EQ(Dump(loaded), Dump(expected));
 
@@ -546,8 +549,8 @@ TEST(AdvancedFile, LoadMergesIntoTheListsHeldAndASecondLoadChangesNothing)
     store.AddTrigger("^You are hungry", "old", "Food", 0);
     store.AddTrigger("* tells you *", "", "System", 0);
     store.AddVariable("$target", "troll", "combat", 0); // another class: a different variable
-    store.TabCompletionItem.Command = "old words";
-    store.SetTabCompletion(store.TabCompletionItem.Command);
+    store.SetTabCompletionText("old words");
+    store.SetTabCompletion("old words");
 
     const QByteArray file = SampleFixture();
     LoadAdvancedBytes(file, store);

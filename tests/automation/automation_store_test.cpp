@@ -15,33 +15,33 @@ namespace {
 // The five item lists driven alike: add (name, command, class) and remove (name, class).
 struct Kind {
     const char *name;
-    QList<TAdvancedItem> AutomationStore::*list;
+    ItemKind list;
     std::function<bool(AutomationStore &, const QByteArray &, const QByteArray &, const QByteArray &)> add;
     void (AutomationStore::*remove)(const QByteArray &, const QByteArray &);
 };
 
 const Kind Kinds[] = {
-    {"alias", &AutomationStore::Aliases,
+    {"alias", ItemKind::Alias,
      [](AutomationStore &s, const QByteArray &n, const QByteArray &c, const QByteArray &k) {
          return s.AddAlias(n, c, k);
      },
      &AutomationStore::RemoveAlias},
-    {"event", &AutomationStore::Events,
+    {"event", ItemKind::Event,
      [](AutomationStore &s, const QByteArray &n, const QByteArray &c, const QByteArray &k) {
          return s.AddEvent(n, c, k);
      },
      &AutomationStore::RemoveEvent},
-    {"trigger", &AutomationStore::Triggers,
+    {"trigger", ItemKind::Trigger,
      [](AutomationStore &s, const QByteArray &n, const QByteArray &c, const QByteArray &k) {
          return s.AddTrigger(n, c, k, 0);
      },
      &AutomationStore::RemoveTrigger},
-    {"variable", &AutomationStore::Variables,
+    {"variable", ItemKind::Variable,
      [](AutomationStore &s, const QByteArray &n, const QByteArray &c, const QByteArray &k) {
          return s.AddVariable(n, c, k, 0);
      },
      &AutomationStore::RemoveVariable},
-    {"macro", &AutomationStore::Macros,
+    {"macro", ItemKind::Macro,
      [](AutomationStore &s, const QByteArray &n, const QByteArray &c, const QByteArray &k) {
          return s.AddMacro(n, 112, k, c, 0);
      },
@@ -71,7 +71,7 @@ TEST(AutomationStore, SameNameAndClassUpdatesAndClassIsCaseSensitive)
     for (const Kind &kind : Kinds) {
         SCOPED_TRACE(kind.name);
         AutomationStore store;
-        const QList<TAdvancedItem> &items = store.*kind.list;
+        const QList<TAdvancedItem> &items = store.List(kind.list);
 
         EXPECT_TRUE(kind.add(store, "k", "first", "Main"));
         EXPECT_FALSE(kind.add(store, "k", "second", "Main"));
@@ -92,18 +92,18 @@ TEST(AutomationStore, TriggersAndVariablesRefuseTypeTwoAndAbove)
 {
     struct Case {
         const char *name;
-        QList<TAdvancedItem> AutomationStore::*list;
+        ItemKind list;
         std::function<bool(AutomationStore &, const QByteArray &, int)> add;
     } cases[] = {
-        {"trigger", &AutomationStore::Triggers,
+        {"trigger", ItemKind::Trigger,
          [](AutomationStore &s, const QByteArray &c, int type) { return s.AddTrigger("k", c, "Main", type); }},
-        {"variable", &AutomationStore::Variables,
+        {"variable", ItemKind::Variable,
          [](AutomationStore &s, const QByteArray &c, int type) { return s.AddVariable("k", c, "Main", type); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         AutomationStore store;
-        const QList<TAdvancedItem> &items = store.*c.list;
+        const QList<TAdvancedItem> &items = store.List(c.list);
         for (int type : {2, 3, -1})
             EXPECT_FALSE(c.add(store, "refused", type)) << type;
         EXPECT_TRUE(items.isEmpty());
@@ -127,10 +127,10 @@ TEST(AutomationStore, MacroUpdateChangesOnlyTheCommand)
     AutomationStore store;
     EXPECT_TRUE(store.AddMacro("F1", 112, "Main", "first", 0));
     EXPECT_FALSE(store.AddMacro("F1", 113, "Main", "second", 1));
-    ASSERT_EQ(store.Macros.size(), 1);
-    EXPECT_EQ(store.Macros[0].Number, 112);
-    EXPECT_EQ(store.Macros[0].Shift, 0);
-    EXPECT_EQ(store.Macros[0].Command, B("second"));
+    ASSERT_EQ(store.Macros().size(), 1);
+    EXPECT_EQ(store.Macros()[0].Number, 112);
+    EXPECT_EQ(store.Macros()[0].Shift, 0);
+    EXPECT_EQ(store.Macros()[0].Command, B("second"));
     EXPECT_EQ(store.FindMacro(112, 0), B("second"));
     EXPECT_EQ(store.FindMacro(113, 1), QByteArray());
 }
@@ -143,7 +143,7 @@ TEST(AutomationStore, LongTextsAreStoredCutAndTheLongNameUpdatesItsItem)
     for (const Kind &kind : Kinds) {
         SCOPED_TRACE(kind.name);
         AutomationStore store;
-        const QList<TAdvancedItem> &items = store.*kind.list;
+        const QList<TAdvancedItem> &items = store.List(kind.list);
 
         EXPECT_TRUE(kind.add(store, name45, command300, class45));
         ASSERT_EQ(items.size(), 1);
@@ -169,7 +169,7 @@ TEST(AutomationStore, RemoveWithTheLongNameThatAddedTheItem)
         AutomationStore store;
         ASSERT_TRUE(kind.add(store, name45, "cmd", class45));
         (store.*kind.remove)(name45, class45);
-        EXPECT_TRUE((store.*kind.list).isEmpty());
+        EXPECT_TRUE(store.List(kind.list).isEmpty());
     }
 }
 
@@ -183,7 +183,7 @@ TEST(AutomationStore, ClassStateSwitchesMatchingItemsInAllFiveLists)
     }
     auto expectStates = [&](const QList<bool> &expected, const char *when) {
         for (const Kind &kind : Kinds)
-            EXPECT_EQ(States(store.*kind.list), expected) << kind.name << " " << when;
+            EXPECT_EQ(States(store.List(kind.list)), expected) << kind.name << " " << when;
     };
 
     store.SetClassState(false, "", false, "Main");
@@ -191,7 +191,7 @@ TEST(AutomationStore, ClassStateSwitchesMatchingItemsInAllFiveLists)
 
     // A toggle inverts each item on its own: "a" was switched back on by hand, "c" was not.
     for (const Kind &kind : Kinds)
-        (store.*kind.list)[0].Enabled = true;
+        store.SetEnabled(kind.list, "a", "Main", true);
     store.SetClassState(false, "", true, "Main");
     expectStates({false, true, true}, "after toggling Main");
 
@@ -212,8 +212,8 @@ TEST(AutomationStore, ClassStateWithANameSwitchesOnlyThatNameAcrossLists)
     store.AddTrigger("xx", "cmd", "Main", 0);
 
     store.SetClassState(false, "x", false, "Main");
-    EXPECT_EQ(States(store.Aliases), QList<bool>({false, true, true}));
-    EXPECT_EQ(States(store.Triggers), QList<bool>({false, true}));
+    EXPECT_EQ(States(store.Aliases()), QList<bool>({false, true, true}));
+    EXPECT_EQ(States(store.Triggers()), QList<bool>({false, true}));
 }
 
 TEST(AutomationStore, SubstituteVariablesInListOrder)
@@ -237,7 +237,7 @@ TEST(AutomationStore, SubstituteVariablesInListOrder)
         AutomationStore store;
         for (const Variable &v : c.variables) {
             ASSERT_TRUE(store.AddVariable(v.name, v.value, "Main", 0));
-            store.Variables.back().Enabled = v.enabled;
+            store.SetEnabled(ItemKind::Variable, v.name, "Main", v.enabled);
         }
         EXPECT_EQ(store.SubstituteVariables(c.text), c.expected);
     }
@@ -274,7 +274,7 @@ TEST(AutomationStore, FindMacroTakesTheFirstUsableMatch)
         AutomationStore store;
         for (const Macro &m : c.macros) {
             ASSERT_TRUE(store.AddMacro(m.keyName, m.code, "Main", m.command, m.shift));
-            store.Macros.back().Enabled = m.enabled;
+            store.SetEnabled(ItemKind::Macro, m.keyName, "Main", m.enabled);
         }
         EXPECT_EQ(store.FindMacro(c.code, c.shift), c.expected);
     }
@@ -295,7 +295,7 @@ TEST(AutomationStore, TabCompletionWordsFromLines)
         AutomationStore store;
         store.SetTabCompletion("left over\r\n");
         store.SetTabCompletion(c.text);
-        EXPECT_EQ(store.TabWords, c.words) << test::Escaped(c.text);
+        EXPECT_EQ(store.TabWords(), c.words) << test::Escaped(c.text);
     }
 }
 
@@ -304,7 +304,7 @@ TEST(AutomationStore, RemoveTakesOnlyTheExactItemAndKeepsOrder)
     for (const Kind &kind : Kinds) {
         SCOPED_TRACE(kind.name);
         AutomationStore store;
-        const QList<TAdvancedItem> &items = store.*kind.list;
+        const QList<TAdvancedItem> &items = store.List(kind.list);
         for (const char *name : {"a", "b", "c", "d"})
             kind.add(store, name, "cmd", "Main");
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -58,7 +59,7 @@ TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
     ExecutePass pass;
     for (const QByteArray &line : lines) {
         QList<QByteArray> fired;
-        pass.Run(store.Triggers, store.TriggerGeneration(), line,
+        pass.Run(store, line,
                  [&](const TAdvancedItem &t, const QByteArray &captures) { fired.append(t.Name + "=" + captures); },
                  [](const QByteArray &, const QByteArray &) {});
         // The same walk with no pre-check: every pattern on its own.
@@ -68,7 +69,7 @@ TEST(ExecutePass, PreCheckGivesTheSameMatchesAsTryingEveryPattern)
             single.AddTrigger(p, "cmd", "Main", 1);
             single.AddTrigger("(?i)", "never used", "Main", 0); // keeps the one pattern from being special
             ExecutePass alone;
-            alone.Run(single.Triggers, single.TriggerGeneration(), line,
+            alone.Run(single, line,
                       [&](const TAdvancedItem &t, const QByteArray &captures) { expected.append(t.Name + "=" + captures); },
                       [](const QByteArray &, const QByteArray &) {});
         }
@@ -86,7 +87,7 @@ TEST(ExecutePass, ScanStopsAtTheLastByteOfALineWithNoTerminator)
     for (const char *text : {"abcdZ", "Z", "abcdefghZ", "abcdZed"}) {
         const std::vector<char> bytes(text, text + std::strlen(text));
         int fired = 0;
-        pass.Run(store.Triggers, store.TriggerGeneration(), QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+        pass.Run(store, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
                  [&](const TAdvancedItem &, const QByteArray &) { ++fired; }, [](const QByteArray &, const QByteArray &) {});
         EXPECT_EQ(fired, QByteArrayView(text).contains("Zed") ? 1 : 0) << text;
     }
@@ -109,7 +110,7 @@ TEST(ExecutePass, CapturesFollowTheFixedTemplate)
     store.AddTrigger("(a)(b)?(c)", "x", "Main", 1);
     ExecutePass pass;
     QByteArray captures;
-    pass.Run(store.Triggers, store.TriggerGeneration(), "zac",
+    pass.Run(store, "zac",
              [&](const TAdvancedItem &, const QByteArray &c) { captures = c; }, [](const QByteArray &, const QByteArray &) {});
     EXPECT_EQ(captures, "ac,a,,c,,,,,,");
 }
@@ -120,7 +121,94 @@ TEST(ExecutePass, CatastrophicPatternDoesNotHang)
     store.AddTrigger("(a+)+$", "x", "Main", 1);
     ExecutePass pass;
     int fired = 0;
-    pass.Run(store.Triggers, store.TriggerGeneration(), QByteArray(5000, 'a') + "!",
+    pass.Run(store, QByteArray(5000, 'a') + "!",
              [&](const TAdvancedItem &, const QByteArray &) { ++fired; }, [](const QByteArray &, const QByteArray &) {});
     EXPECT_EQ(fired, 0);
+}
+
+// A command that changes the trigger list while the walk is on: the walk follows the list as it now is.
+TEST(ExecutePass, WalkFollowsTheLiveList)
+{
+    struct Action {
+        const char *Trigger; // the trigger whose command acts
+        std::function<void(AutomationStore &)> Change;
+    };
+    struct Case {
+        const char *Name;
+        std::function<void(AutomationStore &)> Setup;
+        Action Act;
+        QList<QByteArray> Fired;
+    };
+    const Case cases[] = {
+        {"a command switches a later trigger on",
+         [](AutomationStore &s) {
+             s.AddTrigger("orc", "on", "Main", 1);
+             s.AddTrigger("orc.*", "later", "grp", 1);
+             s.SetClassState(false, "", false, "grp");
+         },
+         {"orc", [](AutomationStore &s) { s.SetClassState(true, "", false, "grp"); }},
+         {"orc", "orc.*"}},
+        {"a command switches a later trigger off",
+         [](AutomationStore &s) {
+             s.AddTrigger("orc", "off", "Main", 1);
+             s.AddTrigger("orc.*", "later", "grp", 1);
+         },
+         {"orc", [](AutomationStore &s) { s.SetClassState(false, "", false, "grp"); }},
+         {"orc"}},
+        {"a command removes an earlier trigger: the next one still runs, once",
+         [](AutomationStore &s) {
+             s.AddTrigger("o", "first", "Main", 1);
+             s.AddTrigger("or", "remove the first", "Main", 1);
+             s.AddTrigger("orc", "third", "Main", 1);
+             s.AddTrigger("orc ", "fourth", "Main", 1);
+         },
+         {"or", [](AutomationStore &s) { s.RemoveTrigger("o", "Main"); }},
+         {"o", "or", "orc", "orc "}},
+        {"a command removes itself",
+         [](AutomationStore &s) {
+             s.AddTrigger("or", "remove me", "Main", 1);
+             s.AddTrigger("orc", "next", "Main", 1);
+         },
+         {"or", [](AutomationStore &s) { s.RemoveTrigger("or", "Main"); }},
+         {"or", "orc"}},
+        {"a command adds a trigger: it runs on this line too, being later in the list",
+         [](AutomationStore &s) { s.AddTrigger("orc", "add", "Main", 1); },
+         {"orc", [](AutomationStore &s) { s.AddTrigger("rc", "added", "Main", 1); }},
+         {"orc", "rc"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        AutomationStore store;
+        c.Setup(store);
+        ExecutePass pass;
+        QList<QByteArray> fired;
+        pass.Run(store, "an orc arrives",
+                 [&](const TAdvancedItem &t, const QByteArray &) {
+                     fired.append(t.Name);
+                     if (t.Name == c.Act.Trigger)
+                         c.Act.Change(store);
+                 },
+                 [](const QByteArray &, const QByteArray &) {});
+        EXPECT_EQ(fired, c.Fired);
+    }
+}
+
+TEST(ExecutePass, PatternsNoTriggerUsesAreDropped)
+{
+    AutomationStore store;
+    ExecutePass pass;
+    const auto run = [&] {
+        pass.Run(store, "line", [](const TAdvancedItem &, const QByteArray &) {},
+                 [](const QByteArray &, const QByteArray &) {});
+    };
+    for (int i = 0; i < 50; ++i) {
+        // The editor changes one trigger's pattern again and again.
+        store.RemoveTrigger("pattern " + QByteArray::number(i - 1), "Main");
+        store.AddTrigger("pattern " + QByteArray::number(i), "x", "Main", 1);
+        run();
+    }
+    store.AddTrigger("other", "x", "Main", 1);
+    store.SetClassState(false, "other", false, "Main");
+    run();
+    EXPECT_EQ(pass.CompiledCount(), 1u);
 }

@@ -41,7 +41,7 @@ public:
     QByteArray ExprSeparator() const override { return Separator; }
     QByteArray PathChar() const override { return Path; }
     bool ExpandPaths() const override { return Paths; }
-    const QList<TAdvancedItem> &Aliases() const override { return Store.Aliases; }
+    const QList<TAdvancedItem> &Aliases() const override { return Store.Aliases(); }
     void ExecuteCommand(const QByteArray &command) override { Executed.append(command); }
     void ReportPipeline(const QByteArray &message) override { Reports.append(message); }
 };

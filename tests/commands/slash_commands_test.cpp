@@ -48,7 +48,7 @@ protected:
     QString Text() const { return m_client->Display.PlainText(); }
     QByteArray Variable(const QByteArray &name) const
     {
-        for (const TAdvancedItem &v : m_client->Automation.Variables) {
+        for (const TAdvancedItem &v : m_client->Automation.Variables()) {
             if (v.Name == name)
                 return v.Command;
         }
@@ -180,14 +180,14 @@ TEST_F(SessionCommands, SlashCommands)
     m_client->Automation.AddAlias("kill", "attack", "combat");
     m_client->Automation.AddTrigger("x", "y", "combat", 0);
     Type("/OFF combat kill");
-    EXPECT_FALSE(m_client->Automation.Aliases.front().Enabled);
-    EXPECT_TRUE(m_client->Automation.Triggers.back().Enabled);
+    EXPECT_FALSE(m_client->Automation.Aliases().front().Enabled);
+    EXPECT_TRUE(m_client->Automation.Triggers().back().Enabled);
     Type("/TOGGLE combat");
-    EXPECT_TRUE(m_client->Automation.Aliases.front().Enabled);
-    EXPECT_FALSE(m_client->Automation.Triggers.back().Enabled);
+    EXPECT_TRUE(m_client->Automation.Aliases().front().Enabled);
+    EXPECT_FALSE(m_client->Automation.Triggers().back().Enabled);
     Type("/ON");
     Type("/ON combat a b");
-    EXPECT_FALSE(m_client->Automation.Triggers.back().Enabled);
+    EXPECT_FALSE(m_client->Automation.Triggers().back().Enabled);
 
     Type("/LOCALECHO");
     EXPECT_FALSE(m_client->Options.LocalEcho);
@@ -224,7 +224,7 @@ TEST_F(SessionCommands, SaveWritesBothFilesAndAllRunsEverywhere)
     Type("/ALL /SET shared yes");
     EXPECT_EQ(Variable("@shared"), "yes");
     bool inOther = false;
-    for (const TAdvancedItem &v : other.Automation.Variables)
+    for (const TAdvancedItem &v : other.Automation.Variables())
         inOther |= v.Name == "@shared" && v.Command == "yes";
     EXPECT_TRUE(inOther);
 

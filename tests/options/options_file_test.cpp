@@ -257,11 +257,16 @@ TEST(OptionsFile, LoadOptionsByFileShape)
         expected.replace(0, IdentitySize, identity.leftJustified(IdentitySize, '\0', true));
         return expected;
     };
+    // What the options held before the load: a field the file does not hold completely keeps it.
+    QByteArray openedWith(IdentitySize, '\0');
+    PutString(openedWith, 0, 51, "before.example");
+    PutString(openedWith, 51, 6, "4000");
     // Fifty bytes hold the host length byte and 49 of its 50 characters, nothing of port or name.
     QByteArray fiftyCharHost = custom;
     PutString(fiftyCharHost, 0, 51, QByteArray(50, 'h'));
-    QByteArray cutHost(IdentitySize, '\0');
-    PutString(cutHost, 0, 51, QByteArray(49, 'h'));
+    // Fifty-three bytes hold a whole host, the port's length byte and one of its two digits.
+    QByteArray wholeHostCutPort = openedWith;
+    PutString(wholeHostCutPort, 0, 51, "old.example.org");
 
     // Damaged length bytes: the record loads, and is written back with each length held to its field.
     const QByteArray damaged = DamagedRecord();
@@ -285,9 +290,12 @@ TEST(OptionsFile, LoadOptionsByFileShape)
          custom + QByteArray(112, '\xEE'), false},
         {"500 bytes", Setup::Bytes, custom.left(500), OptionsLoad::Upgraded, upgradedFrom(custom.left(IdentitySize)),
          upgradedFrom(custom.left(IdentitySize)), false},
-        {"0 bytes", Setup::Bytes, QByteArray(), OptionsLoad::Upgraded, upgradedFrom({}), upgradedFrom({}), false},
-        {"50 bytes", Setup::Bytes, fiftyCharHost.left(50), OptionsLoad::Upgraded, upgradedFrom(cutHost),
-         upgradedFrom(cutHost), false},
+        {"0 bytes", Setup::Bytes, QByteArray(), OptionsLoad::Upgraded, upgradedFrom(openedWith),
+         upgradedFrom(openedWith), false},
+        {"50 bytes", Setup::Bytes, fiftyCharHost.left(50), OptionsLoad::Upgraded, upgradedFrom(openedWith),
+         upgradedFrom(openedWith), false},
+        {"53 bytes", Setup::Bytes, custom.left(53), OptionsLoad::Upgraded, upgradedFrom(wholeHostCutPort),
+         upgradedFrom(wholeHostCutPort), false},
         {"length bytes 255", Setup::Bytes, damaged, OptionsLoad::Loaded, damagedWritten, damaged, false},
         {"no read permission", Setup::Unreadable, custom, OptionsLoad::Unreadable, std::nullopt, custom, true},
         {"a folder by that name", Setup::Directory, {}, OptionsLoad::Unreadable, std::nullopt, std::nullopt, false},
@@ -319,6 +327,7 @@ TEST(OptionsFile, LoadOptionsByFileShape)
 
         TSessionOptions options;
         options.Host = "before.example";
+        options.Port = "4000";
         options.MaxLines = 1;
         const QByteArray before = WriteOptionsRecord(options);
         QString error;

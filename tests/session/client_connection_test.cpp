@@ -151,3 +151,41 @@ TEST_F(ClientConnection, DemoWorldLoginScreenArrivesWithoutNegotiationBytes)
     m_client->Send("quit\r\n");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Disconnected from server")); }));
 }
+
+// A damaged options file must not lose the world's address: Reconnect still dials the world it was opened on.
+TEST_F(ClientConnection, ShortOptionsFileKeepsTheAddressReconnectDials)
+{
+    ScriptedWorld world;
+    const QByteArray port = QByteArray::number(world.Port());
+    for (const qsizetype size : {qsizetype(0), qsizetype(53)}) {
+        SCOPED_TRACE(size);
+        // 53 bytes hold the whole host and one digit of a port that is not the world's.
+        QByteArray record(size, '\0');
+        if (size > 0) {
+            record[0] = 9;
+            record.replace(1, 9, "127.0.0.1");
+            record[51] = 4;
+            record[52] = '9';
+        }
+        QFile file(m_folder.filePath(QStringLiteral("127.0.0.1.%1.wno").arg(world.Port())));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(record);
+        file.close();
+
+        TClient client(m_globals);
+        client.Open("Loopback", "127.0.0.1", world.Port());
+        EXPECT_EQ(client.Options.Host, "127.0.0.1");
+        EXPECT_EQ(client.Options.Port, port);
+        EXPECT_EQ(client.Options.WorldName, "Loopback");
+        world.Peer = nullptr;
+        client.Connect();
+        EXPECT_TRUE(WaitFor([&] { return world.Peer && client.IsConnected(); }));
+        // The rewritten file holds the address too.
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        file.close();
+        ASSERT_EQ(saved.size(), TSessionOptions::RecordSize);
+        EXPECT_EQ(saved.mid(51, 1 + port.size()), char(port.size()) + port);
+        client.Disconnect();
+    }
+}

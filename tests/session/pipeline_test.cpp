@@ -243,13 +243,21 @@ TEST_F(PipelineRules, ScrollToEndOncePerBlockAndEveryTwentiethWrite)
 {
     TClient client(m_globals);
     const quint64 before = client.Display.ScrollToEndRequests();
-    client.ReceiveBytes("a\r\nb\r\n");
+    client.ReceiveBytes("a\r\nb\r\n"); // four writes, none of them a twentieth
     EXPECT_EQ(client.Display.ScrollToEndRequests(), before + 1);
+
+    client.WriteCount = 0;
+    for (int i = 1; i <= 40; ++i) {
+        client.WriteText("x");
+        EXPECT_EQ(client.Display.ScrollToEndRequests(), before + 1 + i / 20) << "after write " << i;
+    }
+
+    // Scrolled back, neither the writes nor the block move the view.
     client.ScrolledBack = true;
     for (int i = 0; i < 40; ++i)
         client.WriteText("x");
     client.ReceiveBytes("c\r\n");
-    EXPECT_EQ(client.Display.ScrollToEndRequests(), before + 1);
+    EXPECT_EQ(client.Display.ScrollToEndRequests(), before + 3);
 }
 
 TEST_F(PipelineRules, UnwritableLogKeepsTheTextAndReportsOnce)
