@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the fuzz target with clang (AddressSanitizer, UBSan, libFuzzer) and runs it for N seconds.
+# Builds the fuzz target and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
+# tests, then fuzzes for N seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
-ninja -C build-fuzz -j2 pipeline_fuzz
+ninja -C build-fuzz -j2 pipeline_fuzz sanitized_tests
+QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
+  build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
 mkdir -p build-fuzz/corpus
 cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
 export QT_QPA_PLATFORM=offscreen

@@ -65,13 +65,15 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
 {
     if (text == Sentinel)
         return;
+    CommandBudget &budget = m_host.Budget();
+    const CommandBudget::Scope scope(budget);
+    if (budget.Stopped() || m_host.Closing())
+        return;
     if (m_depth >= MaxDepth) {
-        // An alias or path that expands back into itself: stop this expansion, once, with a word to the user.
-        if (!m_reported) {
-            m_reported = true;
-            m_host.ReportPipeline("Command expansion stopped: aliases expanded more than "
-                                  + QByteArray::number(MaxDepth) + " levels deep.\r\n");
-        }
+        // An alias or path that expands back into itself: the whole command stops, with a word to the user.
+        m_host.ReportPipeline("Command stopped: aliases expanded more than " + QByteArray::number(MaxDepth)
+                              + " levels deep.\r\n");
+        budget.Stop();
         return;
     }
     ++m_depth;
@@ -86,13 +88,18 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
         text = TrimBlanks(text.mid(piece.size() + sep.size()));
         if (piece == sep)
             continue;
+        bool report = false;
+        if (!budget.Spend(&report)) {
+            if (report)
+                m_host.ReportPipeline("Command stopped: it would have run more than "
+                                      + QByteArray::number(CommandBudget::Limit) + " commands.\r\n");
+            break;
+        }
         m_words = SplitText(piece, ' ');
         const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
         if (!TrimBlanks(expansion).isEmpty()) {
             ProcessCommand(expansion);
-            continue;
-        }
-        if (m_host.ExpandPaths() && !pathSteps) {
+        } else if (m_host.ExpandPaths() && !pathSteps) {
             const QByteArray steps = PathExpand(piece, joiner, m_host.PathChar());
             if (steps != piece)
                 Process(steps, true);
@@ -101,9 +108,10 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
         } else {
             m_host.ExecuteCommand(piece);
         }
+        if (budget.Stopped() || m_host.Closing())
+            break;
     }
-    if (--m_depth == 0)
-        m_reported = false;
+    --m_depth;
 }
 
 } // namespace wren

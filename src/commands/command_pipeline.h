@@ -3,6 +3,7 @@
 #pragma once
 
 #include "automation/advanced_item.h"
+#include "commands/command_budget.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,8 +21,12 @@ public:
     virtual const QList<TAdvancedItem> &Aliases() const = 0;
     /// Carries out one plain single command (variables, slash command, or echo and send).
     virtual void ExecuteCommand(const QByteArray &command) = 0;
-    /// A line for the user about the pipeline itself (an expansion stopped).
+    /// A line for the user about the pipeline itself (a command stopped).
     virtual void ReportPipeline(const QByteArray &message) = 0;
+    /// The work budget the command being processed spends from.
+    virtual CommandBudget &Budget() = 0;
+    /// The session is closing: nothing more runs in it.
+    virtual bool Closing() const = 0;
 };
 
 /// Blanks and control characters removed; ";" when nothing is left.
@@ -36,8 +41,10 @@ QByteArray AliasExpand(const QList<TAdvancedItem> &aliases, const QList<QByteArr
 /// Returns the command unchanged when it does not start with the path character.
 QByteArray PathExpand(const QByteArray &command, const QByteArray &joiner, const QByteArray &pathChar);
 
-/// ProcessCommand's loop: cuts at the separator, expands and feeds expansions back in. Expansion that leads
-/// back to itself stops at MaxDepth nested expansions with one line to the user; the rest of the text runs.
+/// ProcessCommand's loop: cuts at the separator, expands and feeds expansions back in. Every single command
+/// it cuts spends one unit of the host's budget. An expansion that leads back to itself (MaxDepth nested
+/// expansions), or a command that fans out past the budget, is stopped whole with one line to the user; so
+/// is everything left of a command once its session is closing.
 class CommandPipeline
 {
 public:
@@ -58,7 +65,6 @@ private:
     CommandHost &m_host;
     QList<QByteArray> m_words;
     int m_depth = 0;
-    bool m_reported = false;
 };
 
 } // namespace wren

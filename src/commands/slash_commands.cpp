@@ -38,12 +38,134 @@ long long LeadingInteger(const QByteArray &word)
             break;
         value = value * base + digit;
         if (value > INT_MAX)
-            value = INT_MAX; // held: anything this large is refused by the repeat bound anyway
+            value = INT_MAX; // held: a repeat that large is ended by the work budget anyway
     }
     return negative ? -value : value;
 }
 
-bool DispatchSlashCommand(SlashHost &host, const QByteArray &text)
+namespace {
+
+/// One slash command's call: its session, the program around it, its words and the text after its name.
+struct SlashCall {
+    SessionHost &Session;
+    WorkspaceHost &Workspace;
+    const QList<QByteArray> &Words; ///< the name first
+    const QByteArray &Args;
+    qsizetype ArgWords() const { return Words.size() - 1; }
+};
+
+void All(SlashCall &c)
+{
+    c.Workspace.ProcessInAllSessions(c.Args);
+}
+
+void Pause(SlashCall &c)
+{
+    c.Session.TogglePause();
+    c.Session.ScrollToEnd();
+}
+
+void Run(SlashCall &c)
+{
+    c.Workspace.Run(c.Args);
+}
+
+void Echo(SlashCall &c)
+{
+    c.Session.Echo(c.Args);
+    c.Session.EndFont();
+}
+
+void Set(SlashCall &c)
+{
+    c.Session.SetColor("SILVER", 0);
+    if (c.ArgWords() < 1) {
+        c.Session.WriteText("Invalid parameters.  Expected: SET varname value\n");
+    } else {
+        const qsizetype valueAt = c.Args.indexOf(' ');
+        c.Session.SetVariable("@" + c.Words[1], valueAt >= 0 ? c.Args.mid(valueAt + 1) : QByteArray());
+    }
+    c.Session.EndFont();
+}
+
+void Save(SlashCall &c)
+{
+    c.Session.SaveAll();
+    c.Session.WriteText("\nAll settings saved\n");
+    c.Session.ScrollToEnd();
+}
+
+void Connect(SlashCall &c)
+{
+    c.Workspace.ConnectCurrent();
+}
+
+void LocalEcho(SlashCall &c)
+{
+    c.Session.WriteText(c.Session.ToggleLocalEcho() ? "\nLocal echo is now on\n" : "\nLocal echo is now off\n");
+    c.Session.ScrollToEnd();
+}
+
+void Close(SlashCall &c)
+{
+    c.Workspace.CloseCurrent();
+    c.Workspace.ClearCurrent();
+}
+
+void ClearText(SlashCall &c)
+{
+    c.Session.ClearText();
+}
+
+void Quit(SlashCall &c)
+{
+    c.Workspace.Quit();
+}
+
+// TOGGLE, ON and OFF take exactly one or two words; other counts do nothing.
+void ClassState(SlashCall &c, bool enable, bool toggle)
+{
+    if (c.ArgWords() == 1 || c.ArgWords() == 2)
+        c.Session.SetClassState(enable, c.ArgWords() == 2 ? c.Words[2] : QByteArray(), toggle, c.Words[1]);
+}
+
+void Toggle(SlashCall &c)
+{
+    ClassState(c, false, true);
+}
+
+void On(SlashCall &c)
+{
+    ClassState(c, true, false);
+}
+
+void Off(SlashCall &c)
+{
+    ClassState(c, false, false);
+}
+
+void Disconnect(SlashCall &c)
+{
+    c.Workspace.DisconnectCurrent();
+}
+
+struct SlashCommand {
+    const char *Name;
+    void (*Handler)(SlashCall &);
+};
+
+// In the order names are compared; the first equal one runs.
+constexpr SlashCommand Commands[] = {
+    {"ALL", All},         {"PAUSE", Pause},         {"P", Pause},         {"RUN", Run},
+    {"ECHO", Echo},       {"SET", Set},             {"SAVE", Save},       {"CONNECT", Connect},
+    {"RECONNECT", Connect}, {"LOCALECHO", LocalEcho}, {"CLOSE", Close},   {"CT", ClearText},
+    {"CLEARTEXT", ClearText}, {"QUIT", Quit},       {"TOGGLE", Toggle},   {"ON", On},
+    {"OFF", Off},         {"DISCONNECT", Disconnect},
+};
+
+} // namespace
+
+bool DispatchSlashCommand(SessionHost &session, WorkspaceHost &workspace, const QByteArray &text)
 {
     const QList<QByteArray> words = SplitText(text, ' ');
     if (words.isEmpty())
@@ -51,51 +173,20 @@ bool DispatchSlashCommand(SlashHost &host, const QByteArray &text)
     const QByteArray name = words.front().toUpper();
     const qsizetype space = text.indexOf(' ');
     const QByteArray args = space >= 0 ? text.mid(space + 1) : QByteArray();
-    const qsizetype argWords = words.size() - 1;
-
-    if (name == "ALL") {
-        host.ProcessInAllSessions(args);
-    } else if (name == "PAUSE" || name == "P") {
-        host.TogglePause();
-        host.ScrollToEnd();
-    } else if (name == "ECHO") {
-        host.Echo(args);
-        host.EndFont();
-    } else if (name == "SET") {
-        host.SetColor("SILVER", 0);
-        if (argWords < 1) {
-            host.WriteText("Invalid parameters.  Expected: SET varname value\n");
-        } else {
-            const qsizetype valueAt = args.indexOf(' ');
-            host.SetVariable("@" + words[1], valueAt >= 0 ? args.mid(valueAt + 1) : QByteArray());
-        }
-        host.EndFont();
-    } else if (name == "SAVE") {
-        host.SaveAll();
-        host.WriteText("\nAll settings saved\n");
-        host.ScrollToEnd();
-    } else if (name == "LOCALECHO") {
-        host.WriteText(host.ToggleLocalEcho() ? "\nLocal echo is now on\n" : "\nLocal echo is now off\n");
-        host.ScrollToEnd();
-    } else if (name == "CT" || name == "CLEARTEXT") {
-        host.ClearText();
-    } else if (name == "TOGGLE" || name == "ON" || name == "OFF") {
-        if (argWords == 1 || argWords == 2)
-            host.SetClassState(name == "ON", argWords == 2 ? words[2] : QByteArray(), name == "TOGGLE", words[1]);
-    } else {
-        const long long count = LeadingInteger(words.front());
-        if (count <= 0)
-            return false;
-        if (count > MaxRepeatCount) {
-            host.SetColor("SILVER", 0);
-            host.WriteText("Repeat count " + QByteArray::number(count) + " is too large; the most is "
-                           + QByteArray::number(MaxRepeatCount) + ".\n");
-            host.EndFont();
+    SlashCall call {session, workspace, words, args};
+    for (const SlashCommand &command : Commands) {
+        if (name == command.Name) {
+            command.Handler(call);
             return true;
         }
-        for (long long i = 0; i < count; ++i)
-            host.ProcessCommand(args);
     }
+    // The repeat form: "/3 kill rat". The count has no bound of its own: the command's work budget ends a
+    // repeat that would run too much.
+    const long long count = LeadingInteger(words.front());
+    if (count <= 0)
+        return false;
+    for (long long i = 0; i < count && !session.WorkStopped(); ++i)
+        session.ProcessCommand(args);
     return true;
 }
 

@@ -6,14 +6,12 @@
 
 namespace wren {
 
-/// What the slash commands act on.
-class SlashHost
+/// What a slash command does to the session whose command it is: its view, options, automations and socket.
+class SessionHost
 {
 public:
-    virtual ~SlashHost() = default;
+    virtual ~SessionHost() = default;
     virtual void ProcessCommand(const QByteArray &text) = 0;
-    /// ProcessCommand in every open session, this one included, in session order.
-    virtual void ProcessInAllSessions(const QByteArray &text) = 0;
     virtual void WriteText(QByteArrayView text) = 0;
     virtual void Echo(const QByteArray &text) = 0;
     virtual void SetColor(const QByteArray &name, int target) = 0;
@@ -26,14 +24,36 @@ public:
     /// Inverts local echo; returns the new state.
     virtual bool ToggleLocalEcho() = 0;
     virtual void ClearText() = 0;
+    /// The command being processed has been stopped (its work budget is used up) or the session is closing:
+    /// loops that run commands over and over end.
+    virtual bool WorkStopped() const = 0;
 };
 
-/// Counts of the repeat form (/3 kill rat) above this run nothing but a message.
-constexpr long long MaxRepeatCount = 1000;
+/// What a slash command does to the program around its session: the other sessions, the selected one, the
+/// window and the system.
+class WorkspaceHost
+{
+public:
+    virtual ~WorkspaceHost() = default;
+    /// ProcessCommand in every open session, in session order, each with its own separators and aliases.
+    virtual void ProcessInAllSessions(const QByteArray &text) = 0;
+    /// The Connect action on the selected session (Reconnect is the same).
+    virtual void ConnectCurrent() = 0;
+    /// The Disconnect action on the selected session.
+    virtual void DisconnectCurrent() = 0;
+    /// The Close action on the selected session.
+    virtual void CloseCurrent() = 0;
+    /// No session is selected any more.
+    virtual void ClearCurrent() = 0;
+    /// Ends the program.
+    virtual void Quit() = 0;
+    /// Has the system open a program, a document or a web address.
+    virtual void Run(const QByteArray &target) = 0;
+};
 
 /// Runs @p text (what followed the command character). Returns false when it names no command and is not a
 /// positive number: the caller then sends it to the world as typed.
-bool DispatchSlashCommand(SlashHost &host, const QByteArray &text);
+bool DispatchSlashCommand(SessionHost &session, WorkspaceHost &workspace, const QByteArray &text);
 
 /// The number at the start of a word: an optional sign, then decimal digits, or hexadecimal ones after
 /// "$", "x", "X", "0x" or "0X"; reading stops at the first character that does not fit.

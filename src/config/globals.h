@@ -2,12 +2,15 @@
 // Program-wide state that every session reads: the markup switch, focus, addresses and the user's identity.
 #pragma once
 
+#include "commands/command_budget.h"
+
 #include <QByteArray>
 #include <QList>
 
 namespace wren {
 
 class TClient;
+class WorkspaceHost;
 
 struct TGlobals {
     QList<TClient *> Sessions; ///< the open sessions in tab order
@@ -22,6 +25,10 @@ struct TGlobals {
     QByteArray WPLogin;
     QByteArray LatestVersion;
     QByteArray Version = "2.13";
+    /// The work budget of the command being processed, whichever session it runs in.
+    CommandBudget Budget;
+    /// The sessions' surroundings (the main window's workspace); none for a session on its own.
+    WorkspaceHost *Workspace = nullptr;
 };
 
 } // namespace wren

@@ -289,7 +289,7 @@ void TClient::OnDataAvailable()
 
 void TClient::ReceiveBytes(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || m_closing)
         return;
     TelnetFilter::Output out = m_telnet.Feed(bytes);
     if (!out.Replies.isEmpty())
@@ -309,8 +309,12 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
             RemoveByte(segment, lineEnd);
             SplitAndWrite(std::move(segment));
             EndOfBlock();
+            if (m_closing)
+                return;
         }
     }
+    if (m_closing)
+        return;
     if (Options.ToggleIcon && !m_globals.AppActive)
         emit AlertIconWanted();
     ScrollToEnd();
@@ -353,6 +357,8 @@ void TClient::RunExecuteTriggers(const QByteArray &line)
     m_executePass.Run(
         Automation, line,
         [this](const TAdvancedItem &trigger, const QByteArray &captures) {
+            if (m_closing)
+                return;
             const QList<QByteArray> pieces = SplitText(captures, ',');
             for (qsizetype i = 1; i < pieces.size(); ++i)
                 Automation.AddVariable("$" + QByteArray::number(i), pieces[i], "System", 0);
@@ -422,6 +428,9 @@ void TClient::SplitAndWrite(QByteArray text)
         void LineEnd() { Client.WriteLineEnd(); }
     } sink {*this};
     for (;;) {
+        // A trigger's command may have closed the session: the rest of the block is dropped with it.
+        if (m_closing)
+            return;
         // The lane is looked at again after every line end: trigger commands may have changed the state.
         if (FastLane && FastLaneOpen(state) && !(Options.EnableTriggers && replaceMayChange())) {
             const LaneStop stop = SplitCommonText(cursor, state, sink);
@@ -536,10 +545,18 @@ QByteArray TClient::MatchTriggers(QByteArrayView text, int mode)
 void TClient::RunEvent(const QByteArray &name)
 {
     emit EventRaised(name);
-    const QList<TAdvancedItem> events = Automation.Events(); // a command may change the list
-    for (const TAdvancedItem &event : events) {
-        if (event.Enabled && event.Name == name)
-            ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, event.Command));
+    // The walk follows the live list, as the trigger walk does: a command may switch or remove events.
+    // Serials grow along the list, so the next event to run is the first enabled one after the last run.
+    quint64 after = 0;
+    while (!m_closing) {
+        const QList<TAdvancedItem> &events = Automation.Events();
+        const auto next = std::find_if(events.begin(), events.end(), [&](const TAdvancedItem &event) {
+            return event.Serial > after && event.Enabled && event.Name == name;
+        });
+        if (next == events.end())
+            break;
+        after = next->Serial;
+        ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, next->Command));
     }
 }
 
@@ -554,7 +571,7 @@ void TClient::ExecuteCommand(const QByteArray &command)
 {
     const QByteArray c = Automation.SubstituteVariables(TrimBlanks(command));
     const QByteArray cc = TrimBlanks(Options.CommandChar);
-    if (c.startsWith(cc) && c.size() > cc.size() && DispatchSlashCommand(*this, c.mid(cc.size())))
+    if (c.startsWith(cc) && c.size() > cc.size() && DispatchSlashCommand(*this, Desk(), c.mid(cc.size())))
         return;
     Echo(Options.LocalEcho ? c : QByteArray());
     if (IsConnected())
@@ -573,15 +590,26 @@ void TClient::Echo(const QByteArray &text)
     ScrollToEnd();
 }
 
-void TClient::ProcessInAllSessions(const QByteArray &text)
+WorkspaceHost &TClient::Desk()
 {
-    if (m_globals.Sessions.isEmpty()) {
-        ProcessCommand(text);
+    return m_globals.Workspace ? *m_globals.Workspace : m_lone;
+}
+
+void TClient::BeginClose()
+{
+    if (m_closing)
         return;
-    }
-    const QList<TClient *> sessions = m_globals.Sessions;
-    for (TClient *session : sessions)
-        session->ProcessCommand(text);
+    m_closing = true;
+    // The close notification runs as for any close (its line reaches the log); the "On Disconnect" it
+    // schedules is dropped with the session.
+    m_connecting = false;
+    m_connectTimeout.stop();
+    // What the session's last commands sent is handed to the system first: a "quit" before the close
+    // still reaches the world.
+    Socket->flush();
+    Socket->abort();
+    DisconnectTimer.stop();
+    DisconnectTag = 0;
 }
 
 void TClient::SaveAll()

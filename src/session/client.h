@@ -25,7 +25,7 @@ namespace wren {
 
 /// A session owns its socket, its view's content and its settings; each operation hands the real work to a
 /// collaborator (telnet filter, chunk splitter, ANSI parser, document, log, automation store).
-class TClient : public QObject, private ChunkHost, private CommandHost, private SlashHost
+class TClient : public QObject, private ChunkHost, private CommandHost, private SessionHost
 {
     Q_OBJECT
 public:
@@ -87,6 +87,11 @@ public:
 
     /// Everything typed, and every command an automation runs, enters here.
     void ProcessCommand(const QByteArray &text) override;
+    /// The session is being closed: its socket is dropped, its pending "On Disconnect" with it, and nothing
+    /// more runs in it (the rest of a block being processed, the rest of a command). The object itself is
+    /// deleted once the event loop is reached again, so a command of its own may close it.
+    void BeginClose();
+    bool IsClosing() const { return m_closing; }
     /// One plain single command: variables substituted, then a slash command, or echoed and sent.
     void ExecuteCommand(const QByteArray &command) override;
     /// Writes a command into the view in yellow, straight (not logged, no triggers).
@@ -125,8 +130,9 @@ private:
     bool ExpandPaths() const override { return Options.ExpandPaths; }
     const QList<TAdvancedItem> &Aliases() const override { return Automation.Aliases(); }
     void ReportPipeline(const QByteArray &message) override { WriteNotice(message); }
-    // SlashHost
-    void ProcessInAllSessions(const QByteArray &text) override;
+    CommandBudget &Budget() override { return m_globals.Budget; }
+    bool Closing() const override { return m_closing; }
+    // SessionHost
     void TogglePause() override { ScrolledBack = !ScrolledBack; }
     void SetVariable(const QByteArray &name, const QByteArray &value) override
     {
@@ -139,6 +145,9 @@ private:
     void SaveAll() override;
     bool ToggleLocalEcho() override { return Options.LocalEcho = !Options.LocalEcho; }
     void ClearText() override { Display.Clear(); }
+    bool WorkStopped() const override { return m_closing || m_globals.Budget.Stopped(); }
+    /// The workspace slash commands act on: the program's, or this session alone.
+    WorkspaceHost &Desk();
     /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
     void WriteNotice(const QByteArray &text);
     void ReportFileError(const QString &path, const QString &error);
@@ -177,7 +186,29 @@ private:
     void RunExecuteTriggers(const QByteArray &line);
     void CreateSocket();
 
+    /// The surroundings of a session that has no workspace: ALL runs in it alone, the rest does nothing.
+    class LoneWorkspace : public WorkspaceHost
+    {
+    public:
+        explicit LoneWorkspace(TClient &session)
+            : m_session(session)
+        {
+        }
+        void ProcessInAllSessions(const QByteArray &text) override { m_session.ProcessCommand(text); }
+        void ConnectCurrent() override {}
+        void DisconnectCurrent() override {}
+        void CloseCurrent() override {}
+        void ClearCurrent() override {}
+        void Quit() override {}
+        void Run(const QByteArray &) override {}
+
+    private:
+        TClient &m_session;
+    };
+
     TGlobals &m_globals;
+    LoneWorkspace m_lone {*this};
+    bool m_closing = false;
     TelnetFilter m_telnet;
     ReplacePass m_replacePass;
     ExecutePass m_executePass;

@@ -42,8 +42,17 @@ public:
     QByteArray PathChar() const override { return Path; }
     bool ExpandPaths() const override { return Paths; }
     const QList<TAdvancedItem> &Aliases() const override { return Store.Aliases(); }
-    void ExecuteCommand(const QByteArray &command) override { Executed.append(command); }
+    void ExecuteCommand(const QByteArray &command) override
+    {
+        Executed.append(command);
+        if (command == "close")
+            Closed = true;
+    }
     void ReportPipeline(const QByteArray &message) override { Reports.append(message); }
+    CommandBudget &Budget() override { return Work; }
+    bool Closing() const override { return Closed; }
+    CommandBudget Work;
+    bool Closed = false;
 };
 
 class ProcessCommand : public ::testing::TestWithParam<PipelineCase>
@@ -98,18 +107,62 @@ INSTANTIATE_TEST_SUITE_P(
         PipelineCase {"SentinelRunsNothing", "~~~~~~~~~~", {}}),
     [](const auto &info) { return std::string(info.param.Name); });
 
-TEST(ProcessCommandBound, SelfExpandingAliasStopsWithOneLineAndTheRestRuns)
+TEST(ProcessCommandBound, SelfExpandingAliasStopsTheCommandWithOneLine)
 {
     Recorder host;
     host.Separator = ";";
     host.Path = ".";
     host.Store.AddAlias("a", "a %1", "Main");
     CommandPipeline pipeline(host);
-    pipeline.ProcessCommand("a x;look");
+    pipeline.ProcessCommand("look;a x;score");
     EXPECT_EQ(host.Executed, QList<QByteArray> {"look"});
     ASSERT_EQ(host.Reports.size(), 1);
-    pipeline.ProcessCommand("a y");
+    EXPECT_EQ(host.Reports[0], "Command stopped: aliases expanded more than 64 levels deep.\r\n");
+    pipeline.ProcessCommand("a y;score");
     EXPECT_EQ(host.Reports.size(), 2) << "each typed command reports its own runaway once";
+    pipeline.ProcessCommand("score");
+    EXPECT_EQ(host.Executed, (QList<QByteArray> {"look", "score"})) << "the next command runs in full";
+}
+
+// An alias whose expansion doubles itself stays within the nesting bound but would run 2^64 commands:
+// the work budget ends it.
+TEST(ProcessCommandBound, FanOutStopsAtTheWorkBudget)
+{
+    struct Case {
+        const char *Name;
+        QByteArray Alias;
+        QByteArray Text;
+    } cases[] = {
+        {"alias a = a;a", "a;a", "a"},
+        {"paths fanning out", ".9x9x9x9x9x9x", "x"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Recorder host;
+        host.Separator = ";";
+        host.Path = ".";
+        host.Store.AddAlias(c.Text, c.Alias, "Main");
+        host.Store.AddAlias("y", "", "Main");
+        CommandPipeline pipeline(host);
+        pipeline.ProcessCommand(c.Text + ";after");
+        EXPECT_LE(host.Executed.size(), CommandBudget::Limit);
+        EXPECT_FALSE(host.Executed.contains("after")) << "the rest of the stopped command does not run";
+        ASSERT_EQ(host.Reports.size(), 1);
+        EXPECT_TRUE(host.Reports[0].startsWith("Command stopped: ")) << host.Reports[0].constData();
+    }
+}
+
+TEST(ProcessCommandBound, ClosingSessionRunsNothingMore)
+{
+    Recorder host;
+    host.Separator = ";";
+    host.Path = ".";
+    host.Store.AddAlias("bye", "close;after", "Main");
+    CommandPipeline pipeline(host);
+    pipeline.ProcessCommand("first;bye;second");
+    EXPECT_EQ(host.Executed, (QList<QByteArray> {"first", "close"}));
+    pipeline.ProcessCommand("third");
+    EXPECT_EQ(host.Executed.size(), 2);
 }
 
 TEST(LeadingInteger, ReadsSignDecimalAndHexForms)

@@ -48,14 +48,26 @@ std::string Escaped(const QByteArray &bytes)
     return out;
 }
 
+namespace {
+
+// One turn of the program's event loop, deferred deletions included (processEvents alone leaves those to
+// the loop that runs the program).
+void Turn()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThread::msleep(1);
+}
+
+} // namespace
+
 bool WaitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
+        Turn();
     }
     return true;
 }
@@ -63,10 +75,8 @@ bool WaitFor(const std::function<bool()> &done, int timeoutMs)
 void Pump(int ms)
 {
     QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
+    while (!deadline.hasExpired())
+        Turn();
 }
 
 std::string Hex(int colour)

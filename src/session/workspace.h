@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The open sessions, which one is selected, and the actions on them: what the main window shows as tabs.
+#pragma once
+
+#include "commands/slash_commands.h"
+#include "config/globals.h"
+
+#include <QObject>
+
+#include <functional>
+
+namespace wren {
+
+class TClient;
+
+/// Owns the sessions (in TGlobals::Sessions, where each session's position is its Index) and the selected
+/// one (TGlobals::CurrentSession, -1 for none). It holds no widgets: the window follows its signals.
+class Workspace : public QObject, public WorkspaceHost
+{
+    Q_OBJECT
+public:
+    explicit Workspace(TGlobals &globals, QObject *parent = nullptr);
+    ~Workspace() override;
+
+    TGlobals &Globals() { return m_globals; }
+    int Count() const { return static_cast<int>(m_globals.Sessions.size()); }
+    TClient *At(int index) const;
+    int CurrentIndex() const { return m_globals.CurrentSession; }
+    TClient *Current() const { return At(m_globals.CurrentSession); }
+    /// Selects a session (-1 for none).
+    void SetCurrent(int index);
+
+    /// The session half of opening a world: a new session at the end of the list, selected, named, with
+    /// its options and automations loaded from the world's files; connected when @p connect is set.
+    TClient *NewSession(const QByteArray &name, const QByteArray &host, int port, bool connect);
+    /// Closes the session at @p index: its connection is dropped, the later sessions move down one place,
+    /// and the first session (or none) becomes the selected one. The session object is deleted once the
+    /// event loop is reached again, so a command the session itself runs may close it.
+    void CloseSession(int index);
+
+    // WorkspaceHost
+    void ProcessInAllSessions(const QByteArray &text) override;
+    void ConnectCurrent() override;
+    void DisconnectCurrent() override;
+    void CloseCurrent() override;
+    void ClearCurrent() override { SetCurrent(-1); }
+    void Quit() override { emit QuitRequested(); }
+    void Run(const QByteArray &target) override;
+
+    /// Opens what RUN names; the system's handler unless a test puts its own here.
+    std::function<void(const QString &target)> Opener;
+
+signals:
+    /// A session was added at the end of the list; it is the selected one.
+    void SessionAdded(wren::TClient *session);
+    /// The session that was at @p index has been taken out of the list; it is deleted soon after.
+    void SessionRemoved(int index, wren::TClient *session);
+    void CurrentChanged(int index);
+    void QuitRequested();
+
+private:
+    TGlobals &m_globals;
+};
+
+} // namespace wren
