@@ -80,6 +80,7 @@ struct ExecutePass::Compiled {
     qsizetype Anchor = 0; ///< offset in Literal of the byte pair the line scan looks for
     QByteArray Error;
     bool Reported = false;
+    bool Used = false; ///< a live trigger of the list as last prepared has this pattern
 
     ~Compiled()
     {
@@ -325,19 +326,14 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_bigrams.reset();
     m_bigramFirst.fill(false);
     m_any = false;
-    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
-    // pile up compiled code.
-    for (auto it = m_compiled.begin(); it != m_compiled.end();) {
-        const bool used = std::any_of(triggers.begin(), triggers.end(), [&](const TAdvancedItem &t) {
-            return t.Enabled && t.Number == 1 && t.Name == it->second->Pattern;
-        });
-        it = used ? std::next(it) : m_compiled.erase(it);
-    }
+    for (auto &entry : m_compiled)
+        entry.second->Used = false;
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
         if (!t.Enabled || t.Number != 1)
             continue;
         Compiled *c = CompiledFor(t.Name);
+        c->Used = true;
         m_byIndex[static_cast<size_t>(i)] = c;
         m_any = true;
         const int index = static_cast<int>(i);
@@ -355,6 +351,9 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
             m_bigramFirst[first] = true;
         }
     }
+    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
+    // pile up compiled code.
+    std::erase_if(m_compiled, [](const auto &entry) { return !entry.second->Used; });
 }
 
 void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)

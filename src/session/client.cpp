@@ -320,30 +320,6 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
     ScrollToEnd();
 }
 
-void TClient::EndOfBlock()
-{
-    TakeLine();
-}
-
-void TClient::TakeLine()
-{
-    if (LineBuffer.isEmpty())
-        return;
-    if (!ExecutePassWanted()) {
-        LineBuffer.resize(0); // keeps the buffer's capacity for the next line
-        return;
-    }
-    // Trigger commands may write text, which starts the next line: the pass works on the line taken out.
-    QByteArray line;
-    line.swap(LineBuffer);
-    RunExecuteTriggers(line);
-    if (LineBuffer.isEmpty() && line.isDetached()) {
-        // Nothing was written meanwhile: the next line reuses this one's buffer.
-        line.resize(0);
-        LineBuffer.swap(line);
-    }
-}
-
 void TClient::RunExecuteTriggers(const QByteArray &line)
 {
     if (!Options.EnableTriggers)
@@ -423,9 +399,17 @@ void TClient::SplitAndWrite(QByteArray text)
     // The fast lane's writer: its pieces are cut from the block and hold no line end.
     struct LaneSink {
         TClient &Client;
-        void Plain(QByteArrayView text) { Client.WritePlain(text); }
+        void Plain(QByteArrayView text)
+        {
+            Client.m_writer.Write(text, false, DisplayWriter<TClient>::Bytes::NoCr);
+            Client.m_writer.CountWrite();
+        }
         void Escape(QByteArrayView sequence) { Client.TClient::ApplyAnsiSequence(sequence); }
-        void LineEnd() { Client.WriteLineEnd(); }
+        void LineEnd()
+        {
+            Client.m_writer.Write({}, true);
+            Client.m_writer.CountWrite();
+        }
     } sink {*this};
     for (;;) {
         // A trigger's command may have closed the session: the rest of the block is dropped with it.
@@ -446,15 +430,19 @@ void TClient::SplitAndWrite(QByteArray text)
             QByteArrayView shown = piece;
             if (Options.EnableTriggers && (!fromBlock || replaceMayChange()))
                 shown = m_replacePass.Apply(Automation, piece, replaced);
-            if (fromBlock && shown.data() == piece.data())
-                WritePlain(shown);
-            else
-                WriteText(shown);
+            if (fromBlock && shown.data() == piece.data()) {
+                m_writer.Write(shown, false, DisplayWriter<TClient>::Bytes::NoCr);
+                m_writer.CountWrite();
+            } else {
+                m_writer.WriteText(shown);
+            }
         }
-        if (delimiter == '\n' || delimiter == '\r')
-            WriteLineEnd();
+        if (delimiter == '\n' || delimiter == '\r') {
+            m_writer.Write({}, true);
+            m_writer.CountWrite();
+        }
     }
-    Display.TrimToLimit(Options.EffectiveMaxLines());
+    m_writer.KeepLimit();
 }
 
 void TClient::ApplyAnsiSequence(QByteArrayView sequence)
@@ -464,66 +452,9 @@ void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 
 // ---- Writer -----------------------------------------------------------------------------------------
 
-void TClient::TakeFontName()
-{
-    if (Options.CurFontName != m_fontNameSource) {
-        m_fontNameSource = Options.CurFontName;
-        m_fontName = TrimTrailingBlanks(Options.CurFontName);
-    } else {
-        m_fontNameSource = Options.CurFontName; // equal bytes elsewhere: compare pointers from now on
-    }
-    Display.Attributes.FontName = m_fontName;
-}
-
-void TClient::WritePlain(QByteArrayView text)
-{
-    if (Options.LogMode == 1 || Options.LogMode == 2)
-        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
-    SyncWriterAttributes();
-    // The line is collected only while something looks at it.
-    if (ExecutePassWanted())
-        AppendBytes(LineBuffer, text.data(), text.size());
-    Display.AppendPlain(text);
-    if (++WriteCount % 20 == 0)
-        ScrollToEnd();
-}
-
-void TClient::WriteLineEnd()
-{
-    if (Options.LogMode == 1 || Options.LogMode == 2)
-        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, "\n");
-    SyncWriterAttributes();
-    TakeLine();
-    Display.EndParagraph();
-    Display.TrimToLimit(Options.EffectiveMaxLines());
-    if (++WriteCount % 20 == 0)
-        ScrollToEnd();
-}
-
 void TClient::WriteText(QByteArrayView text)
 {
-    if (Options.LogMode == 1 || Options.LogMode == 2)
-        m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text);
-    SyncWriterAttributes();
-
-    const char *p = text.data();
-    const char *end = p + text.size();
-    while (const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) {
-        if (ExecutePassWanted())
-            AppendBytes(LineBuffer, p, newline - p);
-        TakeLine();
-        Display.AppendPiece(QByteArrayView(p, newline - p), true);
-        p = newline + 1;
-    }
-    if (p < end) {
-        // The line is collected only while something looks at it.
-        if (ExecutePassWanted())
-            AppendBytes(LineBuffer, p, end - p);
-        Display.AppendPiece(QByteArrayView(p, end - p), false);
-    }
-    Display.TrimToLimit(Options.EffectiveMaxLines());
-    if (++WriteCount % 20 == 0)
-        ScrollToEnd();
+    m_writer.WriteText(text);
 }
 
 void TClient::ScrollToEnd()

@@ -10,6 +10,7 @@
 #include "logging/session_log.h"
 #include "markup/chunk_splitter.h"
 #include "options/session_options.h"
+#include "session/display_writer.h"
 #include "session/session_document.h"
 #include "session/telnet_filter.h"
 
@@ -161,23 +162,12 @@ private:
     void DetectZel(QByteArrayView block);
     bool ZelDetectionLive() const { return Options.AutodetectZel && ZelDetectCount > 0; }
     void SplitAndWrite(QByteArray text);
-    /// The writer for text that holds no line end: the bulk of what a server sends.
-    void WritePlain(QByteArrayView text);
-    /// The writer for a line end.
-    void WriteLineEnd();
-    /// Gives the view's attributes the current font and text colour, as every write does.
-    void SyncWriterAttributes()
-    {
-        if (Options.CurFontName.constData() != m_fontNameSource.constData()
-            || Display.Attributes.FontName.constData() != m_fontName.constData())
-            TakeFontName();
-        Display.Attributes.FontSize = Options.CurFontSize;
-        Display.Attributes.Fore = Options.CurTextColor;
-    }
-    void TakeFontName();
-    void EndOfBlock();
-    /// A line is complete: the execute pass runs on a non-empty LineBuffer, which is emptied.
-    void TakeLine();
+    void EndOfBlock() { m_writer.EndLine(); }
+    // What the display writer needs of its session.
+    friend class DisplayWriter<TClient>;
+    void LogText(QByteArrayView text) { m_log.WriteLog(Options.LogMode, Options.LogFile, m_globals.CommonLogFile, text); }
+    bool WantsLines() { return ExecutePassWanted(); }
+    void LineDone(const QByteArray &line) { RunExecuteTriggers(line); }
     bool ExecutePassWanted()
     {
         return Options.EnableTriggers
@@ -215,12 +205,11 @@ private:
     CommandPipeline m_pipeline {*this};
     int m_triggerDepth = 0;
     SessionLog m_log;
+    DisplayWriter<TClient> m_writer {Display, Options, LineBuffer, WriteCount, *this};
     QTimer m_connectTimeout;
     bool m_connecting = false;
     bool m_established = false;
     quint16 m_closeError = 0;
-    QByteArray m_fontNameSource; ///< CurFontName the trimmed name below was made from
-    QByteArray m_fontName;
 };
 
 } // namespace wren
