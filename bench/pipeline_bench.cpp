@@ -220,7 +220,7 @@ RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int m
         AddTriggers(client, triggers);
     std::unique_ptr<wren::SessionView> view;
     if (showView) {
-        view = std::make_unique<wren::SessionView>(client);
+        view.reset(wren::CreateSessionView(client));
         view->resize(900, 600);
         view->show();
     } else {

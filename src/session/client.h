@@ -13,6 +13,7 @@
 #include "session/display_writer.h"
 #include "session/session_document.h"
 #include "session/telnet_filter.h"
+#include "session/view_model.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -26,7 +27,7 @@ namespace wren {
 
 /// A session owns its socket, its view's content and its settings; each operation hands the real work to a
 /// collaborator (telnet filter, chunk splitter, ANSI parser, document, log, automation store).
-class TClient : public QObject, private ChunkHost, private CommandHost, private SessionHost
+class TClient : public QObject, private ChunkHost, private CommandHost, private SessionHost, private ViewModel
 {
     Q_OBJECT
 public:
@@ -111,6 +112,9 @@ public:
     /// Sees every line the execute pass runs on, before the triggers do (for tests and tools).
     std::function<void(const QByteArray &line)> OnTriggerLine;
 
+    /// What the session's view shows and reads.
+    ViewModel &Model() { return *this; }
+
     const TGlobals &Globals() const { return m_globals; }
     TGlobals &Globals() { return m_globals; }
     SessionLog &Log() { return m_log; }
@@ -125,6 +129,11 @@ signals:
 
 private:
     void ApplyAnsiSequence(QByteArrayView sequence) override;
+    // ViewModel
+    SessionDocument &Document() override { return Display; }
+    bool IsScrolledBack() const override { return ScrolledBack; }
+    bool HighlightLinks() const override { return Options.AutoHighlightLinks; }
+    bool AutoCopy() const override { return Options.AutoCopy; }
     // CommandHost
     QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
     QByteArray PathChar() const override { return Options.PathChar; }

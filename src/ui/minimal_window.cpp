@@ -25,7 +25,7 @@ MinimalWindow::MinimalWindow(TClient &client, QWidget *parent)
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_view = new SessionView(client, central);
+    m_view = CreateSessionView(client, central);
     m_command = new QLineEdit(central);
     layout->addWidget(m_view, 1);
     layout->addWidget(m_command);

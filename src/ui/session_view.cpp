@@ -4,6 +4,7 @@
 
 #include "session/byte_decoder.h"
 #include "session/client.h"
+#include "session/workspace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,9 +25,9 @@ namespace {
 constexpr size_t CacheLimit = 1500;
 } // namespace
 
-SessionView::SessionView(TClient &client, QWidget *parent)
+SessionView::SessionView(ViewModel &model, QWidget *parent)
     : QAbstractScrollArea(parent)
-    , m_client(client)
+    , m_model(model)
 {
     setFocusPolicy(Qt::NoFocus); // not a tab stop: typing belongs to the command box
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -39,8 +40,8 @@ SessionView::SessionView(TClient &client, QWidget *parent)
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &SessionView::RunFrame);
-    connect(&client.Display, &SessionDocument::Changed, this, &SessionView::ScheduleFrame);
-    connect(&client.Display, &SessionDocument::BackgroundChanged, this, [this] {
+    connect(&Doc(), &SessionDocument::Changed, this, &SessionView::ScheduleFrame);
+    connect(&Doc(), &SessionDocument::BackgroundChanged, this, [this] {
         DropLayouts();
         viewport()->update();
     });
@@ -48,7 +49,7 @@ SessionView::SessionView(TClient &client, QWidget *parent)
         // The user moved the scroll bar: away from the bottom holds the view, back at the bottom follows again.
         // The wheel keeps its own rule.
         if (!m_wheeling)
-            QTimer::singleShot(0, this, [this] { m_client.ScrolledBack = !AtBottom(); });
+            QTimer::singleShot(0, this, [this] { emit HoldChanged(!AtBottom()); });
     });
     m_sinceFrame.start();
     ScheduleFrame();
@@ -78,13 +79,13 @@ void SessionView::FlushFrame()
 void SessionView::RunFrame()
 {
     m_sinceFrame.restart();
-    SessionDocument &doc = m_client.Display;
+    SessionDocument &doc = Doc();
     doc.Acknowledge();
     if (doc.Styles().Generation() != m_styleGeneration) {
         m_styleGeneration = doc.Styles().Generation();
         DropLayouts();
     }
-    const bool follow = doc.ScrollToEndRequests() != m_seenScrollRequests && !m_client.ScrolledBack;
+    const bool follow = doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack();
     m_seenScrollRequests = doc.ScrollToEndRequests();
     UpdateScrollRange();
     if (follow)
@@ -96,7 +97,7 @@ void SessionView::RunFrame()
 
 void SessionView::UpdateScrollRange()
 {
-    SessionDocument &doc = m_client.Display;
+    SessionDocument &doc = Doc();
     const qint64 height = doc.Bottom() - doc.TopOfFirst();
     const int page = viewport()->height();
     m_settingScroll = true;
@@ -111,13 +112,13 @@ void SessionView::SetScrollValue(int value)
     m_settingScroll = true;
     verticalScrollBar()->setValue(value);
     m_settingScroll = false;
-    m_absoluteTop = m_client.Display.TopOfFirst() + verticalScrollBar()->value();
+    m_absoluteTop = Doc().TopOfFirst() + verticalScrollBar()->value();
 }
 
 void SessionView::scrollContentsBy(int, int)
 {
     if (!m_settingScroll)
-        m_absoluteTop = m_client.Display.TopOfFirst() + verticalScrollBar()->value();
+        m_absoluteTop = Doc().TopOfFirst() + verticalScrollBar()->value();
     viewport()->update();
 }
 
@@ -125,12 +126,12 @@ void SessionView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     const bool wasAtBottom = AtBottom();
-    if (m_client.Display.Layouter().Width() != LayoutWidth()) {
-        m_client.Display.SetWidth(LayoutWidth());
+    if (Doc().Layouter().Width() != LayoutWidth()) {
+        Doc().SetWidth(LayoutWidth());
         DropLayouts();
     }
     UpdateScrollRange();
-    if (wasAtBottom && !m_client.ScrolledBack)
+    if (wasAtBottom && !m_model.IsScrolledBack())
         SetScrollValue(verticalScrollBar()->maximum());
 }
 
@@ -143,7 +144,7 @@ const LaidParagraph &SessionView::LaidOut(const Paragraph &paragraph)
 {
     CacheEntry &entry = m_cache[paragraph.Id];
     if (!entry.Laid || entry.Version != paragraph.Version) {
-        entry.Laid = m_client.Display.Layouter().Lay(paragraph, m_client.Options.AutoHighlightLinks);
+        entry.Laid = Doc().Layouter().Lay(paragraph, m_model.HighlightLinks());
         entry.Version = paragraph.Version;
     }
     entry.Frame = m_frame;
@@ -152,7 +153,7 @@ const LaidParagraph &SessionView::LaidOut(const Paragraph &paragraph)
 
 int SessionView::ParagraphIndex(quint64 id) const
 {
-    const auto &paragraphs = m_client.Display.Paragraphs();
+    const auto &paragraphs = Doc().Paragraphs();
     if (id < paragraphs.front().Id)
         return 0;
     return static_cast<int>(std::min<quint64>(id - paragraphs.front().Id, paragraphs.size() - 1));
@@ -186,7 +187,7 @@ qreal SessionView::RowOffset(const Paragraph &paragraph, const LaidParagraph &la
 
 void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, const LaidParagraph &laid, int y)
 {
-    SessionDocument &doc = m_client.Display;
+    SessionDocument &doc = Doc();
     const auto [selStart, selEnd] = SelectionIn(paragraph);
     const QColor highlight = palette().color(QPalette::Highlight);
     if (!laid.Uniform) {
@@ -264,7 +265,7 @@ void SessionView::paintEvent(QPaintEvent *)
 {
     ++m_paintCount;
     ++m_frame;
-    SessionDocument &doc = m_client.Display;
+    SessionDocument &doc = Doc();
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), ToQColor(doc.Background()));
     const qint64 top = doc.TopOfFirst() + verticalScrollBar()->value();
@@ -284,7 +285,7 @@ void SessionView::paintEvent(QPaintEvent *)
 
 SessionView::Position SessionView::HitTest(const QPoint &point)
 {
-    SessionDocument &doc = m_client.Display;
+    SessionDocument &doc = Doc();
     const qint64 y = doc.TopOfFirst() + verticalScrollBar()->value() + std::max(0, point.y());
     const auto &paragraphs = doc.Paragraphs();
     const size_t index = doc.ParagraphAt(y);
@@ -315,10 +316,10 @@ SessionView::Position SessionView::HitTest(const QPoint &point)
 
 QString SessionView::LinkAt(const QPoint &point)
 {
-    if (!m_client.Options.AutoHighlightLinks)
+    if (!m_model.HighlightLinks())
         return {};
     const Position at = HitTest(point);
-    const Paragraph &paragraph = m_client.Display.Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
+    const Paragraph &paragraph = Doc().Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
     const LaidParagraph &laid = LaidOut(paragraph);
     for (const auto &[start, end] : laid.Links) {
         if (at.Char >= start && at.Char < end)
@@ -352,7 +353,7 @@ void SessionView::mouseMoveEvent(QMouseEvent *event)
 
 void SessionView::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_client.Globals().CurrentSession = m_client.Index;
+    emit Activated();
     if (event->button() == Qt::RightButton) {
         emit ContextMenuWanted(event->globalPosition().toPoint());
     } else {
@@ -365,7 +366,7 @@ void SessionView::mouseReleaseEvent(QMouseEvent *event)
                 emit LinkActivated(link);
             }
         }
-        if (m_client.Options.AutoCopy && HasSelection())
+        if (m_model.AutoCopy() && HasSelection())
             Copy();
     }
     emit FocusReturned();
@@ -376,7 +377,7 @@ void SessionView::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const Position at = HitTest(event->pos());
-    const Paragraph &paragraph = m_client.Display.Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
+    const Paragraph &paragraph = Doc().Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
     const QString &text = LaidOut(paragraph).Text;
     int start = at.Char, end = at.Char;
     while (start > 0 && text[start - 1].isLetterOrNumber())
@@ -396,11 +397,11 @@ void SessionView::wheelEvent(QWheelEvent *event)
     m_wheeling = true;
     if (delta > 0) {
         ScrollPageUp();
-        m_client.ScrolledBack = true;
+        emit HoldChanged(true);
     } else if (delta < 0) {
         ScrollPageDown();
         if (AtBottom())
-            m_client.ScrolledBack = false;
+            emit HoldChanged(false);
     }
     m_wheeling = false;
     event->accept();
@@ -445,7 +446,7 @@ void SessionView::Select(Position from, Position to)
 
 void SessionView::SelectAll()
 {
-    const auto &paragraphs = m_client.Display.Paragraphs();
+    const auto &paragraphs = Doc().Paragraphs();
     Select({paragraphs.front().Id, 0}, {paragraphs.back().Id, INT_MAX});
 }
 
@@ -463,7 +464,7 @@ QString SessionView::SelectedText() const
     if (to.Paragraph < from.Paragraph || (to.Paragraph == from.Paragraph && to.Char < from.Char))
         std::swap(from, to);
     QString text;
-    for (const Paragraph &paragraph : m_client.Display.Paragraphs()) {
+    for (const Paragraph &paragraph : Doc().Paragraphs()) {
         if (paragraph.Id < from.Paragraph || paragraph.Id > to.Paragraph)
             continue;
         const QString chars = DecodeForDisplay(paragraph.Text);
@@ -481,6 +482,19 @@ void SessionView::Copy()
 {
     if (HasSelection())
         QGuiApplication::clipboard()->setText(SelectedText(), QClipboard::Clipboard);
+}
+
+SessionView *CreateSessionView(TClient &client, QWidget *parent)
+{
+    auto *view = new SessionView(client.Model(), parent);
+    QObject::connect(view, &SessionView::HoldChanged, &client, [&client](bool held) { client.ScrolledBack = held; });
+    QObject::connect(view, &SessionView::Activated, &client, [&client] {
+        if (auto *workspace = dynamic_cast<Workspace *>(client.Globals().Workspace))
+            workspace->SetCurrent(client.Index);
+        else
+            client.Globals().CurrentSession = client.Index;
+    });
+    return view;
 }
 
 } // namespace wren

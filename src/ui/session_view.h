@@ -3,6 +3,7 @@
 #pragma once
 
 #include "session/paragraph_layout.h"
+#include "session/view_model.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 namespace wren {
 
 class TClient;
+class SessionDocument;
 
 /// Read-only view of a session's document. Changes to the document only mark the view dirty; one repaint
 /// per frame (and a trailing one) shows them. Lays out only what it paints and caches each paragraph's layout.
@@ -21,7 +23,7 @@ class SessionView : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
-    explicit SessionView(TClient &client, QWidget *parent = nullptr);
+    explicit SessionView(ViewModel &model, QWidget *parent = nullptr);
     ~SessionView() override;
 
     /// A place in the document: a paragraph (by its id) and a character in it.
@@ -59,6 +61,10 @@ signals:
     void FocusReturned();
     /// A web address was clicked (it has been handed to the system).
     void LinkActivated(const QString &address);
+    /// The user held the view (scrolled up) or let it follow new text again (scrolled to the bottom).
+    void HoldChanged(bool held);
+    /// A mouse button was released over the view: its session becomes the selected one.
+    void Activated();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -91,7 +97,9 @@ private:
     void SetScrollValue(int value);
     int LayoutWidth() const;
 
-    TClient &m_client;
+    SessionDocument &Doc() const { return m_model.Document(); }
+
+    ViewModel &m_model;
     QTimer m_frameTimer;
     QElapsedTimer m_sinceFrame;
     quint64 m_seenScrollRequests = 0;
@@ -108,5 +116,9 @@ private:
     bool m_dragged = false;
     bool m_wheeling = false;
 };
+
+/// A view of @p client's document whose signals reach the session: holding the view sets its ScrolledBack,
+/// and a click makes it the selected session.
+SessionView *CreateSessionView(TClient &client, QWidget *parent = nullptr);
 
 } // namespace wren

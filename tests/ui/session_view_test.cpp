@@ -38,7 +38,7 @@ protected:
     {
         SetProgramFolder(m_folder.path());
         m_client = std::make_unique<TClient>(m_globals);
-        m_view = std::make_unique<SessionView>(*m_client);
+        m_view.reset(CreateSessionView(*m_client));
         m_view->resize(640, 300);
         m_view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_view.get()));
