@@ -2,6 +2,7 @@
 // Runs a session's triggers over the text it shows.
 #include "automation/trigger_engine.h"
 
+#include "config/logging.h"
 #include "session/text_helpers.h"
 
 #include <cstring>
@@ -305,6 +306,7 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
             PCRE2_UCHAR message[256];
             pcre2_get_error_message(error, message, sizeof message);
             slot->Error = QByteArray::number(error) + " - " + reinterpret_cast<const char *>(message);
+            qCDebug(lcAutomation) << "pattern" << pattern << "does not compile:" << slot->Error;
         } else {
             pcre2_jit_compile(slot->Code, PCRE2_JIT_COMPLETE);
             slot->Data = pcre2_match_data_create_from_pattern(slot->Code, nullptr);

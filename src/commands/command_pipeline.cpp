@@ -2,6 +2,7 @@
 // Turns command text into single commands: separators, aliases with their arguments, and speed-walk paths.
 #include "commands/command_pipeline.h"
 
+#include "config/logging.h"
 #include "session/text_helpers.h"
 
 namespace wren {
@@ -90,6 +91,7 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
             continue;
         bool report = false;
         if (!budget.Spend(&report)) {
+            qCDebug(lcCommands) << "work budget used up; the rest of the command is dropped";
             if (report)
                 m_host.ReportPipeline("Command stopped: it would have run more than "
                                       + QByteArray::number(CommandBudget::Limit) + " commands.\r\n");

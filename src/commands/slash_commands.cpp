@@ -17,9 +17,7 @@ long long LeadingInteger(const QByteArray &word)
     if (i < word.size() && (word[i] == '+' || word[i] == '-'))
         negative = word[i++] == '-';
     int base = 10;
-    if (i < word.size() && word[i] == '$') {
-        base = 16, ++i;
-    } else if (i < word.size() && (word[i] == 'x' || word[i] == 'X')) {
+    if (i < word.size() && (word[i] == '$' || word[i] == 'x' || word[i] == 'X')) {
         base = 16, ++i;
     } else if (i + 1 < word.size() && word[i] == '0' && (word[i + 1] == 'x' || word[i + 1] == 'X')) {
         base = 16, i += 2;

@@ -2,6 +2,8 @@
 // Copies the text a session shows into its log file.
 #include "logging/session_log.h"
 
+#include "config/logging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +38,7 @@ void SessionLog::WriteLog(int mode, const QByteArray &ownFile, const QByteArray 
         return;
     }
     // Report a failing file once; every later write tries again quietly.
+    qCDebug(lcLogging) << "log write to" << path << "failed:" << file.errorString();
     if (m_failing.contains(path))
         return;
     m_failing.insert(path);

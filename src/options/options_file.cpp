@@ -2,6 +2,7 @@
 // Loading and saving a world's ".wno" options file.
 #include "options/options_file.h"
 
+#include "config/logging.h"
 #include "config/save_file.h"
 
 #include <QFile>
@@ -28,6 +29,7 @@ OptionsLoad LoadOptions(const QString &path, TSessionOptions &options, QString *
         options = *record;
         return OptionsLoad::Loaded;
     }
+    qCDebug(lcOptions) << path << "holds" << bytes.size() << "bytes, not a whole record: brought up to date";
     ReadRecordIdentity(bytes, options);
     options.SetDefaults();
     SaveOptions(path, options, error);

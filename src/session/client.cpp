@@ -3,6 +3,7 @@
 #include "session/client.h"
 
 #include "automation/advanced_file.h"
+#include "config/logging.h"
 #include "config/program_folder.h"
 #include "markup/zel_colors.h"
 #include "markup/zel_detect.h"
@@ -14,12 +15,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QLoggingCategory>
 #include <QTcpSocket>
 
 #include <cstring>
-
-Q_LOGGING_CATEGORY(lcSession, "wren.session")
 
 namespace wren {
 
@@ -236,6 +234,7 @@ bool TClient::IsConnected() const
 
 void TClient::OnConnected(quint16 error)
 {
+    qCDebug(lcSession) << "connect to" << Addr << "ended with" << error;
     ConnectError = error;
     if (error != 0) {
         WriteText("Connection failed.  Either the host is not responding or you are not able to access the host.\r\n");
@@ -250,6 +249,7 @@ void TClient::OnConnected(quint16 error)
 
 void TClient::OnClosed(quint16 error)
 {
+    qCDebug(lcSession) << "connection to" << Addr << "closed with" << error;
     if (ConnectError != 0)
         return;
     SetColor("RED", 0);
@@ -530,6 +530,7 @@ void TClient::BeginClose()
 {
     if (m_closing)
         return;
+    qCDebug(lcSession) << "closing session" << Index << Options.WorldName;
     m_closing = true;
     // The close notification runs as for any close (its line reaches the log); the "On Disconnect" it
     // schedules is dropped with the session.
