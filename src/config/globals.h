@@ -23,6 +23,8 @@ struct TGlobals {
     QByteArray ScreenName;
     QByteArray UID;
     QByteArray WPLogin;
+    QByteArray WPPass;
+    bool PortalValid = false; ///< the portal accepted the login at the last check
     QByteArray LatestVersion;
     QByteArray Version = "2.13";
     /// The work budget of the command being processed, whichever session it runs in.

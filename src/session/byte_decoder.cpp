@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <cstring>
+
 namespace wren {
 
 namespace {
@@ -129,8 +131,10 @@ QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte)
     return out;
 }
 
-QByteArray EncodeText(const QString &text)
+QByteArray EncodeLine(const QString &text, bool utf8)
 {
+    if (utf8)
+        return text.toUtf8();
     QByteArray out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -141,19 +145,42 @@ QByteArray EncodeText(const QString &text)
         }
         int cp1252 = -1;
         for (int k = 0; k < 32; ++k) {
-            if (Cp1252High[k] == u)
+            // The five bytes Windows-1252 leaves undefined decode to C1 controls; those are not typed.
+            if (Cp1252High[k] == u && !(u >= 0x80 && u < 0xA0))
                 cp1252 = 0x80 + k;
         }
-        if (cp1252 >= 0) {
-            out.append(static_cast<char>(cp1252));
-            continue;
-        }
-        char32_t cp = u;
-        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            cp = QChar::surrogateToUcs4(u, text[++i].unicode());
-        out.append(QString::fromUcs4(&cp, 1).toUtf8());
+        if (cp1252 < 0 && QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i; // one character, one "?"
+        out.append(cp1252 >= 0 ? static_cast<char>(cp1252) : '?');
     }
     return out;
+}
+
+bool HoldsUtf8Sequence(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight bytes at a time while none has its top bit set: what most text is.
+        while (i + 8 <= n) {
+            quint64 word;
+            std::memcpy(&word, p + i, sizeof word);
+            if (word & 0x8080808080808080ULL)
+                break;
+            i += 8;
+        }
+        while (i < n && p[i] < 0x80)
+            ++i;
+        if (i >= n)
+            return false;
+        char32_t cp = 0;
+        const int length = Utf8Sequence(p + i, n - i, &cp);
+        if (length > 0)
+            return true;
+        ++i;
+    }
+    return false;
 }
 
 QString StreamDecoder::Decode(QByteArrayView bytes)

@@ -17,9 +17,12 @@ QString DecodeBytes(QByteArrayView bytes);
 /// the byte offset it came from, plus one final entry with the byte length.
 QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte = nullptr);
 
-/// The inverse for editing: characters of Latin-1 and the Windows-1252 extras become single bytes, others
-/// their UTF-8 bytes.
-QByteArray EncodeText(const QString &text);
+/// A typed line as the world gets it, by one rule for the whole line: UTF-8 when @p utf8 (the world's text
+/// has been UTF-8), otherwise Windows-1252, each character it cannot hold sent as "?".
+QByteArray EncodeLine(const QString &text, bool utf8);
+
+/// Whether @p bytes hold at least one valid multi-byte UTF-8 sequence.
+bool HoldsUtf8Sequence(QByteArrayView bytes);
 
 /// Decodes a stream that arrives in pieces: a character cut between two pieces is kept until it completes.
 class StreamDecoder

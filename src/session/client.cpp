@@ -9,6 +9,7 @@
 #include "markup/zel_detect.h"
 #include "options/options_file.h"
 #include "session/ansi_parser.h"
+#include "session/byte_decoder.h"
 #include "session/socket_errors.h"
 #include "session/text_helpers.h"
 
@@ -291,6 +292,8 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
 {
     if (bytes.isEmpty() || m_closing)
         return;
+    if (!SawUtf8)
+        SawUtf8 = HoldsUtf8Sequence(bytes);
     TelnetFilter::Output out = m_telnet.Feed(bytes);
     if (!out.Replies.isEmpty())
         Send(out.Replies);
@@ -505,8 +508,13 @@ void TClient::ExecuteCommand(const QByteArray &command)
     if (c.startsWith(cc) && c.size() > cc.size() && DispatchSlashCommand(*this, Desk(), c.mid(cc.size())))
         return;
     Echo(Options.LocalEcho ? c : QByteArray());
-    if (IsConnected())
-        Send(c + "\r\n");
+    if (IsConnected()) {
+        // A byte 255 in a line is data, not a telnet command: it goes out doubled.
+        QByteArray line = c;
+        if (line.contains('\xff'))
+            line.replace("\xff", QByteArrayView("\xff\xff", 2));
+        Send(line + "\r\n");
+    }
 }
 
 void TClient::Echo(const QByteArray &text)
@@ -519,6 +527,22 @@ void TClient::Echo(const QByteArray &text)
     Display.Attributes = saved;
     Display.TrimToLimit(Options.EffectiveMaxLines());
     ScrollToEnd();
+}
+
+QByteArray TClient::TabComplete(const QByteArray &prefix) const
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    for (const QByteArray &word : Automation.TabWords()) {
+        if (word.size() > prefix.size()
+            && std::equal(prefix.begin(), prefix.end(), word.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+            return word;
+    }
+    return prefix;
+}
+
+QByteArray TClient::EncodeTyped(const QString &text) const
+{
+    return EncodeLine(text, SawUtf8);
 }
 
 WorkspaceHost &TClient::Desk()

@@ -10,6 +10,7 @@
 #include "logging/session_log.h"
 #include "markup/chunk_splitter.h"
 #include "options/session_options.h"
+#include "session/command_history.h"
 #include "session/display_writer.h"
 #include "session/session_document.h"
 #include "session/telnet_filter.h"
@@ -54,6 +55,10 @@ public:
     int WriteCount = 0;
     /// The host name the connection uses; Options.Host may hold only its first 50 characters.
     QByteArray Addr;
+    /// The commands typed in this session, for Up and Down in the command box.
+    CommandHistory History;
+    /// The world's text has held valid multi-byte UTF-8: typed lines go out as UTF-8 from then on.
+    bool SawUtf8 = false;
     /// Plain coloured text goes through the splitter's fast lane. Off, every chunk takes the general path:
     /// the two give the same result, which the tests compare.
     bool FastLane = true;
@@ -98,6 +103,11 @@ public:
     void ExecuteCommand(const QByteArray &command) override;
     /// Writes a command into the view in yellow, straight (not logged, no triggers).
     void Echo(const QByteArray &text) override;
+    /// The first tab-completion word longer than @p prefix that begins with it (ASCII letters compared
+    /// without case); @p prefix itself when there is none.
+    QByteArray TabComplete(const QByteArray &prefix) const;
+    /// A line typed in the command box as the world gets it (see EncodeLine).
+    QByteArray EncodeTyped(const QString &text) const;
     bool LoadAdvanced();
     bool SaveAdvanced();
     /// Text written while trigger commands run passes the execute pass only this many levels deep.

@@ -52,7 +52,7 @@ TClient *Workspace::NewSession(const QByteArray &name, const QByteArray &host, i
     session->Index = Count();
     m_globals.Sessions.append(session);
     m_globals.CurrentSession = session->Index;
-    emit SessionAdded(session);
+    emit SessionAdded(session, name);
     emit CurrentChanged(session->Index);
     session->Open(name, host, port);
     if (connect)

@@ -51,8 +51,9 @@ public:
     std::function<void(const QString &target)> Opener;
 
 signals:
-    /// A session was added at the end of the list; it is the selected one.
-    void SessionAdded(wren::TClient *session);
+    /// A session was added at the end of the list under @p name; it is the selected one. Its files are
+    /// loaded right after.
+    void SessionAdded(wren::TClient *session, const QByteArray &name);
     /// The session that was at @p index has been taken out of the list; it is deleted soon after.
     void SessionRemoved(int index, wren::TClient *session);
     void CurrentChanged(int index);

@@ -48,7 +48,7 @@ SessionView::SessionView(ViewModel &model, QWidget *parent)
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
         // The user moved the scroll bar: away from the bottom holds the view, back at the bottom follows again.
         // The wheel keeps its own rule.
-        if (!m_wheeling)
+        if (!m_ownScroll)
             QTimer::singleShot(0, this, [this] { emit HoldChanged(!AtBottom()); });
     });
     m_sinceFrame.start();
@@ -394,7 +394,6 @@ void SessionView::mouseDoubleClickEvent(QMouseEvent *event)
 void SessionView::wheelEvent(QWheelEvent *event)
 {
     const int delta = event->angleDelta().y();
-    m_wheeling = true;
     if (delta > 0) {
         ScrollPageUp();
         emit HoldChanged(true);
@@ -403,18 +402,44 @@ void SessionView::wheelEvent(QWheelEvent *event)
         if (AtBottom())
             emit HoldChanged(false);
     }
-    m_wheeling = false;
     event->accept();
+}
+
+void SessionView::Scroll(QAbstractSlider::SliderAction action)
+{
+    m_ownScroll = true;
+    verticalScrollBar()->triggerAction(action);
+    m_ownScroll = false;
 }
 
 void SessionView::ScrollPageUp()
 {
-    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    Scroll(QAbstractSlider::SliderPageStepSub);
 }
 
 void SessionView::ScrollPageDown()
 {
-    verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    Scroll(QAbstractSlider::SliderPageStepAdd);
+}
+
+void SessionView::ScrollLineUp()
+{
+    Scroll(QAbstractSlider::SliderSingleStepSub);
+}
+
+void SessionView::ScrollLineDown()
+{
+    Scroll(QAbstractSlider::SliderSingleStepAdd);
+}
+
+void SessionView::ScrollToTop()
+{
+    Scroll(QAbstractSlider::SliderToMinimum);
+}
+
+void SessionView::ScrollToBottom()
+{
+    Scroll(QAbstractSlider::SliderToMaximum);
 }
 
 int SessionView::ScrollPosition() const

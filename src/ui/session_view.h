@@ -6,6 +6,7 @@
 #include "session/view_model.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractSlider>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -40,8 +41,14 @@ public:
     void ClearSelection();
     void Copy();
 
+    /// Scrolling asked for by the program (the wheel, the command box's keys): it never changes whether
+    /// the view is held; the caller decides that.
     void ScrollPageUp();
     void ScrollPageDown();
+    void ScrollLineUp();
+    void ScrollLineDown();
+    void ScrollToTop();
+    void ScrollToBottom();
     int ScrollPosition() const;
     int PageSize() const;
     int ScrollMaximum() const;
@@ -114,7 +121,8 @@ private:
     bool m_selecting = false;
     QPoint m_pressPoint;
     bool m_dragged = false;
-    bool m_wheeling = false;
+    void Scroll(QAbstractSlider::SliderAction action);
+    bool m_ownScroll = false; ///< a scroll of the program's own is under way
 };
 
 /// A view of @p client's document whose signals reach the session: holding the view sets its ScrolledBack,

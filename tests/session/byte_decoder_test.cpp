@@ -49,8 +49,30 @@ TEST(ByteDecoder, DisplayFormExpandsTabsAndDropsControls)
     EXPECT_EQ(map, (std::vector<int> {0, 1, 1, 1, 1, 1, 1, 1, 2, 4, 6}));
 }
 
-TEST(ByteDecoder, EncodeIsTheInverseForEditedText)
+// One line, one encoding: never Latin-1, Windows-1252 and UTF-8 bytes side by side.
+TEST(ByteDecoder, EncodeLineTakesOneRuleForTheWholeLine)
 {
-    EXPECT_EQ(EncodeText(QStringLiteral("caf\u00e9 \u20ac")), B("caf\xe9 \x80"));
-    EXPECT_EQ(EncodeText(QStringLiteral("\u65e5")), B("\xe6\x97\xa5"));
+    struct Case {
+        const char *Name;
+        QString Text;
+        bool Utf8;
+        QByteArray Bytes;
+    } cases[] = {
+        {"1252 world", QStringLiteral("caf\u00e9 \u20ac \u2713"), false, B("caf\xe9 \x80 ?")},
+        {"utf-8 world", QStringLiteral("caf\u00e9 \u20ac \u2713"), true, B("caf\xc3\xa9 \xe2\x82\xac \xe2\x9c\x93")},
+        {"character outside the BMP is one ?", QStringLiteral("a\U0001F600b"), false, B("a?b")},
+        {"C1 control is not a 1252 byte", QStringLiteral("x\u0081y"), false, B("x?y")},
+        {"y with diaeresis is byte 255", QStringLiteral("\u00ff"), false, B("\xff")},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(EncodeLine(c.Text, c.Utf8), c.Bytes) << c.Name;
+}
+
+TEST(ByteDecoder, TellsWhetherTextHoldsUtf8)
+{
+    EXPECT_FALSE(HoldsUtf8Sequence("plain ascii text, longer than eight bytes"));
+    EXPECT_FALSE(HoldsUtf8Sequence(B("caf\xe9 au lait")));
+    EXPECT_FALSE(HoldsUtf8Sequence(B("\xc3")));
+    EXPECT_TRUE(HoldsUtf8Sequence(B("0123456789 na\xc3\xafve")));
+    EXPECT_TRUE(HoldsUtf8Sequence(B("\xe9\xe6\x97\xa5")));
 }

@@ -17,6 +17,8 @@ TEST(StartupArgs, ParsesTheOneTelnetArgument)
         {{"telnet://mud.example.org:4000/"}, true, "mud.example.org", 4000},
         {{"mud.example.org:23"}, true, "mud.example.org", 23},
         {{"telnet://host:abc"}, true, "host", 0},
+        {{"telnet://host:4000abc"}, true, "host", 4000},
+        {{"telnet://telnet://host:23//"}, true, "host", 23},
         {{"telnet://host:99999"}, true, "host", 65535},
         {{"telnet://hostonly"}, true, "", 0},
         {{"telnet://a:1", "extra"}, false, "", 0},

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program's own settings beyond the classic files: addresses of web services and per-world switches.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+namespace wren {
+
+/// An INI file of the program's own, "wrenclient.ini" in the program folder, beside "wn.ini". The classic
+/// files (".wno", ".wn2", "wn.ini", "muds.ini") keep exactly their formats; what they have no room for
+/// lives here: program-wide under [Program], and per world under a group named after its host and port.
+class AppSettings
+{
+public:
+    /// The file in the program folder.
+    AppSettings();
+    /// The file at @p path (tests).
+    explicit AppSettings(const QString &path);
+
+    static constexpr char FileName[] = "wrenclient.ini";
+
+    /// The maker's portal ("/regwn2.php?"); empty until the user names one, and then nothing is posted.
+    QByteArray PortalHost() const;
+    void SetPortalHost(const QByteArray &host);
+    /// The maker's web server (the WPHIT data address, the welcome page's links); empty by default.
+    QByteArray MakerHost() const;
+    void SetMakerHost(const QByteArray &host);
+
+    /// A per-world value; @p fallback when the world has none.
+    QVariant WorldValue(const QByteArray &host, const QByteArray &port, const QString &key,
+                        const QVariant &fallback = {}) const;
+    void SetWorldValue(const QByteArray &host, const QByteArray &port, const QString &key, const QVariant &value);
+
+    QString Path() const { return m_path; }
+
+private:
+    QVariant Value(const QString &key, const QVariant &fallback = {}) const;
+    void SetValue(const QString &key, const QVariant &value);
+
+    QString m_path;
+};
+
+} // namespace wren

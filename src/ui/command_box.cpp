@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one-line command box: Enter sends, Up and Down walk the history, Tab completes, macro keys run their
+// commands, and the scroll keys hold and move the selected session's view.
+#include "ui/command_box.h"
+
+#include "automation/key_names.h"
+#include "session/byte_decoder.h"
+#include "session/client.h"
+#include "session/workspace.h"
+#include "ui/session_view.h"
+
+#include <QKeyEvent>
+#include <QPointer>
+
+namespace wren {
+
+namespace {
+
+bool IsEnter(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// Keys that type a character or edit the text: a macro on one of them swallows what the key would do.
+bool TypesOrEdits(int code)
+{
+    return (code >= 0x21 && code <= 0x24) || (code >= 0x2D && code <= 0x39) || (code >= 0x41 && code <= 0x5A)
+        || (code >= 0x60 && code <= 0x6F);
+}
+
+} // namespace
+
+CommandBox::CommandBox(Workspace &workspace, QWidget *parent)
+    : QLineEdit(parent)
+    , m_workspace(workspace)
+{
+    QFont font(QStringLiteral("Courier"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(13);
+    setFont(font);
+    setObjectName(QStringLiteral("rtbCommand"));
+    // The Edit menu's actions own Cut, Copy, Paste and Delete (they choose between the view and the box).
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+std::uint8_t CommandBox::MacroShift(Qt::KeyboardModifiers modifiers)
+{
+    std::uint8_t shift = 0;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= 1;
+    if (modifiers & Qt::AltModifier)
+        shift |= 2;
+    if (modifiers & Qt::ControlModifier)
+        shift |= 4;
+    return shift;
+}
+
+bool CommandBox::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        // Tab and Ctrl+Tab are the box's keys, not focus moves.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // Let the window's Edit actions have their keys: Copy takes the view's selection first.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Paste)
+            || (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier))
+            return false;
+    }
+    return QLineEdit::event(event);
+}
+
+void CommandBox::keyPressEvent(QKeyEvent *event)
+{
+    TClient *session = m_workspace.Current();
+    if (!session) {
+        // No session selected: Tab does nothing, Backspace in an empty box does nothing, Enter does nothing.
+        const int key = event->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab || IsEnter(key) || (key == Qt::Key_Backspace && text().isEmpty()))
+            return;
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    if (!SessionKey(event, *session))
+        QLineEdit::keyPressEvent(event);
+}
+
+bool CommandBox::SessionKey(QKeyEvent *event, TClient &session)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (modifiers & Qt::ControlModifier)) {
+        if (m_workspace.Count() > 1) {
+            const int next = m_workspace.CurrentIndex() + 1;
+            m_workspace.SetCurrent(next >= m_workspace.Count() ? 0 : next);
+        }
+        return true;
+    }
+    if (key == Qt::Key_Tab) {
+        Complete(session);
+        return true;
+    }
+    if (IsEnter(key)) {
+        Enter(session);
+        return true;
+    }
+    if (ScrollKey(event, session) || HistoryKey(event, session))
+        return true;
+    if (MacroKey(event, session))
+        return true;
+    // No macro took it: Tab is never typed, and Backspace in an empty box does nothing.
+    if (key == Qt::Key_Backtab || (key == Qt::Key_Backspace && text().isEmpty()))
+        return true;
+    return false;
+}
+
+void CommandBox::Enter(TClient &session)
+{
+    const int before = m_workspace.CurrentIndex();
+    const QString typed = text();
+    const QByteArray line = session.EncodeTyped(typed);
+    QPointer<TClient> guard = &session;
+    // A command sent while the view is held brings it back to the end.
+    if (session.ScrolledBack) {
+        session.ScrolledBack = false;
+        session.ScrollToEnd();
+    }
+    session.ProcessCommand(line);
+    if (m_workspace.CurrentIndex() != before || !guard || guard->IsClosing()) {
+        // The command closed its session or selected another: nothing is recorded. When the session it
+        // selected is still there (a world it opened), typing goes on there, where the tabs show it;
+        // otherwise the first session is selected, or none.
+        if (!guard || guard->IsClosing() || !m_workspace.Current())
+            m_workspace.SetCurrent(m_workspace.Count() > 0 ? 0 : -1);
+        selectAll();
+        setFocus();
+        return;
+    }
+    if (!typed.isEmpty())
+        session.History.Record(line);
+    if (session.Options.AutoClearCommand)
+        clear();
+    else
+        selectAll();
+}
+
+void CommandBox::Complete(TClient &session)
+{
+    const int caret = cursorPosition();
+    if (caret <= 0)
+        return;
+    const QByteArray prefix = session.EncodeTyped(text().left(caret));
+    const QString result = DecodeBytes(session.TabComplete(prefix));
+    // The completion replaces the whole box, text after the caret included.
+    if (result != text()) {
+        setText(result);
+        setSelection(caret, static_cast<int>(result.size()) - caret);
+    }
+    setFocus();
+}
+
+bool CommandBox::ScrollKey(QKeyEvent *event, TClient &session)
+{
+    const int key = event->key();
+    SessionView *view = ViewOf ? ViewOf(&session) : nullptr;
+    if (!session.ScrolledBack) {
+        if (key == Qt::Key_ScrollLock) {
+            session.ScrolledBack = true;
+            return true;
+        }
+        if (key == Qt::Key_PageUp) {
+            if (view)
+                view->ScrollPageUp();
+            session.ScrolledBack = true;
+            return true;
+        }
+        return false;
+    }
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (key) {
+    case Qt::Key_ScrollLock:
+        session.ScrolledBack = false;
+        session.ScrollToEnd();
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (view) {
+            if (key == Qt::Key_PageUp)
+                view->ScrollPageUp();
+            else if (key == Qt::Key_PageDown)
+                view->ScrollPageDown();
+            else if (key == Qt::Key_Up)
+                view->ScrollLineUp();
+            else
+                view->ScrollLineDown();
+        }
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!shift)
+            return false;
+        if (view) {
+            if (key == Qt::Key_Home)
+                view->ScrollToTop();
+            else
+                view->ScrollToBottom();
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CommandBox::HistoryKey(QKeyEvent *event, TClient &session)
+{
+    const int key = event->key();
+    if ((key != Qt::Key_Up && key != Qt::Key_Down) || (event->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    const QByteArray box = session.EncodeTyped(text());
+    const bool wrap = session.Options.WrapHistory;
+    const auto entry = key == Qt::Key_Up ? session.History.Up(box, wrap) : session.History.Down(box, wrap);
+    if (!entry)
+        return false;
+    ShowBytes(*entry);
+    return true;
+}
+
+bool CommandBox::MacroKey(QKeyEvent *event, TClient &session)
+{
+    const int code = VirtualKeyFromQt(event->key(), event->modifiers(), event->nativeVirtualKey());
+    const QByteArray command = session.Automation.FindMacro(code, MacroShift(event->modifiers()));
+    if (command.trimmed().isEmpty())
+        return false;
+    session.ProcessCommand(command);
+    // A key that types or edits is swallowed; any other (F5) keeps its own effect.
+    return TypesOrEdits(code);
+}
+
+void CommandBox::ShowBytes(const QByteArray &bytes)
+{
+    setText(DecodeBytes(bytes));
+    selectAll();
+}
+
+} // namespace wren

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one-line command box: Enter sends, Up and Down walk the history, Tab completes, macro keys run their
+// commands, and the scroll keys hold and move the selected session's view.
+#pragma once
+
+#include <QLineEdit>
+
+#include <functional>
+
+namespace wren {
+
+class SessionView;
+class TClient;
+class Workspace;
+
+/// Belongs to the main window, not to a session: its keys act on the selected session.
+class CommandBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit CommandBox(Workspace &workspace, QWidget *parent = nullptr);
+
+    /// The view that shows @p session (for the scroll keys); set by the window.
+    std::function<SessionView *(TClient *session)> ViewOf;
+
+    /// Modifier bits as macros store them: 1 Shift, 2 Alt, 4 Ctrl.
+    static std::uint8_t MacroShift(Qt::KeyboardModifiers modifiers);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    /// True when the key was taken; false lets the box edit as usual.
+    bool SessionKey(QKeyEvent *event, TClient &session);
+    void Enter(TClient &session);
+    void Complete(TClient &session);
+    bool ScrollKey(QKeyEvent *event, TClient &session);
+    bool HistoryKey(QKeyEvent *event, TClient &session);
+    /// Runs a macro of the key; true when its character is to be swallowed.
+    bool MacroKey(QKeyEvent *event, TClient &session);
+    void ShowBytes(const QByteArray &bytes);
+
+    Workspace &m_workspace;
+};
+
+} // namespace wren
