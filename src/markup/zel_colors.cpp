@@ -24,10 +24,13 @@ int HexGroup(const QByteArray &digits, int at)
 {
     if (digits.size() < at + 2)
         return 255;
-    bool ok = false;
-    const int value = digits.mid(at, 2).toInt(&ok, 16);
-    // Two characters that are not hexadecimal digits: take the group as 0.
-    return ok ? value : 0;
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    const int high = hex(digits[at]);
+    const int low = hex(digits[at + 1]);
+    // Two characters that are not both hexadecimal digits (a sign, a blank): the group is 0.
+    return high >= 0 && low >= 0 ? high * 16 + low : 0;
 }
 
 } // namespace

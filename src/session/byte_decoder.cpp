@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cstring>
 
 namespace wren {
@@ -104,7 +105,7 @@ QString DecodeBytes(QByteArrayView bytes)
     return out;
 }
 
-QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte)
+QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte, const std::vector<qint32> *objects)
 {
     QString out;
     out.reserve(bytes.size());
@@ -118,6 +119,8 @@ QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte)
             do
                 out.append(QLatin1Char(' '));
             while (out.size() % 8 != 0);
+        } else if (cp == 0 && objects && std::binary_search(objects->begin(), objects->end(), static_cast<qint32>(at))) {
+            out.append(QChar(QChar::ObjectReplacementCharacter));
         } else if (cp < 0x20 || cp == 0x7F) {
             return;
         } else {

@@ -13,9 +13,11 @@ namespace wren {
 QString DecodeBytes(QByteArrayView bytes);
 
 /// Decodes one paragraph for display: as DecodeBytes, with tabs expanded to the next multiple of eight
-/// columns and other control characters left out. @p charToByte, when given, receives for every character
-/// the byte offset it came from, plus one final entry with the byte length.
-QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte = nullptr);
+/// columns and other control characters left out, except the NUL bytes at @p objects (sorted byte offsets
+/// of inline pictures), each of which becomes U+FFFC. @p charToByte, when given, receives for every
+/// character the byte offset it came from, plus one final entry with the byte length.
+QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte = nullptr,
+                         const std::vector<qint32> *objects = nullptr);
 
 /// A typed line as the world gets it, by one rule for the whole line: UTF-8 when @p utf8 (the world's text
 /// has been UTF-8), otherwise Windows-1252, each character it cannot hold sent as "?".

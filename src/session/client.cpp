@@ -5,7 +5,9 @@
 #include "automation/advanced_file.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
+#include "markup/picture_loader.h"
 #include "markup/zel_colors.h"
+#include "markup/zel_media.h"
 #include "markup/zel_detect.h"
 #include "options/options_file.h"
 #include "session/ansi_parser.h"
@@ -620,8 +622,27 @@ void TClient::SetColor(const QByteArray &name, int target)
 
 void TClient::InterpretTag(const QByteArray &tag)
 {
-    // Tags are written back as text until the markup interpreter takes them over.
-    WriteText('<' + TrimBlanks(tag) + '>');
+    InterpretZelTag(*this, tag);
+}
+
+void TClient::LoadZelImage(const QByteArray &source)
+{
+    const ZelFile file = FetchZelFile(source, ZelBaseUrl, m_http, ProgramFolder());
+    QImage picture;
+    if (!file.Path.isEmpty())
+        picture = LoadPicture(file.Path);
+    if (picture.isNull()) {
+        WriteText("ZEL Image Load Error : " + file.Shown);
+        ScrollToEnd();
+    } else {
+        m_writer.InsertPicture(picture);
+    }
+    RunEvent("On Image");
+}
+
+void TClient::PlayZelAudio(const QByteArray &)
+{
+    // Sounds are played once the program has its player.
 }
 
 void TClient::EndFont()

@@ -8,7 +8,9 @@
 #include "commands/slash_commands.h"
 #include "config/globals.h"
 #include "logging/session_log.h"
+#include "config/http_client.h"
 #include "markup/chunk_splitter.h"
+#include "markup/zel_interpreter.h"
 #include "options/session_options.h"
 #include "session/command_history.h"
 #include "session/display_writer.h"
@@ -28,7 +30,12 @@ namespace wren {
 
 /// A session owns its socket, its view's content and its settings; each operation hands the real work to a
 /// collaborator (telnet filter, chunk splitter, ANSI parser, document, log, automation store).
-class TClient : public QObject, private ChunkHost, private CommandHost, private SessionHost, private ViewModel
+class TClient : public QObject,
+                private ChunkHost,
+                private CommandHost,
+                private SessionHost,
+                private ViewModel,
+                private TagHost
 {
     Q_OBJECT
 public:
@@ -118,6 +125,13 @@ public:
     void InterpretTag(const QByteArray &tag) override;
     /// Returns the font, size and colour of new text to the session's defaults.
     void EndFont() override;
+    /// A picture named by markup: found locally or downloaded, put into the view in line with the text, or
+    /// "ZEL Image Load Error : " + the source written; "On Image" runs either way.
+    void LoadZelImage(const QByteArray &source) override;
+    /// A sound named by markup or PLAY: found locally or downloaded, then handed to the player.
+    void PlayZelAudio(const QByteArray &source) override;
+    /// The session's HTTP client (markup media, GET, HIT, WPHIT).
+    const HttpClient &Http() const { return m_http; }
 
     /// Sees every line the execute pass runs on, before the triggers do (for tests and tools).
     std::function<void(const QByteArray &line)> OnTriggerLine;
@@ -144,6 +158,18 @@ private:
     bool IsScrolledBack() const override { return ScrolledBack; }
     bool HighlightLinks() const override { return Options.AutoHighlightLinks; }
     bool AutoCopy() const override { return Options.AutoCopy; }
+    // TagHost
+    TSessionOptions &TagOptions() override { return Options; }
+    void SetStyle(std::uint8_t bits, bool on) override
+    {
+        Display.Attributes.Style = on ? (Display.Attributes.Style | bits) : (Display.Attributes.Style & ~bits);
+    }
+    void SetAlignment(Alignment alignment) override { Display.SetAlignment(alignment); }
+    void RestoreBackground() override { Display.SetBackground(Options.DefaultBackColor); }
+    void ClearView() override { Display.Clear(); }
+    QByteArray LocalAddress() const override { return m_globals.LocalAddress; }
+    QByteArray &LinkTarget() override { return ZelLinkTarget; }
+    QByteArray &BaseUrl() override { return ZelBaseUrl; }
     // CommandHost
     QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
     QByteArray PathChar() const override { return Options.PathChar; }
@@ -225,6 +251,7 @@ private:
     int m_triggerDepth = 0;
     SessionLog m_log;
     DisplayWriter<TClient> m_writer {Display, Options, LineBuffer, WriteCount, *this};
+    HttpClient m_http;
     QTimer m_connectTimeout;
     bool m_connecting = false;
     bool m_established = false;

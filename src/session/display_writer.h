@@ -96,6 +96,14 @@ public:
             m_lineBuffer.swap(line);
         }
     }
+    /// Puts a picture into the view at the end of the text, in line with it, with the current attributes.
+    /// It is neither logged nor part of the line the triggers see.
+    void InsertPicture(const QImage &picture)
+    {
+        SyncAttributes();
+        m_document.AppendPicture(picture);
+        KeepLimit();
+    }
     /// Trims the view when it holds more than the line limit and its margin.
     void KeepLimit() { m_document.TrimToLimit(m_options.EffectiveMaxLines()); }
 

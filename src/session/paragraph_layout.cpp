@@ -9,7 +9,11 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextImageFormat>
 #include <QTextOption>
+#include <QUrl>
 
 #include <algorithm>
 #if defined(__SSE2__)
@@ -159,7 +163,7 @@ bool ParagraphLayouter::IsUniform(const Paragraph &paragraph, const StyleMetrics
     const quint32 first = paragraph.Runs.empty() ? paragraph.EmptyStyle : paragraph.Runs.front().Style;
     const StyleMetrics &m = Metrics(first);
     *metrics = &m;
-    if (!m.Fixed)
+    if (!m.Fixed || !paragraph.Pictures.empty())
         return false;
     for (const StyleRun &run : paragraph.Runs) {
         if (run.Style == first)
@@ -209,7 +213,10 @@ qsizetype ParagraphLayouter::RowStartByte(const Paragraph &paragraph, int row)
 std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph, bool findLinks)
 {
     auto laid = std::make_unique<LaidParagraph>();
-    laid->Text = DecodeForDisplay(paragraph.Text, &laid->CharToByte);
+    std::vector<qint32> pictures;
+    for (const InlinePicture &picture : paragraph.Pictures)
+        pictures.push_back(picture.Offset);
+    laid->Text = DecodeForDisplay(paragraph.Text, &laid->CharToByte, pictures.empty() ? nullptr : &pictures);
     // Run starts in characters: the first character whose byte is at or after the run's byte.
     size_t ch = 0;
     for (const StyleRun &run : paragraph.Runs) {
@@ -233,7 +240,12 @@ std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph
         return laid;
     }
 
-    laid->Layout = std::make_unique<QTextLayout>(laid->Text, metrics->Font);
+    if (!paragraph.Pictures.empty()) {
+        LayWithPictures(paragraph, *laid, *metrics);
+        return laid;
+    }
+    laid->OwnLayout = std::make_unique<QTextLayout>(laid->Text, metrics->Font);
+    laid->Layout = laid->OwnLayout.get();
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setAlignment(paragraph.Align == Alignment::Center ? Qt::AlignHCenter
@@ -246,13 +258,7 @@ std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph
         const int end = r + 1 < paragraph.Runs.size() ? laid->RunStarts[r + 1] : static_cast<int>(laid->Text.size());
         if (end <= start)
             continue;
-        const TextAttributes &a = m_styles.At(paragraph.Runs[r].Style);
-        QTextCharFormat format;
-        format.setFont(Metrics(paragraph.Runs[r].Style).Font);
-        format.setForeground(ToQColor(a.Fore));
-        if (a.Back != m_viewBackground)
-            format.setBackground(ToQColor(a.Back));
-        formats.append({start, end - start, format});
+        formats.append({start, end - start, RunFormat(paragraph.Runs[r].Style)});
     }
     laid->Layout->setFormats(formats);
     laid->Layout->beginLayout();
@@ -272,6 +278,64 @@ std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph
     laid->RowStarts.push_back(static_cast<int>(laid->Text.size()));
     laid->Height = std::max(static_cast<int>(y), metrics->LineHeight);
     return laid;
+}
+
+QTextCharFormat ParagraphLayouter::RunFormat(quint32 style) const
+{
+    const TextAttributes &a = m_styles.At(style);
+    QTextCharFormat format;
+    format.setFont(const_cast<ParagraphLayouter *>(this)->Metrics(style).Font);
+    format.setForeground(ToQColor(a.Fore));
+    if (a.Back != m_viewBackground)
+        format.setBackground(ToQColor(a.Back));
+    return format;
+}
+
+void ParagraphLayouter::LayWithPictures(const Paragraph &paragraph, LaidParagraph &laid, const StyleMetrics &metrics)
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setDocumentMargin(0);
+    document->setDefaultFont(metrics.Font);
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document.get());
+    QTextBlockFormat block;
+    block.setAlignment(paragraph.Align == Alignment::Center ? Qt::AlignHCenter
+                           : paragraph.Align == Alignment::Right ? Qt::AlignRight
+                                                                  : Qt::AlignLeft);
+    cursor.setBlockFormat(block);
+    size_t picture = 0;
+    for (size_t r = 0; r < paragraph.Runs.size(); ++r) {
+        const int start = laid.RunStarts[r];
+        const int end = r + 1 < paragraph.Runs.size() ? laid.RunStarts[r + 1] : static_cast<int>(laid.Text.size());
+        const QTextCharFormat format = RunFormat(paragraph.Runs[r].Style);
+        int from = start;
+        for (int ch = start; ch < end; ++ch) {
+            if (laid.Text[ch] != QChar(QChar::ObjectReplacementCharacter) || picture >= paragraph.Pictures.size())
+                continue;
+            cursor.insertText(laid.Text.mid(from, ch - from), format);
+            const QString name = QStringLiteral("wren-picture:%1").arg(picture);
+            document->addResource(QTextDocument::ImageResource, QUrl(name), paragraph.Pictures[picture].Image);
+            QTextImageFormat image;
+            image.merge(format);
+            image.setName(name);
+            image.setWidth(paragraph.Pictures[picture].Image.width());
+            image.setHeight(paragraph.Pictures[picture].Image.height());
+            cursor.insertImage(image);
+            ++picture;
+            from = ch + 1;
+        }
+        cursor.insertText(laid.Text.mid(from, end - from), format);
+    }
+    document->setTextWidth(m_width);
+    QTextLayout *layout = document->firstBlock().layout();
+    for (int l = 0; l < layout->lineCount(); ++l)
+        laid.RowStarts.push_back(layout->lineAt(l).textStart());
+    if (laid.RowStarts.empty())
+        laid.RowStarts.push_back(0);
+    laid.RowStarts.push_back(static_cast<int>(laid.Text.size()));
+    laid.Height = std::max(static_cast<int>(std::ceil(document->size().height())), metrics.LineHeight);
+    laid.Layout = layout;
+    laid.Document = std::move(document);
 }
 
 std::vector<std::pair<int, int>> FindWebAddresses(const QString &text)

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QTextDocument>
 #include <QTextLayout>
 
 #include <memory>
@@ -33,7 +34,11 @@ struct LaidParagraph {
     int LineHeight = 0;
     int Ascent = 0;
     int Height = 0;
-    std::unique_ptr<QTextLayout> Layout; ///< only when not Uniform
+    /// Only when not Uniform: the layout to paint and hit-test. A paragraph with pictures is laid out by a
+    /// one-block document, which sizes and draws them in line with the text; the layout is its block's.
+    QTextLayout *Layout = nullptr;
+    std::unique_ptr<QTextLayout> OwnLayout;
+    std::unique_ptr<QTextDocument> Document;
 };
 
 class ParagraphLayouter
@@ -64,6 +69,8 @@ public:
 
 private:
     const StyleMetrics &MakeMetrics(quint32 style);
+    QTextCharFormat RunFormat(quint32 style) const;
+    void LayWithPictures(const Paragraph &paragraph, LaidParagraph &laid, const StyleMetrics &metrics);
     bool IsUniform(const Paragraph &paragraph, const StyleMetrics **metrics);
     int Columns(const StyleMetrics &metrics) const;
 

@@ -122,6 +122,7 @@ void SessionDocument::StartParagraph()
         m_spare.pop_back();
         paragraph.Text.resize(0);
         paragraph.Runs.clear();
+        paragraph.Pictures.clear();
     } else {
         paragraph.Runs.reserve(8);
         paragraph.Text.reserve(160); // one allocation for a typical line
@@ -188,13 +189,39 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
     Touch();
 }
 
+void SessionDocument::AppendPicture(const QImage &image)
+{
+    Paragraph &last = m_paragraphs.back();
+    const quint32 style = CurrentStyle();
+    const qsizetype before = last.Text.size();
+    last.Text.append('\0');
+    last.Pictures.push_back({static_cast<qint32>(before), image});
+    MarkChanged(last, before, style);
+    ++m_appendsSinceCount;
+    Touch();
+}
+
+void SessionDocument::SetAlignment(Alignment alignment)
+{
+    CurrentAlignment = alignment;
+    Paragraph &last = m_paragraphs.back();
+    if (last.Align != alignment) {
+        last.Align = alignment;
+        ++last.Version;
+        last.Measured = false;
+        Touch();
+    }
+}
+
 void SessionDocument::Recycle(Paragraph &&paragraph)
 {
     // Only buffers of ordinary lines, held by nobody else, are worth keeping.
     constexpr size_t MaxSpare = 64;
     if (m_spare.size() < MaxSpare && paragraph.Text.capacity() <= 1024 && paragraph.Text.isDetached()
-        && paragraph.Runs.capacity() <= 64)
+        && paragraph.Runs.capacity() <= 64) {
+        paragraph.Pictures.clear();
         m_spare.push_back(std::move(paragraph));
+    }
 }
 
 void SessionDocument::Clear()
@@ -238,6 +265,9 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
                 runs.push_back({std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
         }
         first.Runs = std::move(runs);
+        std::erase_if(first.Pictures, [&](const InlinePicture &picture) { return picture.Offset < cut; });
+        for (InlinePicture &picture : first.Pictures)
+            picture.Offset -= static_cast<qint32>(cut);
         ++first.Version;
         first.Measured = false;
         Measure(first);
@@ -346,7 +376,11 @@ QString SessionDocument::PlainText() const
     for (size_t i = 0; i < m_paragraphs.size(); ++i) {
         if (i)
             text.append(QLatin1Char('\n'));
-        text.append(DecodeBytes(m_paragraphs[i].Text));
+        // A picture's byte is not text.
+        QByteArray bytes = m_paragraphs[i].Text;
+        for (auto it = m_paragraphs[i].Pictures.rbegin(); it != m_paragraphs[i].Pictures.rend(); ++it)
+            bytes.remove(it->Offset, 1);
+        text.append(DecodeBytes(bytes));
     }
     return text;
 }

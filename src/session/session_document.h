@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
+#include <QImage>
 #include <QObject>
 
 #include <array>
@@ -26,9 +27,16 @@ struct StyleRun {
     quint32 Style = 0;
 };
 
+/// A picture in the text: it stands on one byte of its paragraph (a NUL, which text never shows).
+struct InlinePicture {
+    qint32 Offset = 0;
+    QImage Image;
+};
+
 struct Paragraph {
     QByteArray Text;
     std::vector<StyleRun> Runs; ///< sorted by Start; empty only while Text is empty
+    std::vector<InlinePicture> Pictures; ///< sorted by Offset; usually empty
     quint32 EmptyStyle = 0; ///< the style an empty paragraph is measured with
     Alignment Align = Alignment::Left;
     quint64 Id = 0; ///< unique within the document, for caches
@@ -93,6 +101,10 @@ public:
     }
     /// Ends the last paragraph.
     void EndParagraph() { AppendPiece({}, true); }
+    /// Puts a picture into the text at the end, in line with it, in the current attributes.
+    void AppendPicture(const QImage &image);
+    /// Paragraph alignment from now on, for the paragraph being written too.
+    void SetAlignment(Alignment alignment);
     void Clear();
 
     /// Lines as shown: every paragraph counts its wrapped rows.

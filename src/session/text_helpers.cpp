@@ -65,6 +65,14 @@ QByteArray TrimBlanks(const QByteArray &text)
     return TrimBlanks(QByteArrayView(text)).toByteArray();
 }
 
+QByteArray TrimLeadingBlanks(const QByteArray &text)
+{
+    qsizetype begin = 0;
+    while (begin < text.size() && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    return text.mid(begin);
+}
+
 QByteArrayView TrimBlanks(QByteArrayView text)
 {
     qsizetype begin = 0;

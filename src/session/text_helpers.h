@@ -24,6 +24,8 @@ QByteArray FirstToken(const QByteArray &text, const QByteArray &delimiter);
 
 /// Removes blanks and control characters (bytes up to 32) at both ends.
 QByteArray TrimBlanks(const QByteArray &text);
+/// Blanks and control characters removed at the start only.
+QByteArray TrimLeadingBlanks(const QByteArray &text);
 QByteArrayView TrimBlanks(QByteArrayView text);
 
 /// Removes blanks (byte 32 only) at the end.

@@ -492,7 +492,10 @@ QString SessionView::SelectedText() const
     for (const Paragraph &paragraph : Doc().Paragraphs()) {
         if (paragraph.Id < from.Paragraph || paragraph.Id > to.Paragraph)
             continue;
-        const QString chars = DecodeForDisplay(paragraph.Text);
+        std::vector<qint32> pictures;
+        for (const InlinePicture &picture : paragraph.Pictures)
+            pictures.push_back(picture.Offset);
+        const QString chars = DecodeForDisplay(paragraph.Text, nullptr, pictures.empty() ? nullptr : &pictures);
         const int start = paragraph.Id == from.Paragraph ? std::min<int>(from.Char, static_cast<int>(chars.size())) : 0;
         const int end = paragraph.Id == to.Paragraph ? std::min<int>(to.Char, static_cast<int>(chars.size()))
                                                      : static_cast<int>(chars.size());
@@ -500,7 +503,8 @@ QString SessionView::SelectedText() const
             text.append(QLatin1Char('\n'));
         text.append(chars.mid(start, std::max(0, end - start)));
     }
-    return text;
+    // Pictures stand in the text as one character each; the clipboard gets the text alone.
+    return text.remove(QChar(QChar::ObjectReplacementCharacter));
 }
 
 void SessionView::Copy()

@@ -223,9 +223,9 @@ TEST_F(PipelineRules, MarkupBannerIsAnsweredOnceAndEnablesTags)
     EXPECT_TRUE(client.Options.ZelEnabled);
     EXPECT_EQ(client.ZelDetectCount, -1);
     EXPECT_EQ(events, QList<QByteArray> {"ZEL Detected"});
-    client.ReceiveBytes("a <b> c\r\n");
-    // Tags the session does not run yet are written back as text.
-    EXPECT_EQ(test::Render(client.Display), "[ffffff]Welcome. ZEL v1.50 ready|[ffffff]a <b> c|");
+    client.ReceiveBytes("a <b> c <xyz> d\r\n");
+    // A tag the session knows styles the text; an unknown one is shown as text.
+    EXPECT_EQ(test::Render(client.Display), "[ffffff]Welcome. ZEL v1.50 ready|[ffffff]a [ffffffB] c <xyz> d|");
 }
 
 TEST_F(PipelineRules, MarkupDetectionLooksAtThreeBlocksOnly)

@@ -94,9 +94,16 @@ std::string Render(const SessionDocument &document)
         if (!first)
             out += "|";
         first = false;
+        if (p.Align == Alignment::Center)
+            out += "(center)";
+        else if (p.Align == Alignment::Right)
+            out += "(right)";
+        size_t picture = 0;
         for (size_t r = 0; r < p.Runs.size(); ++r) {
             const TextAttributes &a = document.Styles().At(p.Runs[r].Style);
             out += "[" + Hex(a.Fore);
+            if (a.FontName != "Courier New" || a.FontSize != 9)
+                out += " " + a.FontName.toStdString() + " " + std::to_string(a.FontSize);
             if (a.Back != document.Background())
                 out += "/" + Hex(a.Back);
             if (a.Style & Bold)
@@ -109,7 +116,14 @@ std::string Render(const SessionDocument &document)
                 out += "S";
             out += "]";
             const qsizetype end = r + 1 < p.Runs.size() ? p.Runs[r + 1].Start : p.Text.size();
-            out += Escaped(p.Text.mid(p.Runs[r].Start, end - p.Runs[r].Start));
+            for (qsizetype i = p.Runs[r].Start; i < end; ++i) {
+                if (picture < p.Pictures.size() && p.Pictures[picture].Offset == i) {
+                    const QImage &image = p.Pictures[picture++].Image;
+                    out += "{picture " + std::to_string(image.width()) + "x" + std::to_string(image.height()) + "}";
+                } else {
+                    out += Escaped(p.Text.mid(i, 1));
+                }
+            }
         }
     }
     return out;

@@ -37,8 +37,10 @@ void Pump(int ms);
 
 QByteArray ReadFixture(const QString &name);
 
-/// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)(BIUS)]" + its bytes.
-/// The background shows only where it differs from the view's.
+/// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)( font size)(BIUS)]" +
+/// its bytes, a picture as "{picture WxH}", a centred or right-aligned paragraph led by "(center)" or
+/// "(right)". The background shows only where it differs from the view's, the font where it is not the
+/// default Courier New 9.
 std::string Render(const SessionDocument &document);
 std::string Hex(int colour);
 
