@@ -68,6 +68,68 @@ void Run(SlashCall &c)
     c.Workspace.Run(c.Args);
 }
 
+void Play(SlashCall &c)
+{
+    if (c.ArgWords() >= 1)
+        c.Session.PlayZelAudio(c.Args);
+    else
+        c.Workspace.PlaySound({});
+}
+
+// GET feeds the page through the incoming pipeline. A failed request is reported in a message box and ends
+// the rest of the command; the text being received when a trigger ran it goes on as usual.
+void Get(SlashCall &c)
+{
+    if (c.ArgWords() != 1) {
+        c.Session.WriteText("Invalid parameters.  Expected: GET url\n");
+        c.Session.EndFont();
+        return;
+    }
+    const HttpResult result = c.Session.HttpGet(c.Words[1]);
+    if (!result.Ok) {
+        c.Session.ReportFailure(result.Error);
+        c.Session.StopCommand();
+        return;
+    }
+    c.Session.HandleFetchedText(result.Body);
+    c.Session.EndFont();
+}
+
+void Hit(SlashCall &c)
+{
+    c.Session.SetColor("SILVER", 0);
+    if (c.ArgWords() != 1) {
+        c.Session.WriteText("Invalid parameters.  Expected: HIT url\n");
+    } else if (c.Session.HttpGet(c.Words[1]).Ok) {
+        c.Session.WriteText("URL " + c.Words[1] + " hit.\n");
+    } else {
+        c.Session.WriteText("Error trying to hit " + c.Words[1] + "\n");
+        c.Session.EndFont();
+        return;
+    }
+    c.Session.EndFont();
+    c.Session.ScrollToEnd();
+}
+
+void WpHit(SlashCall &c)
+{
+    c.Session.SetColor("SILVER", 0);
+    if (c.ArgWords() != 2) {
+        c.Session.WriteText("Invalid parameters.  Expected: WPHIT variablename variablevalue\n");
+    } else {
+        const QByteArray address = c.Workspace.PortalDataAddress(c.Words[1], c.Words[2]);
+        if (!address.isEmpty() && c.Session.HttpGet(address).Ok) {
+            c.Session.WriteText("Data (" + c.Words[1] + "=" + c.Words[2] + ") posted to Quenmarch.\n");
+        } else {
+            c.Session.WriteText("Error trying to post data\n");
+            c.Session.EndFont();
+            return;
+        }
+    }
+    c.Session.EndFont();
+    c.Session.ScrollToEnd();
+}
+
 void Echo(SlashCall &c)
 {
     c.Session.Echo(c.Args);
@@ -155,7 +217,8 @@ struct SlashCommand {
 // In the order names are compared; the first equal one runs.
 constexpr SlashCommand Commands[] = {
     {"ALL", All},         {"PAUSE", Pause},         {"P", Pause},         {"RUN", Run},
-    {"ECHO", Echo},       {"SET", Set},             {"SAVE", Save},       {"CONNECT", Connect},
+    {"PLAY", Play},       {"ECHO", Echo},           {"SET", Set},         {"GET", Get},
+    {"WPHIT", WpHit},     {"HIT", Hit},             {"SAVE", Save},       {"CONNECT", Connect},
     {"RECONNECT", Connect}, {"LOCALECHO", LocalEcho}, {"CLOSE", Close},   {"CT", ClearText},
     {"CLEARTEXT", ClearText}, {"QUIT", Quit},       {"TOGGLE", Toggle},   {"ON", On},
     {"OFF", Off},         {"DISCONNECT", Disconnect},

@@ -2,6 +2,8 @@
 // The client's own commands, typed after the command character.
 #pragma once
 
+#include "config/http_client.h"
+
 #include <QByteArray>
 
 namespace wren {
@@ -27,6 +29,16 @@ public:
     /// The command being processed has been stopped (its work budget is used up) or the session is closing:
     /// loops that run commands over and over end.
     virtual bool WorkStopped() const = 0;
+    /// Ends what is left of the command being processed (after a failure the user has been told of).
+    virtual void StopCommand() = 0;
+    /// A blocking GET with the session's HTTP client.
+    virtual HttpResult HttpGet(const QByteArray &url) = 0;
+    /// Text fetched from the web, handled as if the world had sent it.
+    virtual void HandleFetchedText(const QByteArray &text) = 0;
+    /// A sound named by PLAY: found locally or downloaded, then played.
+    virtual void PlayZelAudio(const QByteArray &source) = 0;
+    /// A failure for a message box.
+    virtual void ReportFailure(const QString &text) = 0;
 };
 
 /// What a slash command does to the program around its session: the other sessions, the selected one, the
@@ -49,6 +61,10 @@ public:
     virtual void Quit() = 0;
     /// Has the system open a program, a document or a web address.
     virtual void Run(const QByteArray &target) = 0;
+    /// Plays a sound file through the program's player; an empty name plays the playlist's current song.
+    virtual void PlaySound(const QByteArray &fileName) = 0;
+    /// The maker's data address for WPHIT, with the portal login; empty when no maker's web server is set.
+    virtual QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const = 0;
 };
 
 /// Runs @p text (what followed the command character). Returns false when it names no command and is not a

@@ -42,16 +42,6 @@ void AppSettings::SetValue(const QString &key, const QVariant &value)
     settings.sync();
 }
 
-QByteArray AppSettings::PortalHost() const
-{
-    return Value(QStringLiteral("Program/PortalHost")).toString().toUtf8().trimmed();
-}
-
-void AppSettings::SetPortalHost(const QByteArray &host)
-{
-    SetValue(QStringLiteral("Program/PortalHost"), QString::fromUtf8(host.trimmed()));
-}
-
 QByteArray AppSettings::MakerHost() const
 {
     return Value(QStringLiteral("Program/MakerHost")).toString().toUtf8().trimmed();

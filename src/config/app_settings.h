@@ -21,10 +21,8 @@ public:
 
     static constexpr char FileName[] = "wrenclient.ini";
 
-    /// The maker's portal ("/regwn2.php?"); empty until the user names one, and then nothing is posted.
-    QByteArray PortalHost() const;
-    void SetPortalHost(const QByteArray &host);
-    /// The maker's web server (the WPHIT data address, the welcome page's links); empty by default.
+    /// The maker's web server: the portal ("/regwn2.php?", "/data.php") and the welcome page's links.
+    /// Empty until the user names one; until then nothing about the user is sent anywhere.
     QByteArray MakerHost() const;
     void SetMakerHost(const QByteArray &host);
 

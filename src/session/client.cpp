@@ -132,6 +132,7 @@ void TClient::ApplyViewOptions()
     Options.CurBackColor = Options.BackColor;
     Options.DefaultBackColor = Options.BackColor;
     Display.SetBackground(Options.BackColor);
+    Display.SetPlainBackground(Options.DefaultBackColor);
     TextAttributes base;
     base.FontName = TrimTrailingBlanks(Options.CurFontName);
     base.FontSize = Options.CurFontSize;

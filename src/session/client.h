@@ -192,6 +192,10 @@ private:
     bool ToggleLocalEcho() override { return Options.LocalEcho = !Options.LocalEcho; }
     void ClearText() override { Display.Clear(); }
     bool WorkStopped() const override { return m_closing || m_globals.Budget.Stopped(); }
+    void StopCommand() override { m_globals.Budget.Stop(); }
+    HttpResult HttpGet(const QByteArray &url) override { return m_http.Get(url); }
+    void HandleFetchedText(const QByteArray &text) override { HandleIncomingText(text); }
+    void ReportFailure(const QString &text) override { emit Notice(text); }
     /// The workspace slash commands act on: the program's, or this session alone.
     WorkspaceHost &Desk();
     /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
@@ -236,6 +240,8 @@ private:
         void ClearCurrent() override {}
         void Quit() override {}
         void Run(const QByteArray &) override {}
+        void PlaySound(const QByteArray &) override {}
+        QByteArray PortalDataAddress(const QByteArray &, const QByteArray &) const override { return {}; }
 
     private:
         TClient &m_session;

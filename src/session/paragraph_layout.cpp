@@ -286,7 +286,7 @@ QTextCharFormat ParagraphLayouter::RunFormat(quint32 style) const
     QTextCharFormat format;
     format.setFont(const_cast<ParagraphLayouter *>(this)->Metrics(style).Font);
     format.setForeground(ToQColor(a.Fore));
-    if (a.Back != m_viewBackground)
+    if (PaintsBackground(a.Back))
         format.setBackground(ToQColor(a.Back));
     return format;
 }

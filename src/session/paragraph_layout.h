@@ -55,8 +55,11 @@ public:
         return MakeMetrics(style);
     }
     void ForgetMetrics() { m_metrics.clear(); }
-    /// Runs whose background equals the view's are left unpainted, so the view's colour shows through.
+    /// Runs whose background equals the view's, or the session's default one, are left unpainted, so the
+    /// view's colour shows through.
     void SetViewBackground(Colour colour) { m_viewBackground = colour; }
+    void SetPlainBackground(Colour colour) { m_plainBackground = colour; }
+    bool PaintsBackground(Colour back) const { return back != m_viewBackground && back != m_plainBackground; }
 
     struct Size {
         int Rows = 1;
@@ -77,6 +80,7 @@ private:
     const StyleTable &m_styles;
     int m_width = 800;
     Colour m_viewBackground = 0;
+    Colour m_plainBackground = 0;
     std::vector<std::unique_ptr<StyleMetrics>> m_metrics; ///< by style number
 };
 

@@ -63,6 +63,7 @@ SessionDocument::SessionDocument(QObject *parent)
     Attributes.Fore = Rgb(255, 255, 255);
     Attributes.Back = m_background;
     m_layouter->SetViewBackground(m_background);
+    m_layouter->SetPlainBackground(m_plainBackground);
     StartParagraph();
 }
 
@@ -310,6 +311,16 @@ void SessionDocument::SetBackground(Colour colour)
         return;
     m_background = colour;
     m_layouter->SetViewBackground(colour);
+    ++m_revision;
+    emit BackgroundChanged();
+}
+
+void SessionDocument::SetPlainBackground(Colour colour)
+{
+    if (colour == m_plainBackground)
+        return;
+    m_plainBackground = colour;
+    m_layouter->SetPlainBackground(colour);
     ++m_revision;
     emit BackgroundChanged();
 }

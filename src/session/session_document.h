@@ -116,6 +116,10 @@ public:
 
     Colour Background() const { return m_background; }
     void SetBackground(Colour colour);
+    /// The session's default background (what an ANSI reset returns to): text in it has no background of
+    /// its own, so it stays unmarked when markup colours the whole view.
+    Colour PlainBackground() const { return m_plainBackground; }
+    void SetPlainBackground(Colour colour);
 
     /// Asks the view to show the last line (unless the user scrolled back).
     void RequestScrollToEnd();
@@ -216,6 +220,7 @@ private:
     quint64 m_nextId = 1;
     qint64 m_closedRows = 0; ///< rows of every paragraph but the last
     Colour m_background = Rgb(0, 0, 64);
+    Colour m_plainBackground = Rgb(0, 0, 64);
     quint64 m_scrollRequests = 0;
     quint64 m_revision = 0;
     bool m_notified = false;

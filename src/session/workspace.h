@@ -46,6 +46,8 @@ public:
     void ClearCurrent() override { SetCurrent(-1); }
     void Quit() override { emit QuitRequested(); }
     void Run(const QByteArray &target) override;
+    void PlaySound(const QByteArray &fileName) override;
+    QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const override;
 
     /// Opens what RUN names; the system's handler unless a test puts its own here.
     std::function<void(const QString &target)> Opener;

@@ -11,6 +11,7 @@
 #include "ui/command_box.h"
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
+#include "ui/welcome_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -442,11 +443,13 @@ void TfrmMain::Start(const QList<QByteArray> &arguments)
     QString error;
     if (!LoadGlobalSettings(GlobalSettingsPath(), m_globals, &error))
         Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(GlobalSettingsPath()), error));
-    RunStartupCheck(m_globals, HttpClient(PortalHttpOptions(m_globals.Version)), AppSettings().PortalHost());
+    RunStartupCheck(m_globals, HttpClient(PortalHttpOptions(m_globals.Version)), AppSettings().MakerHost());
 
     const int welcome = NewWindow("Welcome!", "Welcome", 50000, false);
-    m_workspace.At(welcome)->Options.AutoHighlightLinks = true;
-    // The welcome page is written here.
+    TClient *page = m_workspace.At(welcome);
+    page->Options.AutoHighlightLinks = true;
+    InstallWelcomeMedia(ProgramFolder());
+    WriteWelcomePage(*page, m_globals, AppSettings().MakerHost());
 
     if (const auto address = ParseTelnetArgument(arguments))
         NewWindow(address->Host, address->Host, address->Port, true);

@@ -235,7 +235,7 @@ void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, 
             const TextAttributes &style = doc.Styles().At(runs[r].Style);
             const StyleMetrics &metrics = doc.Layouter().Metrics(runs[r].Style);
             const QRectF box(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight);
-            if (style.Back != doc.Background())
+            if (doc.Layouter().PaintsBackground(style.Back))
                 painter.fillRect(box, ToQColor(style.Back));
             painter.setFont(metrics.Font);
             painter.setPen(ToQColor(style.Fore));

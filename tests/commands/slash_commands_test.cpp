@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A session with its .wn2 automations against a loopback world, and the session's own slash commands.
 #include "automation/advanced_file.h"
+#include "config/app_settings.h"
 #include "config/program_folder.h"
+#include "session/workspace.h"
+#include "support/http_server.h"
 #include "session/client.h"
 #include "support/scripted_world.h"
 #include "support/test_support.h"
@@ -245,4 +248,51 @@ TEST_F(SessionCommands, EventsRunEveryMatchingItemInOrder)
     EXPECT_TRUE(Text().contains(QStringLiteral("say bye\nquit\n")));
     EXPECT_EQ(Variable("@gone"), "1");
     EXPECT_EQ(Variable("@never"), "<none>");
+}
+
+TEST_F(SessionCommands, WebCommandsGetHitAndPostToThePortal)
+{
+    test::HttpServer server;
+    server.Serve("/page", {200, "Fetched <b>page</b> text\r\nsecond line\r\n"});
+    server.Serve("/hit", {200, "ignored"});
+    server.Serve("/data.php", {200, "ok"});
+    m_client->Options.ZelEnabled = true;
+    m_client->Automation.AddTrigger("^second line$", "say seen", "Main", 1);
+    Connect();
+    QStringList notices;
+    QObject::connect(m_client.get(), &TClient::Notice, [&](const QString &text) { notices.append(text); });
+
+    // GET: the body goes through the pipeline as if the world had sent it (markup, triggers).
+    Type("/GET " + server.Url("/page"));
+    ASSERT_TRUE(Received("say seen\r\n"));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Fetched page text\nsecond line"))) << Text().toStdString();
+    Type("/GET a b");
+    EXPECT_TRUE(Text().contains(QStringLiteral("Invalid parameters.  Expected: GET url\n")));
+    // A failed GET is reported in a message box and ends the rest of its command.
+    Type("/GET " + server.Url("/missing") + ";say after");
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0], QStringLiteral("HTTP error 404"));
+    Type("say next");
+    ASSERT_TRUE(Received("say seen\r\nsay next\r\n")) << "'say after' was dropped with the failed GET";
+
+    Type("/HIT " + server.Url("/hit"));
+    EXPECT_TRUE(Text().contains(QStringLiteral("URL ") + QString::fromLatin1(server.Url("/hit")) + QStringLiteral(" hit.\n")));
+    Type("/HIT " + server.Url("/gone"));
+    EXPECT_TRUE(Text().contains(QStringLiteral("Error trying to hit ") + QString::fromLatin1(server.Url("/gone"))));
+    Type("/HIT");
+    EXPECT_TRUE(Text().contains(QStringLiteral("Invalid parameters.  Expected: HIT url\n")));
+
+    // WPHIT needs the maker's web server: without one it fails, with one it posts the login and the pair.
+    Type("/WPHIT level 12");
+    EXPECT_TRUE(Text().contains(QStringLiteral("Error trying to post data\n")));
+    m_globals.Sessions.clear(); // the workspace owns what it lists; this session belongs to the test
+    Workspace workspace(m_globals);
+    AppSettings().SetMakerHost(server.Host());
+    m_globals.WPLogin = "bob";
+    m_globals.WPPass = "pw";
+    Type("/WPHIT level 12");
+    EXPECT_TRUE(Text().contains(QStringLiteral("Data (level=12) posted to Quenmarch.\n")));
+    EXPECT_EQ(server.Requests().back().Path, "/data.php?action=set&wpuser=bob&wppass=pw&DataName=level&DataValue=12");
+    Type("/WPHIT level");
+    EXPECT_TRUE(Text().contains(QStringLiteral("Invalid parameters.  Expected: WPHIT variablename variablevalue\n")));
 }

@@ -132,9 +132,9 @@ TEST(Portal, WithoutAPortalHostNothingLeavesTheMachine)
     // The host is a setting of the program's own, empty until the user names one.
     QTemporaryDir dir;
     AppSettings settings(dir.filePath(QString::fromLatin1(AppSettings::FileName)));
-    EXPECT_EQ(settings.PortalHost(), "");
-    settings.SetPortalHost(" portal.example ");
-    EXPECT_EQ(AppSettings(settings.Path()).PortalHost(), "portal.example");
+    EXPECT_EQ(settings.MakerHost(), "");
+    settings.SetMakerHost(" portal.example ");
+    EXPECT_EQ(AppSettings(settings.Path()).MakerHost(), "portal.example");
 }
 
 TEST(Portal, LoginTestAnswersValidInvalidOrRetry)

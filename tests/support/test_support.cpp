@@ -104,7 +104,7 @@ std::string Render(const SessionDocument &document)
             out += "[" + Hex(a.Fore);
             if (a.FontName != "Courier New" || a.FontSize != 9)
                 out += " " + a.FontName.toStdString() + " " + std::to_string(a.FontSize);
-            if (a.Back != document.Background())
+            if (a.Back != document.Background() && a.Back != document.PlainBackground())
                 out += "/" + Hex(a.Back);
             if (a.Style & Bold)
                 out += "B";

@@ -10,6 +10,7 @@
 #include "ui/command_box.h"
 #include "ui/main_window.h"
 #include "ui/session_view.h"
+#include "ui/welcome_page.h"
 
 #include <QAction>
 #include <QApplication>
@@ -229,6 +230,7 @@ TEST_F(MainWindowTest, EditActionsAndCopyWithNoSessionSelected)
 
     // With a session, its view's selection goes first.
     emit m_window->Tabs()->tabBarClicked(0);
+    Menu().ClearText->trigger();
     Current()->WriteText("view text\r\n");
     SessionView *view = m_window->ViewOf(Current());
     view->SelectAll();
@@ -249,4 +251,39 @@ TEST_F(MainWindowTest, AboutBoxNamesVersionSystemAndMemory)
     ASSERT_GE(at, 0);
     EXPECT_GT(text.mid(at + 17).section(QLatin1Char(' '), 0, 0).toLongLong(), 1024);
     EXPECT_TRUE(text.endsWith(QStringLiteral(" KB")));
+}
+
+TEST_F(MainWindowTest, WelcomePageShowsItsPictureAndTheRightNotice)
+{
+    Start();
+    TClient *welcome = m_window->Sessions().At(0);
+    const std::string page = test::Render(welcome->Display);
+    EXPECT_EQ(page.rfind("(center)[ffffffB]{picture 320x120}|(center)[ff0000 Comic Sans MS 24B]"
+                         "Welcome to Wren Client v2.13!||[ffffff Tahoma 10]",
+                         0),
+              0u)
+        << page;
+    EXPECT_EQ(welcome->Display.Background(), Rgb(0, 0, 0));
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("WrenImage.jpg"))));
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("connect.wav"))));
+    EXPECT_FALSE(welcome->Display.PlainText().contains(QStringLiteral("/PLAY"))) << "the start sound is no text";
+    EXPECT_FALSE(welcome->Display.PlainText().contains(QStringLiteral("Version ")));
+
+    struct Case {
+        QByteArray Latest, Maker;
+        QString Expected;
+    } cases[] = {
+        {"2.20", "maker.example",
+         QStringLiteral("Version 2.20 is available:\nClick http://maker.example/bin/wn220setup.exe to download!")},
+        {"2.13", "maker.example",
+         QStringLiteral("home page: http://maker.example/\nMeet other players in the forums: http://maker.example/forums/")},
+        {"2.13", "maker.example", QStringLiteral("View version updates at: http://maker.example/versions2x.php")},
+    };
+    for (const Case &c : cases) {
+        TGlobals globals;
+        globals.LatestVersion = c.Latest;
+        TClient session(globals);
+        WriteWelcomePage(session, globals, c.Maker);
+        EXPECT_TRUE(session.Display.PlainText().contains(c.Expected)) << session.Display.PlainText().toStdString();
+    }
 }
