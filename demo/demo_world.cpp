@@ -115,7 +115,7 @@ struct HelpEntry {
     const char *Meaning;
 };
 
-constexpr std::array<HelpEntry, 10> HelpEntries = {{
+constexpr std::array<HelpEntry, 11> HelpEntries = {{
     {"look, l", "describe the room you are in"},
     {"north, n", "walk north"},
     {"south, s", "walk south"},
@@ -124,6 +124,7 @@ constexpr std::array<HelpEntry, 10> HelpEntries = {{
     {"say <text>, '<text>", "say something"},
     {"who", "list the players who are connected"},
     {"colours", "show the ANSI colours"},
+    {"map", "show a map of the world (ZEL clients)"},
     {"spam <n>", "send n lines of coloured filler text"},
     {"quit", "leave the world"},
 }};
@@ -208,6 +209,8 @@ void AppendSpamLine(QByteArray &out, qint64 number)
 QByteArray Banner()
 {
     QByteArray text;
+    // The markup banner: "ZEL" before the first "v" of the block.
+    text += QByteArrayLiteral("This world speaks ZEL v1.50.") + Crlf;
     text += Sgr(1) + Sgr(34) + QByteArrayLiteral("==============================================================") + Crlf;
     text += Sgr(33) + QByteArrayLiteral("                 Welcome to the Wren Demo World") + Crlf;
     text += Sgr(22) + Sgr(37) + QByteArrayLiteral("      A tiny world for trying out a MUD client on your own") + Crlf;
@@ -237,6 +240,8 @@ struct DemoWorld::Client {
     /// Lines that came in while a spam was being sent; run when it is done.
     QList<QByteArray> Queued;
     bool LoggedIn = false;
+    /// Answered the markup banner: gets tags and pictures.
+    bool Zel = false;
     QByteArray Name;
     int Room = StartRoom;
     qint64 SpamTotal = 0;
@@ -263,7 +268,10 @@ bool DemoWorld::listen(const QHostAddress &address, quint16 port)
 {
     if (server_->isListening())
         server_->close();
-    return server_->listen(address, port);
+    if (!server_->listen(address, port))
+        return false;
+    pictures_.Start(0); // the world works without its picture when this fails
+    return true;
 }
 
 quint16 DemoWorld::port() const
@@ -279,6 +287,7 @@ QString DemoWorld::errorString() const
 void DemoWorld::close()
 {
     server_->close();
+    pictures_.Stop();
     for (const auto &client : clients_) {
         if (client->Gone)
             continue; // already on its way out
@@ -394,6 +403,14 @@ void DemoWorld::readFromClient(Client &client)
 
 void DemoWorld::handleLine(Client &client, const QByteArray &line)
 {
+    if (line == "v1.50" && !client.Zel) {
+        // The client's answer to the banner.
+        client.Zel = true;
+        client.Socket->write(Crlf + QByteArrayLiteral("<B>ZEL</B> noticed: <FONT COLOR=lime>this world will show you "
+                                               "styles and pictures.</F>")
+                             + Crlf + LoginPrompt());
+        return;
+    }
     if (client.LoggedIn)
         handleCommand(client, line);
     else
@@ -491,6 +508,8 @@ void DemoWorld::handleCommand(Client &client, const QByteArray &line)
         text += Sgr(3) + QByteArrayLiteral("italic") + Sgr(0) + ' ';
         text += Sgr(4) + QByteArrayLiteral("underline") + Sgr(0) + Crlf;
         sendText(client, text);
+    } else if (verb == "map") {
+        showMap(client);
     } else if (verb == "spam") {
         startSpam(client, argument);
         return; // the prompt follows the last line
@@ -503,10 +522,21 @@ void DemoWorld::handleCommand(Client &client, const QByteArray &line)
     sendPrompt(client);
 }
 
+void DemoWorld::showMap(Client &client)
+{
+    if (!client.Zel || !pictures_.Port()) {
+        sendText(client, QByteArrayLiteral("Your client shows no pictures; the map is for ZEL clients.") + Crlf);
+        return;
+    }
+    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(pictures_.Port()) + "/demo-map.bmp";
+    sendText(client, "<CENTER><FONT COLOR=yellow>The Wren Demo World</F><BR><IMG SRC=" + address + "><BR></CENTER>");
+}
+
 void DemoWorld::showRoom(Client &client)
 {
     const Room &room = Rooms[static_cast<std::size_t>(client.Room)];
-    QByteArray text = Sgr(1) + Sgr(36) + QByteArray(room.Name) + Crlf;
+    const QByteArray name = client.Zel ? "<U>" + QByteArray(room.Name) + "</U>" : QByteArray(room.Name);
+    QByteArray text = Sgr(1) + Sgr(36) + name + Crlf;
     text += Sgr(22) + Sgr(room.DescriptionColour);
     text += QByteArray(room.Description).replace('\n', Crlf) + Crlf;
 

@@ -2,6 +2,8 @@
 // The bundled demo world: a small MUD server on a local TCP port for trying out and testing the client.
 #pragma once
 
+#include "demo/picture_server.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -17,7 +19,8 @@ namespace wren::demo {
 /// A tiny MUD served over plain telnet, one independent session per connection.
 ///
 /// It greets like a TinyMUX server (the usual burst of WILL/DO offers, a coloured banner, a login prompt
-/// ended by IAC GA), lets the player walk between a handful of rooms (one described in Latin-1, one in
+/// ended by IAC GA; its banner announces the markup protocol ZEL, and a client that answers it gets styled
+/// rooms and a picture served by the world's own little web server), lets the player walk between a handful of rooms (one described in Latin-1, one in
 /// UTF-8), talk, list the players and colours, and flood the screen with "spam <n>". Everything is
 /// event driven, so it can run in the same thread as the client that talks to it.
 class DemoWorld : public QObject
@@ -35,6 +38,8 @@ public:
     bool listen(const QHostAddress &address, quint16 port);
     /// The port being listened on, 0 when not listening.
     quint16 port() const;
+    /// The port of the web server that serves the world's picture, 0 when not listening.
+    quint16 pictureServerPort() const { return pictures_.Port(); }
     /// Why the last listen() failed.
     QString errorString() const;
 
@@ -52,6 +57,7 @@ private:
     void handleLogin(Client &client, const QByteArray &line);
     void handleCommand(Client &client, const QByteArray &line);
     void showRoom(Client &client);
+    void showMap(Client &client);
     void move(Client &client, int direction);
     void startSpam(Client &client, const QByteArray &argument);
     void feedSpam(Client &client);
@@ -64,6 +70,7 @@ private:
     Client *findClient(QTcpSocket *socket) const;
 
     QTcpServer *server_;
+    PictureServer pictures_;
     std::vector<std::unique_ptr<Client>> clients_;
     bool purgeQueued_ = false;
 };

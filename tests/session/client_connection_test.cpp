@@ -189,3 +189,25 @@ TEST_F(ClientConnection, ShortOptionsFileKeepsTheAddressReconnectDials)
         client.Disconnect();
     }
 }
+
+// The demo world announces the markup, the session answers once, and the world's picture arrives from
+// its web server into the view.
+TEST_F(ClientConnection, DemoWorldSpeaksMarkupAndServesAPicture)
+{
+    demo::DemoWorld world;
+    ASSERT_TRUE(world.listen(QHostAddress::LocalHost, 0));
+    ASSERT_NE(world.pictureServerPort(), 0);
+    m_client->ConnectTo("127.0.0.1", world.port());
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("ZEL noticed: this world will show you")); }));
+    EXPECT_TRUE(m_client->Options.ZelEnabled);
+    EXPECT_EQ(Events.count("ZEL Detected"), 1);
+    EXPECT_TRUE(Shown().find("|[008000B]ZEL[008000] noticed: [00ff00]this world") != std::string::npos) << Shown();
+    m_client->ProcessCommand("Tester");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Exits:")); }));
+    EXPECT_FALSE(Text().contains(QStringLiteral("<U>"))) << "the room name's tags were run, not shown";
+    m_client->ProcessCommand("map");
+    ASSERT_TRUE(WaitFor([&] { return Events.contains("On Image"); }));
+    EXPECT_NE(Shown().find("{picture 96x64}"), std::string::npos) << Shown();
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("demo-map.bmp"))));
+    m_client->Disconnect();
+}
