@@ -130,6 +130,44 @@ void WpHit(SlashCall &c)
     c.Session.ScrollToEnd();
 }
 
+void Song(SlashCall &c)
+{
+    c.Session.SetColor("SILVER", 0);
+    // With no line selected there is no current song to name.
+    if (const auto line = c.Workspace.SelectedSongLine())
+        c.Session.WriteText("\nCurrent song is: " + *line + "\n");
+    else
+        c.Session.WriteText("\nNo song is selected.\n");
+    c.Session.EndFont();
+}
+
+void Add(SlashCall &c)
+{
+    if (!TrimBlanks(c.Args).isEmpty())
+        c.Workspace.AddSong(c.Args);
+}
+
+void Random(SlashCall &c)
+{
+    c.Workspace.RandomSong();
+}
+
+void Next(SlashCall &c)
+{
+    c.Workspace.NextSong();
+}
+
+void Previous(SlashCall &c)
+{
+    c.Workspace.PreviousSong();
+}
+
+void Stop(SlashCall &c)
+{
+    if (c.Workspace.StopSong())
+        c.Session.ScrollToEnd();
+}
+
 void Echo(SlashCall &c)
 {
     c.Session.Echo(c.Args);
@@ -217,8 +255,10 @@ struct SlashCommand {
 // In the order names are compared; the first equal one runs.
 constexpr SlashCommand Commands[] = {
     {"ALL", All},         {"PAUSE", Pause},         {"P", Pause},         {"RUN", Run},
-    {"PLAY", Play},       {"ECHO", Echo},           {"SET", Set},         {"GET", Get},
-    {"WPHIT", WpHit},     {"HIT", Hit},             {"SAVE", Save},       {"CONNECT", Connect},
+    {"PLAY", Play},       {"SONG", Song},           {"ECHO", Echo},       {"SET", Set},
+    {"GET", Get},         {"WPHIT", WpHit},         {"HIT", Hit},         {"ADD", Add},
+    {"RANDOM", Random},   {"NEXT", Next},           {"PREVIOUS", Previous}, {"STOP", Stop},
+    {"SAVE", Save},       {"CONNECT", Connect},
     {"RECONNECT", Connect}, {"LOCALECHO", LocalEcho}, {"CLOSE", Close},   {"CT", ClearText},
     {"CLEARTEXT", ClearText}, {"QUIT", Quit},       {"TOGGLE", Toggle},   {"ON", On},
     {"OFF", Off},         {"DISCONNECT", Disconnect},

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 namespace wren {
 
 /// What a slash command does to the session whose command it is: its view, options, automations and socket.
@@ -63,6 +65,15 @@ public:
     virtual void Run(const QByteArray &target) = 0;
     /// Plays a sound file through the program's player; an empty name plays the playlist's current song.
     virtual void PlaySound(const QByteArray &fileName) = 0;
+    /// The selected playlist line, if one is selected.
+    virtual std::optional<QByteArray> SelectedSongLine() const = 0;
+    /// ADD: a file joins the playlist.
+    virtual void AddSong(const QByteArray &file) = 0;
+    virtual void RandomSong() = 0;
+    virtual void NextSong() = 0;
+    virtual void PreviousSong() = 0;
+    /// STOP: stops a playing song and runs "On Sound End" in the selected session; false when none played.
+    virtual bool StopSong() = 0;
     /// The maker's data address for WPHIT, with the portal login; empty when no maker's web server is set.
     virtual QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const = 0;
 };

@@ -641,9 +641,15 @@ void TClient::LoadZelImage(const QByteArray &source)
     RunEvent("On Image");
 }
 
-void TClient::PlayZelAudio(const QByteArray &)
+void TClient::PlayZelAudio(const QByteArray &source)
 {
-    // Sounds are played once the program has its player.
+    const ZelFile file = FetchZelFile(source, ZelBaseUrl, m_http, ProgramFolder());
+    if (file.Path.isEmpty()) {
+        WriteText("ZEL Audio Load Error : " + file.Shown);
+        ScrollToEnd();
+        return;
+    }
+    Desk().PlaySound(QFile::encodeName(file.Path));
 }
 
 void TClient::EndFont()

@@ -241,6 +241,12 @@ private:
         void Quit() override {}
         void Run(const QByteArray &) override {}
         void PlaySound(const QByteArray &) override {}
+        std::optional<QByteArray> SelectedSongLine() const override { return std::nullopt; }
+        void AddSong(const QByteArray &) override {}
+        void RandomSong() override {}
+        void NextSong() override {}
+        void PreviousSong() override {}
+        bool StopSong() override { return false; }
         QByteArray PortalDataAddress(const QByteArray &, const QByteArray &) const override { return {}; }
 
     private:

@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -106,9 +107,23 @@ void Workspace::CloseCurrent()
     CloseSession(m_globals.CurrentSession);
 }
 
-void Workspace::PlaySound(const QByteArray &)
+void Workspace::PlaySound(const QByteArray &fileName)
 {
-    // The program's player arrives with the music.
+    Music.PlaySound(QFile::decodeName(fileName));
+}
+
+std::optional<QByteArray> Workspace::SelectedSongLine() const
+{
+    const int line = Music.Selected();
+    if (line < 0 || line >= Music.Lines().size())
+        return std::nullopt;
+    return Music.Lines()[line].toUtf8();
+}
+
+void Workspace::AddSong(const QByteArray &file)
+{
+    const QString path = QFile::decodeName(file);
+    Music.AddSong(MusicPlayer::FilePart(path), path);
 }
 
 QByteArray Workspace::PortalDataAddress(const QByteArray &name, const QByteArray &value) const

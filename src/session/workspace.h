@@ -4,6 +4,7 @@
 
 #include "commands/slash_commands.h"
 #include "config/globals.h"
+#include "media/music_player.h"
 
 #include <QObject>
 
@@ -48,6 +49,15 @@ public:
     void Run(const QByteArray &target) override;
     void PlaySound(const QByteArray &fileName) override;
     QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const override;
+    std::optional<QByteArray> SelectedSongLine() const override;
+    void AddSong(const QByteArray &file) override;
+    void RandomSong() override { Music.Random(); }
+    void NextSong() override { Music.Next(); }
+    void PreviousSong() override { Music.Previous(); }
+    bool StopSong() override { return Music.StopAndTell(); }
+
+    /// The program's player and playlist; sounds play for the selected session.
+    MusicPlayer Music {[this] { return Current(); }};
 
     /// Opens what RUN names; the system's handler unless a test puts its own here.
     std::function<void(const QString &target)> Opener;
