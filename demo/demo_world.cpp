@@ -431,6 +431,8 @@ void DemoWorld::handleLogin(Client &client, const QByteArray &line)
     QByteArray text;
     text += Sgr(32) + QByteArrayLiteral("Welcome to the demo world, ") + Sgr(1) + name + Sgr(22) + '!' + Crlf;
     text += QByteArrayLiteral("Type \"help\" for a list of commands.") + Sgr(0) + Crlf + Crlf;
+    if (client.Zel && pictures_.Port())
+        text += "<AUDIO FILE=http://127.0.0.1:" + QByteArray::number(pictures_.Port()) + "/demo-chime.wav>";
     sendText(client, text);
     showRoom(client);
     sendPrompt(client);

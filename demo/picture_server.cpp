@@ -61,6 +61,7 @@ void PictureServer::Stop()
 void PictureServer::Run()
 {
     const QByteArray picture = MapPicture();
+    const QByteArray chime = Chime();
     while (!m_stop) {
         pollfd wait {m_listener, POLLIN, 0};
         if (::poll(&wait, 1, 50) <= 0)
@@ -80,14 +81,52 @@ void PictureServer::Run()
                 break;
             request.append(buffer, got);
         }
-        const bool found = request.startsWith("GET /demo-map.bmp ");
-        const QByteArray body = found ? picture : QByteArray("No such page.\r\n");
-        const QByteArray reply = (found ? QByteArray("HTTP/1.0 200 OK\r\nContent-Type: image/bmp\r\n")
+        const bool map = request.startsWith("GET /demo-map.bmp ");
+        const bool sound = request.startsWith("GET /demo-chime.wav ");
+        const bool found = map || sound;
+        const QByteArray body = map ? picture : sound ? chime : QByteArray("No such page.\r\n");
+        const QByteArray reply = (found ? QByteArray("HTTP/1.0 200 OK\r\n")
                                         : QByteArray("HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\n"))
             + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
         ::send(client, reply.constData(), static_cast<size_t>(reply.size()), MSG_NOSIGNAL);
         ::close(client);
     }
+}
+
+QByteArray PictureServer::Chime()
+{
+    constexpr int rate = 11025;
+    constexpr int samples = rate / 3;
+    QByteArray pcm(samples * 2, '\0');
+    for (int i = 0; i < samples; ++i) {
+        // A square-ish wave falling in loudness: no floating point library needed.
+        const int period = i < samples / 2 ? 14 : 10;
+        const int loud = 9000 * (samples - i) / samples;
+        qToLittleEndian<qint16>(static_cast<qint16>((i % period) < period / 2 ? loud : -loud), pcm.data() + 2 * i);
+    }
+    QByteArray wav("RIFF");
+    const auto put32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian<quint32>(v, b);
+        wav.append(b, 4);
+    };
+    const auto put16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian<quint16>(v, b);
+        wav.append(b, 2);
+    };
+    put32(static_cast<quint32>(36 + pcm.size()));
+    wav.append("WAVEfmt ");
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    wav.append("data");
+    put32(static_cast<quint32>(pcm.size()));
+    return wav + pcm;
 }
 
 QByteArray PictureServer::MapPicture()

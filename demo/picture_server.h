@@ -25,6 +25,8 @@ public:
 
     /// The picture served at "/demo-map.bmp": a map of the demo world's rooms, drawn here.
     static QByteArray MapPicture();
+    /// The sound served at "/demo-chime.wav": a short chime, synthesised here.
+    static QByteArray Chime();
 
 private:
     void Run();

@@ -19,6 +19,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -103,6 +104,23 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
     NormalIcon = DrawIcon(QColor(40, 90, 170));
     AlertIcon = DrawIcon(QColor(220, 130, 20));
     setWindowIcon(NormalIcon);
+    ChooseFiles = [this](Choose mode, const QString &filter) {
+        const QString folder = ProgramFolder();
+        switch (mode) {
+        case Choose::OpenMany:
+            return QFileDialog::getOpenFileNames(this, QString(), folder, filter);
+        case Choose::Open: {
+            const QString file = QFileDialog::getOpenFileName(this, QString(), folder, filter);
+            return file.isEmpty() ? QStringList() : QStringList {file};
+        }
+        case Choose::Save: {
+            const QString file = QFileDialog::getSaveFileName(this, QString(), folder, filter, nullptr,
+                                                              QFileDialog::DontConfirmOverwrite);
+            return file.isEmpty() ? QStringList() : QStringList {file};
+        }
+        }
+        return QStringList();
+    };
     setWindowTitle(QStringLiteral("Wren Client - v%1 - free software under the GNU GPL")
                        .arg(QString::fromLatin1(m_globals.Version)));
     BuildLayout();
@@ -241,22 +259,7 @@ void TfrmMain::BuildMenus()
     m.Export->addAction(QStringLiteral("to comma-delimited text file (.txt)"));
 
     m.Music = bar->addMenu(QStringLiteral("&Music"));
-    auto *show = m.Music->addAction(QStringLiteral("Show"));
-    show->setCheckable(true);
-    show->setShortcut(QKeySequence(Qt::Key_F8));
-    m.Music->addAction(QStringLiteral("&Loop"))->setCheckable(true);
-    m.Music->addSeparator();
-    m.Music->addAction(QStringLiteral("&Play"))->setShortcut(QKeySequence(Qt::Key_F9));
-    m.Music->addAction(QStringLiteral("Pa&use"));
-    m.Music->addAction(QStringLiteral("&Stop"))->setShortcut(QKeySequence(Qt::Key_F10));
-    m.Music->addSeparator();
-    m.Music->addAction(QStringLiteral("&Next"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    m.Music->addAction(QStringLiteral("Pre&vious"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    m.Music->addSeparator();
-    m.Music->addAction(QStringLiteral("&Add songs..."))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    m.Music->addAction(QStringLiteral("Appen&d from playlist..."));
-    m.Music->addAction(QStringLiteral("Sa&ve playlist..."))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    m.Music->addAction(QStringLiteral("&Load playlist..."))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    BuildMusicMenu();
 
     m.Window = bar->addMenu(QStringLiteral("&Window"));
     m.ClearText = m.Window->addAction(QStringLiteral("&Clear text"), this, &TfrmMain::ClearText);
@@ -296,6 +299,98 @@ void TfrmMain::BuildMenus()
                        &QAction::trigger);
         menu.exec(m_command->mapToGlobal(at));
     });
+}
+
+void TfrmMain::BuildMusicMenu()
+{
+    MenuItems &m = m_menu;
+    MusicPlayer &music = m_workspace.Music;
+    const QString playlists = QStringLiteral("Playlists (*.pls *.m3u)");
+    const auto load = [this, playlists](bool append) {
+        const QStringList files = ChooseFiles(Choose::Open, playlists);
+        if (!files.isEmpty())
+            m_workspace.Music.Load(files.front(), append);
+    };
+    m.ShowMusic = m.Music->addAction(QStringLiteral("Show"), this, [this](bool on) { ShowMusicList(on); });
+    m.ShowMusic->setCheckable(true);
+    m.ShowMusic->setShortcut(QKeySequence(Qt::Key_F8));
+    m.Loop = m.Music->addAction(QStringLiteral("&Loop"), this, [&music](bool on) { music.LoopPlaylist = on; });
+    m.Loop->setCheckable(true);
+    m.Music->addSeparator();
+    m.Play = m.Music->addAction(QStringLiteral("&Play"), this, [&music] { music.Play(); });
+    m.Play->setShortcut(QKeySequence(Qt::Key_F9));
+    m.Pause = m.Music->addAction(QStringLiteral("Pa&use"), this, [&music] { music.Pause(); });
+    m.Stop = m.Music->addAction(QStringLiteral("&Stop"), this, [&music] { music.Stop(); });
+    m.Stop->setShortcut(QKeySequence(Qt::Key_F10));
+    m.Music->addSeparator();
+    m.Next = m.Music->addAction(QStringLiteral("&Next"), this, [&music] { music.Next(); });
+    m.Next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m.Previous = m.Music->addAction(QStringLiteral("Pre&vious"), this, [&music] { music.Previous(); });
+    m.Previous->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m.Music->addSeparator();
+    m.AddSongs = m.Music->addAction(QStringLiteral("&Add songs..."), this, [this] {
+        const QStringList files = ChooseFiles(Choose::OpenMany, QStringLiteral("Music (*.mp3 *.wav *.mid *.midi)"));
+        if (!files.isEmpty())
+            m_workspace.Music.AddSongs(files);
+    });
+    m.AddSongs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    m.Append = m.Music->addAction(QStringLiteral("Appen&d from playlist..."), this, [load] { load(true); });
+    m.SavePlaylist = m.Music->addAction(QStringLiteral("Sa&ve playlist..."), this, [this, playlists] {
+        const QStringList files = ChooseFiles(Choose::Save, playlists);
+        if (files.isEmpty() || m_workspace.Music.Songs().isEmpty())
+            return;
+        QString error;
+        if (m_workspace.Music.Save(files.front(), &error))
+            Message(QStringLiteral("Your playlist has been saved successfully."));
+        else
+            Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(files.front()), error));
+    });
+    m.SavePlaylist->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    m.LoadPlaylist = m.Music->addAction(QStringLiteral("&Load playlist..."), this, [load] { load(false); });
+    m.LoadPlaylist->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+
+    m.MusicListMenu = new QMenu(this);
+    m.MusicListMenu->addAction(QStringLiteral("&Hide!"), this, [this] { ShowMusicList(false); });
+    m.MusicListMenu->addAction(QStringLiteral("&Play"), m.Play, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("Pa&use"), m.Pause, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("&Stop"), m.Stop, &QAction::trigger);
+    m.MusicListMenu->addSeparator();
+    m.MusicListMenu->addAction(QStringLiteral("&Add songs..."), m.AddSongs, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("Appe&nd from playlist..."), m.Append, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("&Load playlist..."), m.LoadPlaylist, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("&Save playlist..."), m.SavePlaylist, &QAction::trigger);
+    m.MusicListMenu->addAction(QStringLiteral("&Clear playlist"), this, [&music] { music.Clear(); });
+    m_musicList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_musicList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { m_menu.MusicListMenu->popup(m_musicList->mapToGlobal(at)); });
+    connect(m_musicList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { m_workspace.Music.Select(m_musicList->row(item)); });
+    connect(m_musicList, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem *item) { m_workspace.Music.Activate(m_musicList->row(item)); });
+    connect(&music, &MusicPlayer::Changed, this, &TfrmMain::SyncMusicList);
+    connect(&music, &MusicPlayer::ShowWanted, this, [this] { ShowMusicList(true); });
+}
+
+void TfrmMain::SyncMusicList()
+{
+    const QStringList &lines = m_workspace.Music.Lines();
+    const QSignalBlocker block(m_musicList);
+    if (m_musicList->count() != lines.size()) {
+        m_musicList->clear();
+        m_musicList->addItems(lines);
+    } else {
+        for (int i = 0; i < lines.size(); ++i) {
+            if (m_musicList->item(i)->text() != lines[i])
+                m_musicList->item(i)->setText(lines[i]);
+        }
+    }
+    m_musicList->setCurrentRow(m_workspace.Music.Selected());
+}
+
+void TfrmMain::ShowMusicList(bool shown)
+{
+    m_musicList->setVisible(shown);
+    m_menu.ShowMusic->setChecked(shown);
 }
 
 bool TfrmMain::IsWelcome(const TClient *session) const

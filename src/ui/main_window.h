@@ -42,7 +42,16 @@ public:
         QAction *Settings = nullptr, *Logging = nullptr, *Advanced = nullptr;
         QAction *ClearText = nullptr, *MinimizeAll = nullptr, *VersionInfo = nullptr, *About = nullptr;
         QAction *Reconnect = nullptr, *TabDisconnect = nullptr, *TabClose = nullptr, *Configure = nullptr;
+        QAction *ShowMusic = nullptr, *Loop = nullptr, *Play = nullptr, *Pause = nullptr, *Stop = nullptr,
+                *Next = nullptr, *Previous = nullptr, *AddSongs = nullptr, *Append = nullptr, *SavePlaylist = nullptr,
+                *LoadPlaylist = nullptr;
+        QMenu *MusicListMenu = nullptr;
     };
+
+    /// How the window asks the user for files: open one, open several, or name one to save. The dialogs
+    /// start in the program folder; a test puts its own answers here. An empty list means cancelled.
+    enum class Choose { Open, OpenMany, Save };
+    std::function<QStringList(Choose mode, const QString &filter)> ChooseFiles;
 
     Workspace &Sessions() { return m_workspace; }
     TGlobals &Globals() { return m_globals; }
@@ -79,6 +88,9 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildMusicMenu();
+    void SyncMusicList();
+    void ShowMusicList(bool shown);
     void BuildLayout();
     void OnSessionAdded(TClient *session, const QByteArray &name);
     void OnSessionRemoved(int index, TClient *session);

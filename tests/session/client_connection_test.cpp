@@ -205,6 +205,8 @@ TEST_F(ClientConnection, DemoWorldSpeaksMarkupAndServesAPicture)
     m_client->ProcessCommand("Tester");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Exits:")); }));
     EXPECT_FALSE(Text().contains(QStringLiteral("<U>"))) << "the room name's tags were run, not shown";
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("demo-chime.wav")))) << "the welcome chime came";
+    EXPECT_FALSE(Text().contains(QStringLiteral("Audio Load Error")));
     m_client->ProcessCommand("map");
     ASSERT_TRUE(WaitFor([&] { return Events.contains("On Image"); }));
     EXPECT_NE(Shown().find("{picture 96x64}"), std::string::npos) << Shown();

@@ -13,6 +13,7 @@
 #include "ui/welcome_page.h"
 
 #include <QAction>
+#include <QListWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -286,4 +287,46 @@ TEST_F(MainWindowTest, WelcomePageShowsItsPictureAndTheRightNotice)
         WriteWelcomePage(session, globals, c.Maker);
         EXPECT_TRUE(session.Display.PlainText().contains(c.Expected)) << session.Display.PlainText().toStdString();
     }
+}
+
+TEST_F(MainWindowTest, MusicMenuAndTheListFollowThePlaylist)
+{
+    Start();
+    QStringList answers;
+    m_window->ChooseFiles = [&](TfrmMain::Choose, const QString &) { return answers; };
+    MusicPlayer &music = m_window->Sessions().Music;
+    const QString a = m_folder.filePath(QStringLiteral("a.wav")), b = m_folder.filePath(QStringLiteral("b.wav"));
+    for (const QString &path : {a, b}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_FALSE(m_window->MusicList()->isVisible());
+    answers = {a, b};
+    Menu().AddSongs->trigger();
+    EXPECT_TRUE(m_window->MusicList()->isVisible()) << "adding songs shows the list";
+    EXPECT_TRUE(Menu().ShowMusic->isChecked());
+    ASSERT_EQ(m_window->MusicList()->count(), 2);
+    EXPECT_EQ(m_window->MusicList()->item(1)->text(), QStringLiteral("2. b.wav"));
+
+    emit m_window->MusicList()->itemClicked(m_window->MusicList()->item(1));
+    EXPECT_EQ(music.CurrentSong(), 1);
+    EXPECT_EQ(m_window->MusicList()->currentRow(), 1);
+    Menu().Loop->trigger();
+    EXPECT_TRUE(music.LoopPlaylist);
+
+    answers = {m_folder.filePath(QStringLiteral("saved"))};
+    Menu().SavePlaylist->trigger();
+    EXPECT_EQ(Messages.back(), QStringLiteral("Your playlist has been saved successfully."));
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("saved.m3u"))));
+
+    m_window->Menu().MusicListMenu->actions().back()->trigger(); // Clear playlist
+    EXPECT_EQ(m_window->MusicList()->count(), 0);
+    answers = {m_folder.filePath(QStringLiteral("saved.m3u"))};
+    Menu().LoadPlaylist->trigger();
+    EXPECT_EQ(m_window->MusicList()->count(), 2);
+    Menu().ShowMusic->trigger();
+    EXPECT_FALSE(m_window->MusicList()->isVisible());
+    answers = {};
+    Menu().AddSongs->trigger(); // cancelled: nothing changes
+    EXPECT_EQ(music.Lines().size(), 2);
 }
