@@ -215,6 +215,16 @@ void ClearText(SlashCall &c)
     c.Session.ClearText();
 }
 
+void Settings(SlashCall &c)
+{
+    c.Workspace.OpenSettings();
+}
+
+void New(SlashCall &c)
+{
+    c.Workspace.OpenConnectionManager();
+}
+
 void Quit(SlashCall &c)
 {
     c.Workspace.Quit();
@@ -258,7 +268,7 @@ constexpr SlashCommand Commands[] = {
     {"PLAY", Play},       {"SONG", Song},           {"ECHO", Echo},       {"SET", Set},
     {"GET", Get},         {"WPHIT", WpHit},         {"HIT", Hit},         {"ADD", Add},
     {"RANDOM", Random},   {"NEXT", Next},           {"PREVIOUS", Previous}, {"STOP", Stop},
-    {"SAVE", Save},       {"CONNECT", Connect},
+    {"SETTINGS", Settings}, {"SAVE", Save},     {"NEW", New},         {"CONNECT", Connect},
     {"RECONNECT", Connect}, {"LOCALECHO", LocalEcho}, {"CLOSE", Close},   {"CT", ClearText},
     {"CLEARTEXT", ClearText}, {"QUIT", Quit},       {"TOGGLE", Toggle},   {"ON", On},
     {"OFF", Off},         {"DISCONNECT", Disconnect},

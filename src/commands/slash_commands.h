@@ -61,6 +61,10 @@ public:
     virtual void ClearCurrent() = 0;
     /// Ends the program.
     virtual void Quit() = 0;
+    /// SETTINGS: the options dialog, modal.
+    virtual void OpenSettings() = 0;
+    /// NEW: the connection manager, modal.
+    virtual void OpenConnectionManager() = 0;
     /// Has the system open a program, a document or a web address.
     virtual void Run(const QByteArray &target) = 0;
     /// Plays a sound file through the program's player; an empty name plays the playlist's current song.

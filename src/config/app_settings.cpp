@@ -52,6 +52,16 @@ void AppSettings::SetMakerHost(const QByteArray &host)
     SetValue(QStringLiteral("Program/MakerHost"), QString::fromUtf8(host.trimmed()));
 }
 
+QByteArray AppSettings::MudListHost() const
+{
+    return Value(QStringLiteral("Program/MudListHost")).toString().toUtf8().trimmed();
+}
+
+void AppSettings::SetMudListHost(const QByteArray &host)
+{
+    SetValue(QStringLiteral("Program/MudListHost"), QString::fromUtf8(host.trimmed()));
+}
+
 QVariant AppSettings::WorldValue(const QByteArray &host, const QByteArray &port, const QString &key,
                                  const QVariant &fallback) const
 {

@@ -25,6 +25,9 @@ public:
     /// Empty until the user names one; until then nothing about the user is sent anywhere.
     QByteArray MakerHost() const;
     void SetMakerHost(const QByteArray &host);
+    /// The server of the public MUD list ("/zmud/mudlist2.txt"); empty by default.
+    QByteArray MudListHost() const;
+    void SetMudListHost(const QByteArray &host);
 
     /// A per-world value; @p fallback when the world has none.
     QVariant WorldValue(const QByteArray &host, const QByteArray &port, const QString &key,

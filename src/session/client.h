@@ -239,6 +239,8 @@ private:
         void CloseCurrent() override {}
         void ClearCurrent() override {}
         void Quit() override {}
+        void OpenSettings() override {}
+        void OpenConnectionManager() override {}
         void Run(const QByteArray &) override {}
         void PlaySound(const QByteArray &) override {}
         std::optional<QByteArray> SelectedSongLine() const override { return std::nullopt; }

@@ -119,6 +119,8 @@ public:
     /// The session's default background (what an ANSI reset returns to): text in it has no background of
     /// its own, so it stays unmarked when markup colours the whole view.
     Colour PlainBackground() const { return m_plainBackground; }
+    /// Asks views to lay out again what they show (a setting that changes how text is drawn changed).
+    void Restyle() { emit BackgroundChanged(); }
     void SetPlainBackground(Colour colour);
 
     /// Asks the view to show the last line (unless the user scrolled back).

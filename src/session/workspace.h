@@ -46,6 +46,8 @@ public:
     void CloseCurrent() override;
     void ClearCurrent() override { SetCurrent(-1); }
     void Quit() override { emit QuitRequested(); }
+    void OpenSettings() override { emit SettingsWanted(); }
+    void OpenConnectionManager() override { emit ConnectionManagerWanted(); }
     void Run(const QByteArray &target) override;
     void PlaySound(const QByteArray &fileName) override;
     QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const override;
@@ -70,6 +72,9 @@ signals:
     void SessionRemoved(int index, wren::TClient *session);
     void CurrentChanged(int index);
     void QuitRequested();
+    /// A command asks for the options dialog or the connection manager; the window shows it modally.
+    void SettingsWanted();
+    void ConnectionManagerWanted();
 
 private:
     TGlobals &m_globals;

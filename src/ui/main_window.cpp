@@ -8,7 +8,9 @@
 #include "config/logging.h"
 #include "config/program_folder.h"
 #include "session/client.h"
+#include "options/options_dialog.h"
 #include "ui/command_box.h"
+#include "ui/connection_manager.h"
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
 #include "ui/welcome_page.h"
@@ -25,6 +27,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -133,6 +136,8 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
     connect(&m_workspace, &Workspace::SessionRemoved, this, &TfrmMain::OnSessionRemoved);
     connect(&m_workspace, &Workspace::CurrentChanged, this, &TfrmMain::OnCurrentChanged);
     connect(&m_workspace, &Workspace::QuitRequested, this, &QWidget::close);
+    connect(&m_workspace, &Workspace::SettingsWanted, this, &TfrmMain::OpenOptions);
+    connect(&m_workspace, &Workspace::ConnectionManagerWanted, this, &TfrmMain::OpenConnectionManager);
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         m_globals.AppActive = state == Qt::ApplicationActive;
         if (m_globals.AppActive)
@@ -208,7 +213,7 @@ void TfrmMain::BuildMenus()
     MenuItems &m = m_menu;
 
     m.File = bar->addMenu(QStringLiteral("&File"));
-    m.New = m.File->addAction(QStringLiteral("&New..."));
+    m.New = m.File->addAction(QStringLiteral("&New..."), this, &TfrmMain::OpenConnectionManager);
     m.New->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m.Connect = m.File->addAction(QStringLiteral("C&onnect"), this, [this] { m_workspace.ConnectCurrent(); });
     m.Disconnect = m.File->addAction(QStringLiteral("&Disconnect"), this, [this] { m_workspace.DisconnectCurrent(); });
@@ -244,9 +249,9 @@ void TfrmMain::BuildMenus()
     m.Delete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
 
     m.Options = bar->addMenu(QStringLiteral("&Options"));
-    m.Settings = m.Options->addAction(QStringLiteral("&Settings..."));
+    m.Settings = m.Options->addAction(QStringLiteral("&Settings..."), this, &TfrmMain::OpenOptions);
     m.Settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
-    m.Logging = m.Options->addAction(QStringLiteral("&Logging..."));
+    m.Logging = m.Options->addAction(QStringLiteral("&Logging..."), this, &TfrmMain::OpenLoggingSetup);
     m.Logging->setVisible(false);
     m.Advanced = m.Options->addAction(QStringLiteral("&Advanced..."));
     m.Advanced->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F11));
@@ -286,7 +291,7 @@ void TfrmMain::BuildMenus()
         m_workspace.CloseCurrent();
         m_command->setFocus();
     });
-    m.Configure = m.TabMenu->addAction(QStringLiteral("Configure &options..."));
+    m.Configure = m.TabMenu->addAction(QStringLiteral("Configure &options..."), this, &TfrmMain::OpenOptions);
 
     // The command box's own menu offers the Edit actions.
     m_command->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -524,6 +529,45 @@ void TfrmMain::Message(const QString &text)
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Wren Client"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
+}
+
+void TfrmMain::OpenConnectionManager()
+{
+    TfrmConnect dialog(
+        [this](const QByteArray &name, const QByteArray &host, int port, bool connect) {
+            NewWindow(name, host, port, connect);
+        },
+        this);
+    if (ShowMessage)
+        dialog.ShowMessage = ShowMessage;
+    if (BeforeDialog)
+        BeforeDialog(&dialog);
+    dialog.exec();
+    m_command->setFocus();
+}
+
+void TfrmMain::OpenOptions()
+{
+    TfrmOptions dialog(m_globals, [this] { return m_workspace.Current(); }, this);
+    if (ShowMessage)
+        dialog.ShowMessage = ShowMessage;
+    if (BeforeDialog)
+        BeforeDialog(&dialog);
+    dialog.exec();
+}
+
+void TfrmMain::OpenLoggingSetup()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Logging setup"));
+    auto *close = new QPushButton(QStringLiteral("&Close"), &dialog);
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(close);
+    if (BeforeDialog)
+        BeforeDialog(&dialog);
+    dialog.exec();
 }
 
 QString TfrmMain::GlobalSettingsPath()

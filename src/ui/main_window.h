@@ -12,6 +12,7 @@
 #include <functional>
 
 class QAction;
+class QDialog;
 class QListWidget;
 class QMenu;
 class QSplitter;
@@ -80,6 +81,13 @@ public:
 
     QIcon NormalIcon;
     QIcon AlertIcon;
+    /// The modal dialogs the window opens (New..., Settings..., Logging...), shown through exec().
+    void OpenConnectionManager();
+    void OpenOptions();
+    void OpenLoggingSetup();
+    /// Called with each dialog the window is about to show modally (tests steer it from here).
+    std::function<void(QDialog *dialog)> BeforeDialog;
+
     /// Where messages for the user go; a non-modal message box unless a test puts its own here.
     std::function<void(const QString &text)> ShowMessage;
 

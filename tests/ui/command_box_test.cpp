@@ -5,11 +5,16 @@
 #include "session/client.h"
 #include "support/scripted_world.h"
 #include "support/test_support.h"
+#include "options/options_dialog.h"
 #include "ui/command_box.h"
+#include "ui/connection_manager.h"
 #include "ui/main_window.h"
 #include "ui/session_view.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -257,4 +262,36 @@ TEST_F(CommandBoxTest, NoSessionSelectedLeavesTheKeysToTheBox)
     EXPECT_EQ(Box()->text(), QStringLiteral("ab"));
     test::Pump(50);
     EXPECT_EQ(m_world.Received, QByteArray());
+}
+
+// "/NEW" opens the connection manager; the world opened there becomes the selected session, and typing goes
+// on in it: the command switched sessions, so nothing is recorded.
+TEST_F(CommandBoxTest, EnterOnACommandThatOpensAWorldSwitchesToIt)
+{
+    TClient *before = Session();
+    m_window->BeforeDialog = [this](QDialog *dialog) {
+        auto *manager = qobject_cast<TfrmConnect *>(dialog);
+        ASSERT_NE(manager, nullptr);
+        QTimer::singleShot(0, manager, [this, manager] {
+            manager->txtID->setText(QStringLiteral("Opened"));
+            manager->txtHost->setText(QStringLiteral("127.0.0.1"));
+            manager->txtPort->setText(QString::number(m_world.Port()));
+            QTest::mouseClick(manager->bitOffline, Qt::LeftButton);
+        });
+    };
+    Enter(QStringLiteral("/NEW"));
+    EXPECT_EQ(m_window->Sessions().Count(), 3);
+    EXPECT_EQ(m_globals.CurrentSession, 2);
+    EXPECT_EQ(m_window->Tabs()->tabText(2), QStringLiteral("Opened"));
+    EXPECT_EQ(m_window->VisibleView(), m_window->ViewOf(Session()));
+    EXPECT_EQ(before->History.Pos, 1) << "nothing recorded";
+
+    // SETTINGS opens the options dialog for the selected session.
+    bool opened = false;
+    m_window->BeforeDialog = [&opened](QDialog *dialog) {
+        opened = qobject_cast<TfrmOptions *>(dialog) != nullptr;
+        QTimer::singleShot(0, dialog, &QDialog::accept);
+    };
+    Enter(QStringLiteral("/SETTINGS"));
+    EXPECT_TRUE(opened);
 }
