@@ -279,6 +279,27 @@ QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
     return best;
 }
 
+QByteArray ExecutePass::PatternError(const QByteArray &pattern)
+{
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code *code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
+                                     static_cast<PCRE2_SIZE>(pattern.size()), PCRE2_DOTALL, &error, &offset, nullptr);
+    if (code) {
+        pcre2_match_data *data = pcre2_match_data_create_from_pattern(code, nullptr);
+        const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>("testing"), 7, 0, 0, data, nullptr);
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
+        // The engine takes an empty pattern; the editor refuses it as a missing expression.
+        if (rc >= PCRE2_ERROR_NOMATCH)
+            return pattern.isEmpty() ? QByteArray("0 - no expression given") : QByteArray();
+        error = rc;
+    }
+    PCRE2_UCHAR message[256];
+    pcre2_get_error_message(error, message, sizeof message);
+    return QByteArray::number(error) + " - " + reinterpret_cast<const char *>(message);
+}
+
 ExecutePass::ExecutePass()
     : m_context(pcre2_match_context_create(nullptr))
 {

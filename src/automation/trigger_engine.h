@@ -80,6 +80,9 @@ public:
     /// Compiled patterns held, for the tests: only those of the list as last prepared are kept.
     size_t CompiledCount() const { return m_compiled.size(); }
 
+    /// The editor's check of a pattern: compiled as triggers compile it and run on "testing". Empty when it
+    /// is fine, else the engine's error number, " - " and its text.
+    static QByteArray PatternError(const QByteArray &pattern);
     /// Text that every match of @p pattern must contain, or empty when none can be told safely.
     static QByteArray RequiredLiteral(const QByteArray &pattern);
     /// Where in @p literal (two bytes or more) the line scan looks for it: the pair least likely in text.

@@ -3,6 +3,8 @@
 #include "session/client.h"
 
 #include "automation/advanced_file.h"
+#include "automation/settings_exchange.h"
+#include "config/save_file.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
 #include "markup/picture_loader.h"
@@ -597,6 +599,84 @@ bool TClient::LoadAdvanced()
         return true;
     ReportFileError(AdvancedFile, error);
     return false;
+}
+
+void TClient::ExportAdvanced(const QString &path)
+{
+    QString error;
+    if (!wren::SaveAdvanced(path, Automation, &error)) {
+        ReportFileError(path, error);
+        return;
+    }
+    WriteText("\nSettings exported successfully!\n");
+    ScrollToEnd();
+}
+
+void TClient::ImportAdvanced(const QString &path)
+{
+    QString error;
+    if (!wren::LoadAdvanced(path, Automation, &error)) {
+        ReportFileError(path, error);
+        return;
+    }
+    WriteText("\nSettings imported successfully!\n");
+    ScrollToEnd();
+}
+
+void TClient::ExportText(const QString &path)
+{
+    QString error;
+    if (!SaveFileAtomically(path, ExportTextBytes(Automation), &error)) {
+        ReportFileError(path, error);
+        return;
+    }
+    WriteText("\nSettings exported successfully!\n");
+    ScrollToEnd();
+}
+
+namespace {
+
+// A text file of automations to import: nothing when it is missing, its bytes (up to a sane size) otherwise.
+std::optional<QByteArray> ReadImport(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    return file.read(16 * 1024 * 1024);
+}
+
+} // namespace
+
+void TClient::ImportZMud(const QString &path)
+{
+    QString error;
+    const auto bytes = ReadImport(path, &error);
+    if (!bytes) {
+        if (!error.isEmpty())
+            ReportFileError(path, error);
+        return;
+    }
+    ImportZMudBytes(*bytes, Automation, Options.PathChar);
+    WriteText("\nSettings imported successfully!\n");
+    ScrollToEnd();
+}
+
+void TClient::ImportWns(const QString &path)
+{
+    QString error;
+    const auto bytes = ReadImport(path, &error);
+    if (!bytes) {
+        if (!error.isEmpty())
+            ReportFileError(path, error);
+        return;
+    }
+    ImportWnsBytes(*bytes, Automation);
+    WriteText("\nWN settings imported successfully!\n");
+    ScrollToEnd();
 }
 
 bool TClient::SaveAdvanced()

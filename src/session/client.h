@@ -62,6 +62,10 @@ public:
     int WriteCount = 0;
     /// The host name the connection uses; Options.Host may hold only its first 50 characters.
     QByteArray Addr;
+    /// The last key combination the macro-capture dialog took: key code, name and modifier set.
+    int MacroKey = 0;
+    QByteArray MacroKeyName;
+    std::uint8_t MacroShift = 0;
     /// The commands typed in this session, for Up and Down in the command box.
     CommandHistory History;
     /// The world's text has held valid multi-byte UTF-8: typed lines go out as UTF-8 from then on.
@@ -117,6 +121,13 @@ public:
     QByteArray EncodeTyped(const QString &text) const;
     bool LoadAdvanced();
     bool SaveAdvanced();
+    /// The import and export menu commands: each reports success with its line in the view; a file that
+    /// cannot be written or read is reported in a message box.
+    void ExportAdvanced(const QString &path);
+    void ImportAdvanced(const QString &path);
+    void ExportText(const QString &path);
+    void ImportZMud(const QString &path);
+    void ImportWns(const QString &path);
     /// Text written while trigger commands run passes the execute pass only this many levels deep.
     static constexpr int MaxTriggerDepth = 3;
 

@@ -8,6 +8,7 @@
 #include "config/logging.h"
 #include "config/program_folder.h"
 #include "session/client.h"
+#include "automation/advanced_dialog.h"
 #include "options/options_dialog.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
@@ -22,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -253,15 +255,9 @@ void TfrmMain::BuildMenus()
     m.Settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
     m.Logging = m.Options->addAction(QStringLiteral("&Logging..."), this, &TfrmMain::OpenLoggingSetup);
     m.Logging->setVisible(false);
-    m.Advanced = m.Options->addAction(QStringLiteral("&Advanced..."));
+    m.Advanced = m.Options->addAction(QStringLiteral("&Advanced..."), this, &TfrmMain::OpenAdvanced);
     m.Advanced->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F11));
-    m.Import = m.Options->addMenu(QStringLiteral("&Import settings"));
-    m.Import->addAction(QStringLiteral("from Wren Client &1.6x (*.wns)"));
-    m.Import->addAction(QStringLiteral("from Wren Client &2.x (*.wn2)"));
-    m.Import->addAction(QStringLiteral("from &zMUD export (*.txt)"));
-    m.Export = m.Options->addMenu(QStringLiteral("&Export settings..."));
-    m.Export->addAction(QStringLiteral("to Wren Client &2.x (*.wn2)"));
-    m.Export->addAction(QStringLiteral("to comma-delimited text file (.txt)"));
+    BuildExchangeMenus();
 
     m.Music = bar->addMenu(QStringLiteral("&Music"));
     BuildMusicMenu();
@@ -304,6 +300,50 @@ void TfrmMain::BuildMenus()
                        &QAction::trigger);
         menu.exec(m_command->mapToGlobal(at));
     });
+}
+
+void TfrmMain::BuildExchangeMenus()
+{
+    MenuItems &m = m_menu;
+    // Each acts on the selected session, which is not the welcome session (the menu is disabled then).
+    const auto importer = [this](const QString &filter, void (TClient::*import)(const QString &)) {
+        return [this, filter, import] {
+            TClient *session = m_workspace.Current();
+            if (!session || IsWelcome(session))
+                return;
+            const QStringList files = ChooseFiles(Choose::Open, filter);
+            if (!files.isEmpty())
+                (session->*import)(files.front());
+        };
+    };
+    const auto exporter = [this](const QString &filter, const QString &suffix, void (TClient::*write)(const QString &)) {
+        return [this, filter, suffix, write] {
+            TClient *session = m_workspace.Current();
+            if (!session || IsWelcome(session))
+                return;
+            const QStringList files = ChooseFiles(Choose::Save, filter);
+            if (files.isEmpty())
+                return;
+            QString path = files.front();
+            if (QFileInfo(path).suffix().isEmpty())
+                path += QLatin1Char('.') + suffix;
+            (session->*write)(path);
+        };
+    };
+    m.Import = m.Options->addMenu(QStringLiteral("&Import settings"));
+    m.ImportWns = m.Import->addAction(QStringLiteral("from Wren Client &1.6x (*.wns)"), this,
+                                      importer(QStringLiteral("Wren Client advanced (*.wns *.WNS)"), &TClient::ImportWns));
+    m.ImportWn2 = m.Import->addAction(QStringLiteral("from Wren Client &2.x (*.wn2)"), this,
+                                      importer(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"), &TClient::ImportAdvanced));
+    m.ImportZMud = m.Import->addAction(QStringLiteral("from &zMUD export (*.txt)"), this,
+                                       importer(QStringLiteral("zMUD Export (*.txt *.TXT)"), &TClient::ImportZMud));
+    m.Export = m.Options->addMenu(QStringLiteral("&Export settings..."));
+    m.ExportWn2 = m.Export->addAction(QStringLiteral("to Wren Client &2.x (*.wn2)"), this,
+                                      exporter(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"), QStringLiteral("WN2"),
+                                               &TClient::ExportAdvanced));
+    m.ExportText = m.Export->addAction(QStringLiteral("to comma-delimited text file (.txt)"), this,
+                                       exporter(QStringLiteral("Comma-delimited text file (*.txt *.TXT)"),
+                                                QStringLiteral("TXT"), &TClient::ExportText));
 }
 
 void TfrmMain::BuildMusicMenu()
@@ -549,6 +589,20 @@ void TfrmMain::OpenConnectionManager()
 void TfrmMain::OpenOptions()
 {
     TfrmOptions dialog(m_globals, [this] { return m_workspace.Current(); }, this);
+    if (ShowMessage)
+        dialog.ShowMessage = ShowMessage;
+    if (BeforeDialog)
+        BeforeDialog(&dialog);
+    dialog.exec();
+}
+
+void TfrmMain::OpenAdvanced()
+{
+    // With no session (or the welcome session) there is nothing to edit.
+    TClient *session = m_workspace.Current();
+    if (!session || IsWelcome(session))
+        return;
+    TfrmAdvanced dialog([this] { return m_workspace.Current(); }, this);
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)

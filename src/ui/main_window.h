@@ -47,6 +47,8 @@ public:
                 *Next = nullptr, *Previous = nullptr, *AddSongs = nullptr, *Append = nullptr, *SavePlaylist = nullptr,
                 *LoadPlaylist = nullptr;
         QMenu *MusicListMenu = nullptr;
+        QAction *ImportWns = nullptr, *ImportWn2 = nullptr, *ImportZMud = nullptr, *ExportWn2 = nullptr,
+                *ExportText = nullptr;
     };
 
     /// How the window asks the user for files: open one, open several, or name one to save. The dialogs
@@ -85,6 +87,7 @@ public:
     void OpenConnectionManager();
     void OpenOptions();
     void OpenLoggingSetup();
+    void OpenAdvanced();
     /// Called with each dialog the window is about to show modally (tests steer it from here).
     std::function<void(QDialog *dialog)> BeforeDialog;
 
@@ -97,6 +100,7 @@ protected:
 private:
     void BuildMenus();
     void BuildMusicMenu();
+    void BuildExchangeMenus();
     void SyncMusicList();
     void ShowMusicList(bool shown);
     void BuildLayout();

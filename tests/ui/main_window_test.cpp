@@ -21,6 +21,8 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QDialog>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -329,4 +331,37 @@ TEST_F(MainWindowTest, MusicMenuAndTheListFollowThePlaylist)
     answers = {};
     Menu().AddSongs->trigger(); // cancelled: nothing changes
     EXPECT_EQ(music.Lines().size(), 2);
+}
+
+TEST_F(MainWindowTest, ImportExportAndTheEditorActOnTheSelectedWorld)
+{
+    Start();
+    bool editorShown = false;
+    m_window->BeforeDialog = [&](QDialog *dialog) {
+        editorShown = dialog->windowTitle().endsWith(QStringLiteral(".wn2"));
+        QTimer::singleShot(0, dialog, &QDialog::accept);
+    };
+    Menu().Advanced->trigger(); // the welcome session: nothing to edit
+    EXPECT_FALSE(editorShown);
+
+    m_window->NewWindow("World", "w.example", 23, false);
+    TClient *world = Current();
+    world->Automation.AddAlias("k", "kill", "Main");
+    QStringList answers {m_folder.filePath(QStringLiteral("export"))};
+    m_window->ChooseFiles = [&](TfrmMain::Choose, const QString &) { return answers; };
+    Menu().ExportWn2->trigger();
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("export.WN2"))));
+    Menu().ExportText->trigger();
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("export.TXT"))));
+    EXPECT_EQ(world->Display.PlainText().count(QStringLiteral("Settings exported successfully!")), 2);
+
+    m_window->NewWindow("Other", "o.example", 23, false);
+    answers = {m_folder.filePath(QStringLiteral("export.WN2"))};
+    Menu().ImportWn2->trigger();
+    EXPECT_EQ(Current()->Automation.Aliases().size(), 1);
+    EXPECT_TRUE(Current()->Display.PlainText().contains(QStringLiteral("Settings imported successfully!")));
+    answers = {};
+    Menu().ImportZMud->trigger(); // cancelled
+    Menu().Advanced->trigger();
+    EXPECT_TRUE(editorShown);
 }
