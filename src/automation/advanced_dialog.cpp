@@ -88,7 +88,18 @@ TfrmAdvanced::TfrmAdvanced(std::function<TClient *()> current, QWidget *parent)
                           | Qt::WindowCloseButtonHint)
     , m_current(std::move(current))
 {
+    if (!m_current)
+        m_current = [] { return static_cast<TClient *>(nullptr); };
     BuildLayout();
+    Fill();
+}
+
+void TfrmAdvanced::SetSession(std::function<TClient *()> current)
+{
+    m_current = std::move(current);
+    grdAdv->clearContents();
+    grdAdv->setRowCount(1);
+    cmbClass->clear();
     Fill();
 }
 

@@ -54,6 +54,8 @@ public:
     /// Called with the key-capture dialog before it is shown (tests press its keys from here).
     std::function<void(QDialog *dialog)> BeforePick;
 
+    /// The session the dialog edits from now on; the grid is filled from it again.
+    void SetSession(std::function<TClient *()> current);
     void ShowRow(int row);
     void AddOrUpdate();
     void RemoveRow();

@@ -438,29 +438,32 @@ void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const M
         const int index = candidates[k];
         const TAdvancedItem trigger = triggers[index]; // a copy: the handler may change the list
         Compiled *c = m_byIndex[static_cast<size_t>(index)];
-        if (!c->Code) {
-            if (!c->Reported) {
-                c->Reported = true;
-                m_always.erase(std::remove(m_always.begin(), m_always.end(), index), m_always.end());
-                onError(trigger.Name, c->Error);
-            }
+        if (!c)
             continue;
-        }
-        const int rc = pcre2_match(c->Code, reinterpret_cast<PCRE2_SPTR>(line.data()),
-                                   static_cast<PCRE2_SIZE>(line.size()), 0, 0, c->Data, m_context);
-        if (rc <= 0)
-            continue;
-        const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(c->Data);
-        QByteArray captures;
-        for (int group = 0; group <= 9; ++group) {
-            if (group)
-                captures += ',';
-            if (group < rc && ovector[2 * group] != PCRE2_UNSET)
-                captures.append(line.data() + ovector[2 * group],
-                                static_cast<qsizetype>(ovector[2 * group + 1] - ovector[2 * group]));
-        }
         const quint64 before = store.TriggerGeneration();
-        onMatch(trigger, captures);
+        if (!c->Code) {
+            if (c->Reported)
+                continue;
+            c->Reported = true;
+            m_always.erase(std::remove(m_always.begin(), m_always.end(), index), m_always.end());
+            // The report is text, which may set off other triggers that change the list.
+            onError(trigger.Name, c->Error);
+        } else {
+            const int rc = pcre2_match(c->Code, reinterpret_cast<PCRE2_SPTR>(line.data()),
+                                       static_cast<PCRE2_SIZE>(line.size()), 0, 0, c->Data, m_context);
+            if (rc <= 0)
+                continue;
+            const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(c->Data);
+            QByteArray captures;
+            for (int group = 0; group <= 9; ++group) {
+                if (group)
+                    captures += ',';
+                if (group < rc && ovector[2 * group] != PCRE2_UNSET)
+                    captures.append(line.data() + ovector[2 * group],
+                                    static_cast<qsizetype>(ovector[2 * group + 1] - ovector[2 * group]));
+            }
+            onMatch(trigger, captures);
+        }
         if (store.TriggerGeneration() != before) {
             // The command changed the triggers: the walk goes on over what the list now holds after this
             // trigger. Items keep their list order and their serials grow along it, so "after" holds

@@ -64,12 +64,26 @@ QByteArray PathExpand(const QByteArray &command, const QByteArray &joiner, const
 // blank path character every step would otherwise be a path of itself, without end).
 void CommandPipeline::Process(QByteArray text, bool pathSteps)
 {
-    if (text == Sentinel)
-        return;
     CommandBudget &budget = m_host.Budget();
     const CommandBudget::Scope scope(budget);
     if (budget.Stopped() || m_host.Closing())
         return;
+    // Each piece costs one unit of work, and so does an entry that runs none (the sentinel, a lone
+    // separator), so that even a repeat of nothing is bounded.
+    const auto spend = [&] {
+        bool report = false;
+        if (budget.Spend(&report))
+            return true;
+        qCDebug(lcCommands) << "work budget used up; the rest of the command is dropped";
+        if (report)
+            m_host.ReportPipeline("Command stopped: it would have run more than "
+                                  + QByteArray::number(CommandBudget::Limit) + " commands.\r\n");
+        return false;
+    };
+    if (text == Sentinel) {
+        spend();
+        return;
+    }
     if (m_depth >= MaxDepth) {
         // An alias or path that expands back into itself: the whole command stops, with a word to the user.
         m_host.ReportPipeline("Command stopped: aliases expanded more than " + QByteArray::number(MaxDepth)
@@ -87,16 +101,10 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
             text += sep;
         const QByteArray piece = FirstToken(text, sep);
         text = TrimBlanks(text.mid(piece.size() + sep.size()));
+        if (!spend())
+            break;
         if (piece == sep)
             continue;
-        bool report = false;
-        if (!budget.Spend(&report)) {
-            qCDebug(lcCommands) << "work budget used up; the rest of the command is dropped";
-            if (report)
-                m_host.ReportPipeline("Command stopped: it would have run more than "
-                                      + QByteArray::number(CommandBudget::Limit) + " commands.\r\n");
-            break;
-        }
         m_words = SplitText(piece, ' ');
         const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
         if (!TrimBlanks(expansion).isEmpty()) {

@@ -92,7 +92,9 @@ std::optional<QByteArray> PortalField(const QByteArray &reply, const QByteArray 
         *end = lf < 0 ? reply.size() : lf;
     if (lf < 0)
         return reply.mid(start); // the reply ends on the value: nothing to take off
-    return reply.mid(start, std::max<qsizetype>(0, lf - 1 - start));
+    // The character before the LF is taken off only when it is the CR of a CR LF line end.
+    const qsizetype valueEnd = lf > start && reply[lf - 1] == '\r' ? lf - 1 : lf;
+    return reply.mid(start, valueEnd - start);
 }
 
 QByteArray PortalAddress(const QByteArray &host)

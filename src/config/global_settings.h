@@ -38,7 +38,7 @@ bool SaveGlobalSettings(const QString &path, const TGlobals &globals, QString *e
 
 /// The portal's answer with "<HTML>" and "</HTML>" removed and blanks trimmed.
 QByteArray CleanPortalReply(const QByteArray &reply);
-/// The text after @p marker up to the next LF, less the one character before the LF (the CR of CR LF), read
+/// The text after @p marker up to the next LF, less a CR right before the LF, read
 /// from @p from on; @p end receives where it stopped. Nothing when the marker is not there.
 std::optional<QByteArray> PortalField(const QByteArray &reply, const QByteArray &marker, qsizetype from = 0,
                                       qsizetype *end = nullptr);

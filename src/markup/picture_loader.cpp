@@ -15,7 +15,11 @@ namespace wren {
 
 namespace {
 
-constexpr int MaxSide = 16384;
+// A picture larger than this is refused before it is decoded: a few kilobytes of a server's file can
+// declare gigabytes of pixels.
+constexpr int MaxSide = 8192;
+constexpr qint64 MaxPixels = qint64(16) * 1024 * 1024;
+constexpr long MaxDecoderMemory = 64L * 1024 * 1024;
 constexpr qint64 MaxFileSize = qint64(64) * 1024 * 1024;
 
 // libjpeg's own error handler ends the process; this one jumps back to the decoder with the message.
@@ -51,6 +55,13 @@ bool Decompress(const unsigned char *data, unsigned long size, QImage *image, ch
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, size);
     jpeg_read_header(&info, TRUE);
+    if (info.image_width == 0 || info.image_height == 0 || info.image_width > MaxSide || info.image_height > MaxSide
+        || qint64(info.image_width) * info.image_height > MaxPixels) {
+        jpeg_destroy_decompress(&info);
+        std::snprintf(message, JMSG_LENGTH_MAX, "the picture is too large");
+        return false;
+    }
+    info.mem->max_memory_to_use = MaxDecoderMemory;
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     if (info.output_width == 0 || info.output_height == 0 || info.output_width > MaxSide
@@ -120,9 +131,10 @@ QImage LoadPicture(const QString &path, QString *error)
         return {};
     }
     QImageReader reader(&file, format);
-    reader.setAllocationLimit(256); // megabytes
+    reader.setAllocationLimit(128); // megabytes
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > MaxSide || size.height() > MaxSide)) {
+    if (size.isValid()
+        && (size.width() > MaxSide || size.height() > MaxSide || qint64(size.width()) * size.height() > MaxPixels)) {
         if (error)
             *error = QStringLiteral("the picture is too large");
         return {};

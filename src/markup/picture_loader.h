@@ -9,7 +9,7 @@
 namespace wren {
 
 /// Decodes JPEG bytes with libjpeg; a null image, with the decoder's words in @p error, when they are not
-/// a picture it can read. Pictures larger than 16,384 pixels a side are refused.
+/// a picture it can read. Pictures over 8,192 pixels a side or 16 million pixels are refused before decoding.
 QImage DecodeJpeg(const QByteArray &bytes, QString *error = nullptr);
 
 /// The picture in the file at @p path, its decoder picked by the extension ("jpg" and "jpeg" by libjpeg;

@@ -84,6 +84,8 @@ ZelFile FetchZelFile(const QByteArray &source, const QByteArray &baseUrl, const 
         return file;
     }
     const HttpResult result = http.Get(file.Shown);
+    if (result.Body.size() > MaxMediaFile)
+        return file;
     if (!result.Ok)
         return file;
     const QString path = QDir(programFolder).filePath(QString::fromLocal8Bit(name));

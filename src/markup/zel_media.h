@@ -28,6 +28,9 @@ bool IsSafeDownloadName(const QByteArray &name);
 /// The program's own files in its folder, which no download may replace.
 bool IsProgramFile(const QString &fileName);
 
+/// The largest picture or sound a download keeps.
+inline constexpr qint64 MaxMediaFile = qint64(16) * 1024 * 1024;
+
 /// Where a source was found or put, or why not.
 struct ZelFile {
     QString Path; ///< empty on failure

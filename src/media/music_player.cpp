@@ -66,11 +66,15 @@ void MusicPlayer::PlaySound(const QString &fileName)
         session->RunEvent("On Sound Begin");
     }
     const AudioDevice::Mode mode = m_device->CurrentMode();
-    if ((mode == AudioDevice::Mode::Playing || mode == AudioDevice::Mode::Paused) && !fileName.trimmed().isEmpty()) {
+    const bool musicPlays = mode == AudioDevice::Mode::Playing || mode == AudioDevice::Mode::Paused;
+    if (musicPlays && !fileName.trimmed().isEmpty()) {
         // A sound while music plays joins the playlist as its last line.
         AddSong(FilePart(fileName), fileName);
         m_currentSong = static_cast<int>(m_lines.size()) - 1;
         SelectLine(m_currentSong);
+        m_songPlaying = true;
+    } else if (!m_playingFromList) {
+        m_songPlaying = false; // a sound effect on its own: its end starts no song
     }
     m_device->Close();
     if (fileName.isEmpty()) {
@@ -100,7 +104,10 @@ void MusicPlayer::Play()
     // The list shows the song that plays, so that its end moves on to the one after it.
     if (m_selected != m_currentSong)
         SelectLine(m_currentSong);
+    m_playingFromList = true;
+    m_songPlaying = true;
     PlaySound(path);
+    m_playingFromList = false;
 }
 
 void MusicPlayer::SongEndCheck()
@@ -109,7 +116,9 @@ void MusicPlayer::SongEndCheck()
         return;
     m_timer.stop();
     m_device->Close();
-    if (m_selected < m_lines.size() - 1) {
+    if (!m_songPlaying) {
+        // A sound effect ended; the playlist is not started by it.
+    } else if (m_selected < m_lines.size() - 1) {
         m_currentSong = m_selected + 1;
         SelectLine(m_currentSong);
         Play();

@@ -90,6 +90,9 @@ private:
     QStringList m_songs;
     int m_selected = -1;
     int m_currentSong = 0;
+    /// What plays is a playlist line (not a sound effect): only its end moves on to the next line.
+    bool m_songPlaying = false;
+    bool m_playingFromList = false;
     QTimer m_timer;
 };
 

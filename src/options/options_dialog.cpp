@@ -28,6 +28,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace wren {
 
 namespace {
@@ -108,8 +110,22 @@ TfrmOptions::TfrmOptions(TGlobals &globals, std::function<TClient *()> current, 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Tabs);
     layout->addLayout(buttons);
+    if (!m_current)
+        m_current = [] { return static_cast<TClient *>(nullptr); };
     Fill();
     Wire();
+}
+
+void TfrmOptions::SetSession(std::function<TClient *()> current)
+{
+    m_current = std::move(current);
+    // Filling writes nothing: the controls' signals are held while they take the session's values.
+    const QList<QWidget *> controls = findChildren<QWidget *>();
+    std::vector<QSignalBlocker> blockers;
+    blockers.reserve(controls.size());
+    for (QWidget *control : controls)
+        blockers.emplace_back(control);
+    Fill();
 }
 
 QWidget *TfrmOptions::GeneralTab()

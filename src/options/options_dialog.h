@@ -65,6 +65,8 @@ public:
     /// Messages for the user; a message box unless a test puts its own here.
     std::function<void(const QString &text)> ShowMessage;
 
+    /// The session the controls act on from now on; the controls are filled from it again.
+    void SetSession(std::function<TClient *()> current);
     /// Save: the log file name, the portal login, "wn.ini", then the current session's options file.
     void Save();
 

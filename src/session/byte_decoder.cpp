@@ -123,6 +123,8 @@ QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte, con
             out.append(QChar(QChar::ObjectReplacementCharacter));
         } else if (cp < 0x20 || cp == 0x7F) {
             return;
+        } else if (cp == QChar::ObjectReplacementCharacter) {
+            out.append(QChar(QChar::ReplacementCharacter)); // only pictures stand as objects in the text
         } else {
             Append(out, cp);
         }

@@ -179,6 +179,7 @@ void TClient::ConnectTo(const QByteArray &host, int port)
 
 void TClient::Connect()
 {
+    const Busy busy(*this);
     Options.ZelEnabled = false;
     ZelDetectCount = m_globals.GlobalZel ? 3 : 0;
     while (Socket->state() != QAbstractSocket::UnconnectedState) {
@@ -187,6 +188,8 @@ void TClient::Connect()
         if (Socket->state() != QAbstractSocket::UnconnectedState)
             Socket->abort();
     }
+    if (m_closing)
+        return; // closed while the old connection went
     // Options.Host keeps 50 characters; a longer name the session was opened with is still used whole.
     if (Addr.left(50) != Options.Host)
         Addr = Options.Host;
@@ -223,6 +226,7 @@ void TClient::WaitUntilClosed()
 
 void TClient::Disconnect()
 {
+    const Busy busy(*this);
     Close();
     WaitUntilClosed();
 }
@@ -240,6 +244,7 @@ bool TClient::IsConnected() const
 
 void TClient::OnConnected(quint16 error)
 {
+    const Busy busy(*this);
     qCDebug(lcSession) << "connect to" << Addr << "ended with" << error;
     ConnectError = error;
     if (error != 0) {
@@ -255,6 +260,7 @@ void TClient::OnConnected(quint16 error)
 
 void TClient::OnClosed(quint16 error)
 {
+    const Busy busy(*this);
     qCDebug(lcSession) << "connection to" << Addr << "closed with" << error;
     if (ConnectError != 0)
         return;
@@ -279,6 +285,7 @@ void TClient::OnDisconnectTimer()
 
 void TClient::OnSocketError(int error)
 {
+    const Busy busy(*this);
     WriteText("Error #" + QByteArray::number(error) + " with winsock.\r\nSee " + SocketErrorListAddress
               + " for more information.\r\n");
     Close();
@@ -297,6 +304,7 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
 {
     if (bytes.isEmpty() || m_closing)
         return;
+    const Busy busy(*this);
     if (!SawUtf8)
         SawUtf8 = HoldsUtf8Sequence(bytes);
     TelnetFilter::Output out = m_telnet.Feed(bytes);
@@ -483,6 +491,7 @@ QByteArray TClient::MatchTriggers(QByteArrayView text, int mode)
 
 void TClient::RunEvent(const QByteArray &name)
 {
+    const Busy busy(*this);
     emit EventRaised(name);
     // The walk follows the live list, as the trigger walk does: a command may switch or remove events.
     // Serials grow along the list, so the next event to run is the first enabled one after the last run.
@@ -503,7 +512,15 @@ void TClient::RunEvent(const QByteArray &name)
 
 void TClient::ProcessCommand(const QByteArray &text)
 {
+    const Busy busy(*this);
     m_pipeline.ProcessCommand(text);
+}
+
+void TClient::DeleteWhenIdle()
+{
+    m_deleteWhenIdle = true;
+    if (m_busy == 0)
+        deleteLater();
 }
 
 void TClient::ExecuteCommand(const QByteArray &command)
@@ -712,11 +729,9 @@ void TClient::LoadZelImage(const QByteArray &source)
     QImage picture;
     if (!file.Path.isEmpty())
         picture = LoadPicture(file.Path);
-    if (picture.isNull()) {
+    if (picture.isNull() || !m_writer.InsertPicture(picture)) {
         WriteText("ZEL Image Load Error : " + file.Shown);
         ScrollToEnd();
-    } else {
-        m_writer.InsertPicture(picture);
     }
     RunEvent("On Image");
 }

@@ -110,6 +110,9 @@ public:
     /// deleted once the event loop is reached again, so a command of its own may close it.
     void BeginClose();
     bool IsClosing() const { return m_closing; }
+    /// Deletes the session once none of its own code is running any more (a command of its own may be
+    /// waiting in a dialog or a nested event loop while it is closed).
+    void DeleteWhenIdle();
     /// One plain single command: variables substituted, then a slash command, or echoed and sent.
     void ExecuteCommand(const QByteArray &command) override;
     /// Writes a command into the view in yellow, straight (not logged, no triggers).
@@ -266,9 +269,32 @@ private:
         TClient &m_session;
     };
 
+    /// Held while the session's own code runs (a command, a read, a close): it is not deleted meanwhile.
+    class Busy
+    {
+    public:
+        explicit Busy(TClient &session)
+            : m_session(session)
+        {
+            ++m_session.m_busy;
+        }
+        ~Busy()
+        {
+            if (--m_session.m_busy == 0 && m_session.m_deleteWhenIdle)
+                m_session.deleteLater();
+        }
+        Busy(const Busy &) = delete;
+        Busy &operator=(const Busy &) = delete;
+
+    private:
+        TClient &m_session;
+    };
+
     TGlobals &m_globals;
     LoneWorkspace m_lone {*this};
     bool m_closing = false;
+    int m_busy = 0;
+    bool m_deleteWhenIdle = false;
     TelnetFilter m_telnet;
     ReplacePass m_replacePass;
     ExecutePass m_executePass;

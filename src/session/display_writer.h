@@ -62,7 +62,11 @@ public:
             m_host.LogText(text);
         const char *p = text.data();
         const char *end = p + text.size();
-        while (const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) {
+        // An empty view may carry no pointer at all; memchr must not see it.
+        while (p < end) {
+            const char *newline = static_cast<const char *>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            if (!newline)
+                break;
             Put(QByteArrayView(p, newline - p), true, Bytes::Any);
             p = newline + 1;
         }
@@ -97,12 +101,14 @@ public:
         }
     }
     /// Puts a picture into the view at the end of the text, in line with it, with the current attributes.
-    /// It is neither logged nor part of the line the triggers see.
-    void InsertPicture(const QImage &picture)
+    /// It is neither logged nor part of the line the triggers see. False when the view holds too many
+    /// pictures already.
+    bool InsertPicture(const QImage &picture)
     {
         SyncAttributes();
-        m_document.AppendPicture(picture);
+        const bool inserted = m_document.AppendPicture(picture);
         KeepLimit();
+        return inserted;
     }
     /// Trims the view when it holds more than the line limit and its margin.
     void KeepLimit() { m_document.TrimToLimit(m_options.EffectiveMaxLines()); }

@@ -190,8 +190,20 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
     Touch();
 }
 
-void SessionDocument::AppendPicture(const QImage &image)
+qint64 SessionDocument::PictureBytes() const
 {
+    qint64 total = 0;
+    for (const Paragraph &paragraph : m_paragraphs) {
+        for (const InlinePicture &picture : paragraph.Pictures)
+            total += picture.Image.sizeInBytes();
+    }
+    return total;
+}
+
+bool SessionDocument::AppendPicture(const QImage &image)
+{
+    if (PictureBytes() + image.sizeInBytes() > PictureBudget)
+        return false;
     Paragraph &last = m_paragraphs.back();
     const quint32 style = CurrentStyle();
     const qsizetype before = last.Text.size();
@@ -200,6 +212,7 @@ void SessionDocument::AppendPicture(const QImage &image)
     MarkChanged(last, before, style);
     ++m_appendsSinceCount;
     Touch();
+    return true;
 }
 
 void SessionDocument::SetAlignment(Alignment alignment)

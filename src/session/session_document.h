@@ -101,8 +101,11 @@ public:
     }
     /// Ends the last paragraph.
     void EndParagraph() { AppendPiece({}, true); }
-    /// Puts a picture into the text at the end, in line with it, in the current attributes.
-    void AppendPicture(const QImage &image);
+    /// Puts a picture into the text at the end, in line with it, in the current attributes. False, with
+    /// nothing added, when the pictures the view holds would pass PictureBudget bytes.
+    bool AppendPicture(const QImage &image);
+    static constexpr qint64 PictureBudget = qint64(256) * 1024 * 1024;
+    qint64 PictureBytes() const;
     /// Paragraph alignment from now on, for the paragraph being written too.
     void SetAlignment(Alignment alignment);
     void Clear();

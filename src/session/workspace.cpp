@@ -72,7 +72,7 @@ void Workspace::CloseSession(int index)
     for (int i = index; i < Count(); ++i)
         m_globals.Sessions[i]->Index = i;
     emit SessionRemoved(index, session);
-    session->deleteLater();
+    session->DeleteWhenIdle();
     SetCurrent(Count() > 0 ? 0 : -1);
 }
 

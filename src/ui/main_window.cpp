@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -308,21 +309,21 @@ void TfrmMain::BuildExchangeMenus()
     // Each acts on the selected session, which is not the welcome session (the menu is disabled then).
     const auto importer = [this](const QString &filter, void (TClient::*import)(const QString &)) {
         return [this, filter, import] {
-            TClient *session = m_workspace.Current();
+            QPointer<TClient> session = m_workspace.Current();
             if (!session || IsWelcome(session))
                 return;
             const QStringList files = ChooseFiles(Choose::Open, filter);
-            if (!files.isEmpty())
+            if (!files.isEmpty() && session && !session->IsClosing())
                 (session->*import)(files.front());
         };
     };
     const auto exporter = [this](const QString &filter, const QString &suffix, void (TClient::*write)(const QString &)) {
         return [this, filter, suffix, write] {
-            TClient *session = m_workspace.Current();
+            QPointer<TClient> session = m_workspace.Current();
             if (!session || IsWelcome(session))
                 return;
             const QStringList files = ChooseFiles(Choose::Save, filter);
-            if (files.isEmpty())
+            if (files.isEmpty() || !session || session->IsClosing())
                 return;
             QString path = files.front();
             if (QFileInfo(path).suffix().isEmpty())
@@ -586,9 +587,22 @@ void TfrmMain::OpenConnectionManager()
     m_command->setFocus();
 }
 
+// A dialog works on the session it was opened for, to the end: the selection may move meanwhile (a command
+// of another session's), and when that session closes the dialog closes with it.
+std::function<TClient *()> TfrmMain::BindToCurrent(QDialog &dialog)
+{
+    QPointer<TClient> target = m_workspace.Current();
+    connect(&m_workspace, &Workspace::SessionRemoved, &dialog, [&dialog, target](int, TClient *session) {
+        if (session == target)
+            dialog.reject();
+    });
+    return [target]() -> TClient * { return target && !target->IsClosing() ? target.data() : nullptr; };
+}
+
 void TfrmMain::OpenOptions()
 {
-    TfrmOptions dialog(m_globals, [this] { return m_workspace.Current(); }, this);
+    TfrmOptions dialog(m_globals, {}, this);
+    dialog.SetSession(BindToCurrent(dialog));
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)
@@ -602,7 +616,8 @@ void TfrmMain::OpenAdvanced()
     TClient *session = m_workspace.Current();
     if (!session || IsWelcome(session))
         return;
-    TfrmAdvanced dialog([this] { return m_workspace.Current(); }, this);
+    TfrmAdvanced dialog({}, this);
+    dialog.SetSession(BindToCurrent(dialog));
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)

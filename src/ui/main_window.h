@@ -101,6 +101,7 @@ private:
     void BuildMenus();
     void BuildMusicMenu();
     void BuildExchangeMenus();
+    std::function<TClient *()> BindToCurrent(QDialog &dialog);
     void SyncMusicList();
     void ShowMusicList(bool shown);
     void BuildLayout();

@@ -212,3 +212,29 @@ TEST(ExecutePass, PatternsNoTriggerUsesAreDropped)
     run();
     EXPECT_EQ(pass.CompiledCount(), 1u);
 }
+
+// The report of a bad pattern is text too, whose triggers may change the list: the walk follows that.
+TEST(ExecutePass, ListChangedByAPatternErrorReport)
+{
+    for (const bool removeAll : {false, true}) {
+        SCOPED_TRACE(removeAll ? "every trigger removed" : "the later trigger removed");
+        AutomationStore store;
+        store.AddTrigger("(orc", "bad", "Main", 1);
+        store.AddTrigger("orc", "later", "Main", 1);
+        store.AddTrigger("arrives", "last", "Main", 1);
+        ExecutePass pass;
+        QList<QByteArray> fired, errors;
+        pass.Run(store, "an orc arrives",
+                 [&](const TAdvancedItem &t, const QByteArray &) { fired.append(t.Name); },
+                 [&](const QByteArray &name, const QByteArray &) {
+                     errors.append(name);
+                     store.RemoveTrigger("orc", "Main");
+                     if (removeAll) {
+                         store.RemoveTrigger("(orc", "Main");
+                         store.RemoveTrigger("arrives", "Main");
+                     }
+                 });
+        EXPECT_EQ(errors, QList<QByteArray> {"(orc"});
+        EXPECT_EQ(fired, removeAll ? QList<QByteArray> {} : QList<QByteArray> {"arrives"});
+    }
+}

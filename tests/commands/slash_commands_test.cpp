@@ -188,6 +188,13 @@ TEST_F(SessionCommands, SlashCommands)
     Type("look");
     ASSERT_TRUE(WaitFor([&] { return m_world.Received.endsWith("look\r\n"); })) << "the next command runs";
 
+    // A repeat of something that sends nothing is bounded as well: each empty run costs a unit.
+    for (const char *nothing : {"/2000000000 ;", "/2000000000 ~~~~~~~~~~", "/2000000000 ;;;"}) {
+        Type(nothing);
+        EXPECT_TRUE(Text().endsWith(QStringLiteral("Command stopped: it would have run more than 10000 commands.\n")))
+            << nothing;
+    }
+
     m_client->Automation.AddAlias("kill", "attack", "combat");
     m_client->Automation.AddTrigger("x", "y", "combat", 0);
     Type("/OFF combat kill");

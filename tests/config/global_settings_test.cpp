@@ -88,6 +88,7 @@ TEST(Portal, StartupCheckReadsTheNewestVersionAndTheLogin)
         {"version and login", {200, "VER: 2.20\r\nVALIDWP: 1\r\n"}, "2.20", true},
         {"in HTML tags", {200, "<HTML>\r\n  VER: 2.14\r\nVALIDWP: 0\r\n</HTML>\r\n"}, "2.14", false},
         {"the last line without its line end", {200, "VER: 2.15\r\nVALIDWP: 1"}, "2.15", true},
+        {"LF line ends keep the value's last character", {200, "VER: 2.20\nVALIDWP: 1\n"}, "2.20", true},
         {"no VER: the running version, nothing more read", {200, "VALIDWP: 1\r\n"}, "2.13", false},
         {"VALIDWP before VER is not read", {200, "VALIDWP: 1\r\nVER: 2.16\r\n"}, "2.16", false},
         {"failed request", {500, "VER: 9.99\r\n"}, "2.13", false},

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,20 @@ TEST(ZelMedia, LocatesTheFourCandidatesInOrder)
     QDir::setCurrent(before);
 }
 
+// A small picture whose header claims other dimensions: JPEG's frame header, BMP's info header.
+QByteArray Claiming(QByteArray bytes, const char *format, int width, int height)
+{
+    if (qstrcmp(format, "JPG") == 0) {
+        const qsizetype sof = bytes.indexOf(QByteArrayView("\xff\xc0", 2));
+        qToBigEndian<quint16>(static_cast<quint16>(height), bytes.data() + sof + 5);
+        qToBigEndian<quint16>(static_cast<quint16>(width), bytes.data() + sof + 7);
+    } else {
+        qToLittleEndian<qint32>(width, bytes.data() + 18);
+        qToLittleEndian<qint32>(height, bytes.data() + 22);
+    }
+    return bytes;
+}
+
 TEST(ZelMedia, DecodersByExtension)
 {
     QTemporaryDir dir;
@@ -146,6 +161,11 @@ TEST(ZelMedia, DecodersByExtension)
         {"a.xyz", Encoded(blue, "BMP"), {}},
         {"a.wmf", Encoded(blue, "BMP"), {}},
         {"empty.gif", "", {}},
+        // A few bytes may declare gigabytes of pixels: refused before anything is decoded.
+        {"wide.jpg", Claiming(Encoded(blue, "JPG"), "JPG", 60000, 5), {}},
+        {"many.jpg", Claiming(Encoded(blue, "JPG"), "JPG", 5000, 5000), {}},
+        {"wide.bmp", Claiming(Encoded(blue, "BMP"), "BMP", 60000, 5), {}},
+        {"many.bmp", Claiming(Encoded(blue, "BMP"), "BMP", 5000, 5000), {}},
     };
     for (const Case &c : cases) {
         const QString path = dir.filePath(QString::fromLatin1(c.File));

@@ -187,6 +187,25 @@ TEST_F(Player, ASoundWhileMusicPlaysJoinsThePlaylist)
     EXPECT_EQ(Events, (QList<QByteArray> {"On Sound Begin", "On Sound End"})) << "the next begins before the end runs";
 }
 
+TEST_F(Player, ASoundEffectsEndDoesNotStartThePlaylist)
+{
+    ThreeSongs(); // listed, not playing
+    m_player->PlaySound(Path("ding.wav"));
+    EXPECT_EQ(m_player->Lines().size(), 3) << "a sound with no music playing joins no list";
+    Events.clear();
+    Device->End();
+    Tick();
+    EXPECT_FALSE(Device->IsOpen());
+    EXPECT_EQ(Device->Opened, QStringList {QStringLiteral("ding.wav")}) << "no song starts after it";
+    EXPECT_EQ(Events, QList<QByteArray> {"On Sound End"});
+
+    // Once the user plays the list, songs follow one another again.
+    m_player->Play();
+    Device->End();
+    Tick();
+    EXPECT_EQ(Device->Opened.back(), QStringLiteral("b.wav"));
+}
+
 TEST_F(Player, SongsFollowOneAnotherAndStopAtTheEnd)
 {
     ThreeSongs();

@@ -47,6 +47,8 @@ TEST(ByteDecoder, DisplayFormExpandsTabsAndDropsControls)
     const QString text = DecodeForDisplay(B("a\tb\x07\xc3\xa9"), &map);
     EXPECT_EQ(text, QStringLiteral("a       b\u00e9"));
     EXPECT_EQ(map, (std::vector<int> {0, 1, 1, 1, 1, 1, 1, 1, 2, 4, 6}));
+    // The object character stands for the client's own pictures; a server's own U+FFFC is not one.
+    EXPECT_EQ(DecodeForDisplay(B("x\xef\xbf\xbcy")), QStringLiteral("x\ufffdy"));
 }
 
 // One line, one encoding: never Latin-1, Windows-1252 and UTF-8 bytes side by side.

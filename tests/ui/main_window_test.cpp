@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QMenu>
+#include <QPointer>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -364,4 +365,34 @@ TEST_F(MainWindowTest, ImportExportAndTheEditorActOnTheSelectedWorld)
     Menu().ImportZMud->trigger(); // cancelled
     Menu().Advanced->trigger();
     EXPECT_TRUE(editorShown);
+}
+
+// A dialog belongs to the session it was opened for: when that session closes under it (a command of
+// another session's, say), the dialog closes too and writes nothing; a file chooser's answer is dropped.
+TEST_F(MainWindowTest, DialogsCloseWithTheirSession)
+{
+    Start();
+    for (QAction *open : {Menu().Settings, Menu().Advanced}) {
+        m_window->NewWindow("World", "w.example", 23, false);
+        QPointer<TClient> world = Current();
+        const int index = world->Index;
+        int result = -1;
+        m_window->BeforeDialog = [&](QDialog *dialog) {
+            QTimer::singleShot(0, dialog, [this, index] { m_window->Sessions().CloseSession(index); });
+            QObject::connect(dialog, &QDialog::finished, [&](int r) { result = r; });
+        };
+        open->trigger();
+        EXPECT_EQ(result, QDialog::Rejected) << open->text().toStdString();
+        EXPECT_TRUE(WaitFor([&] { return world.isNull(); })) << open->text().toStdString();
+    }
+
+    m_window->NewWindow("World", "w.example", 23, false);
+    QPointer<TClient> world = Current();
+    m_window->ChooseFiles = [&](TfrmMain::Choose, const QString &) {
+        m_window->Sessions().CloseSession(world->Index);
+        return QStringList {m_folder.filePath(QStringLiteral("export"))};
+    };
+    Menu().ExportWn2->trigger();
+    EXPECT_FALSE(QFile::exists(m_folder.filePath(QStringLiteral("export.WN2"))));
+    EXPECT_TRUE(WaitFor([&] { return world.isNull(); }));
 }
