@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 

@@ -8,6 +8,7 @@
 #include "options/colour_text.h"
 #include "session/client.h"
 #include "session/text_helpers.h"
+#include "session/world_features.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -68,6 +69,25 @@ const Check PortalChecks[] = {
     {&TfrmOptions::AllowImages, &TSessionOptions::AllowImages, "Allow images", ""},
 };
 
+struct FeatureBox {
+    bool WorldFeatures::*Field;
+    const char *Caption;
+};
+
+// The Connection tab's boxes. The telnet options take effect at the next connection, the rest at once.
+const FeatureBox WorldFeatureBoxes[] = {
+    {&WorldFeatures::Echo, "Hide what I type when the server asks (passwords)"},
+    {&WorldFeatures::WindowSize, "Tell the server the window size"},
+    {&WorldFeatures::Compression, "Accept compressed text (MCCP2)"},
+    {&WorldFeatures::Charset, "Accept UTF-8 when the server offers it"},
+    {&WorldFeatures::TerminalType, "Tell the server the client and what it shows (MTTS)"},
+    {&WorldFeatures::EndOfRecord, "Accept prompt marks (EOR)"},
+    {&WorldFeatures::ModernColours, "Modern colours: bright, 256 colours, true colour, inverse"},
+    {&WorldFeatures::Secure, "Secure connection (TLS)"},
+    {&WorldFeatures::AutoReconnect, "Reconnect by itself when the connection is lost"},
+    {&WorldFeatures::SplitView, "Show the newest text below while reading back"},
+};
+
 const int FontSizes[] = {2, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 26, 28, 30, 32, 34, 36, 48, 72};
 
 void Paint(QWidget *widget, const QColor &background, const QColor &text)
@@ -99,6 +119,7 @@ TfrmOptions::TfrmOptions(TGlobals &globals, std::function<TClient *()> current, 
     Tabs->addTab(PortalTab(), QStringLiteral("ZEL / Wren Portal"));
     Tabs->addTab(OtherTab(), QStringLiteral("Other"));
     Tabs->addTab(LoggingTab(), QStringLiteral("Logging"));
+    Tabs->addTab(ConnectionTab(), QStringLiteral("Connection"));
     Tabs->setCurrentIndex(1);
     SaveButton = new QPushButton(QStringLiteral("&Save"), this);
     CloseButton = new QPushButton(QStringLiteral("&Close"), this);
@@ -254,6 +275,25 @@ QWidget *TfrmOptions::OtherTab()
     return page;
 }
 
+QWidget *TfrmOptions::ConnectionTab()
+{
+    auto *page = new QWidget(this);
+    auto *layout = new QVBoxLayout(page);
+    for (const FeatureBox &feature : WorldFeatureBoxes) {
+        auto *box = new QCheckBox(QString::fromLatin1(feature.Caption), page);
+        FeatureBoxes.append(box);
+        layout->addWidget(box);
+    }
+    auto *note = new QLabel(QStringLiteral("Kept for this world in %1. The telnet options take effect at the next "
+                                           "connection.")
+                                .arg(QString::fromLatin1(AppSettings::FileName)),
+                            page);
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    layout->addStretch();
+    return page;
+}
+
 QWidget *TfrmOptions::LoggingTab()
 {
     auto *page = new QWidget(this);
@@ -283,12 +323,18 @@ void TfrmOptions::Fill()
     Password->setText(m_globals.WPPass.isEmpty() ? QString() : QString::fromLatin1(Placeholder));
     Status->setText(m_globals.PortalValid ? QStringLiteral("Valid") : QStringLiteral("Invalid"));
     LogFileBox->setEnabled(false);
+    for (QCheckBox *box : std::as_const(FeatureBoxes))
+        box->setEnabled(false);
     TClient *session = m_current();
     if (!session)
         return;
     const TSessionOptions &o = session->Options;
     for (const Check &check : GeneralChecks)
         (this->*check.Box)->setChecked(o.*check.Option);
+    for (qsizetype i = 0; i < FeatureBoxes.size(); ++i) {
+        FeatureBoxes[i]->setChecked(session->Features.*WorldFeatureBoxes[i].Field);
+        FeatureBoxes[i]->setEnabled(!session->Options.Host.trimmed().isEmpty()); // kept per world
+    }
     for (const Check &check : PortalChecks)
         (this->*check.Box)->setChecked(o.*check.Option);
     UseBrightColors->setChecked(o.UseBrightColors);
@@ -352,6 +398,17 @@ void TfrmOptions::Wire()
         connect(this->*check.Box, &QCheckBox::toggled, this, [options, check](bool on) {
             if (TSessionOptions *o = options())
                 o->*check.Option = on;
+        });
+    }
+    for (qsizetype i = 0; i < FeatureBoxes.size(); ++i) {
+        connect(FeatureBoxes[i], &QCheckBox::toggled, this, [this, i](bool on) {
+            TClient *session = m_current();
+            if (!session || session->Options.Host.trimmed().isEmpty())
+                return;
+            session->Features.*WorldFeatureBoxes[i].Field = on;
+            AppSettings settings;
+            session->Features.Save(settings, TrimBlanks(session->Options.Host), TrimBlanks(session->Options.Port));
+            session->Display.Restyle();
         });
     }
     connect(UseBrightColors, &QCheckBox::toggled, this, [options](bool on) {

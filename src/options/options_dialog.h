@@ -56,6 +56,9 @@ public:
     QPushButton *BrowseLog = nullptr;
     QRadioButton *LogSame = nullptr, *LogDifferent = nullptr, *LogNone = nullptr;
     QPushButton *SaveButton = nullptr, *CloseButton = nullptr;
+    /// The Connection tab: what the world may use beyond the classic client, kept in the program's own
+    /// settings file, one box per feature (in the order of WorldFeatureBoxes).
+    QList<QCheckBox *> FeatureBoxes;
 
     /// Asks the user for a colour; the platform's colour dialog unless a test puts its own here. An invalid
     /// colour means cancelled.
@@ -80,6 +83,7 @@ private:
     QWidget *PortalTab();
     QWidget *OtherTab();
     QWidget *LoggingTab();
+    QWidget *ConnectionTab();
     void Fill();
     void Wire();
     void ShowColours();

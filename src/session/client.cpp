@@ -4,6 +4,7 @@
 
 #include "automation/advanced_file.h"
 #include "automation/settings_exchange.h"
+#include "config/app_settings.h"
 #include "config/save_file.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
@@ -18,9 +19,11 @@
 #include "session/text_helpers.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
-#include <QTcpSocket>
+#include <QSslCertificate>
+#include <QSslSocket>
 
 #include <cstring>
 
@@ -45,6 +48,14 @@ TClient::TClient(TGlobals &globals, QObject *parent)
     DisconnectTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
     connect(&DisconnectTimer, &QTimer::timeout, this, &TClient::OnDisconnectTimer);
     m_connectTimeout.setSingleShot(true);
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, [this] {
+        if (m_closing || IsConnected() || m_connecting)
+            return;
+        const int attempts = m_reconnectAttempts;
+        Connect();
+        m_reconnectAttempts = attempts;
+    });
     connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
         if (!m_connecting)
             return;
@@ -83,9 +94,13 @@ TClient::~TClient()
 
 void TClient::CreateSocket()
 {
-    Socket = new QTcpSocket(this);
+    Socket = new QSslSocket(this);
     Socket->setReadBufferSize(ReadBufferSize);
+    connect(Socket, &QSslSocket::encrypted, this, &TClient::OnEncrypted);
+    connect(Socket, &QSslSocket::sslErrors, this, &TClient::OnSslErrors);
     connect(Socket, &QTcpSocket::connected, this, [this] {
+        if (Socket->mode() != QSslSocket::UnencryptedMode)
+            return; // a secure connection is made when its handshake is done
         m_connecting = false;
         m_established = true;
         m_closeError = 0;
@@ -105,10 +120,13 @@ void TClient::CreateSocket()
             m_connecting = false;
             m_connectTimeout.stop();
             // A name that does not resolve is a socket error; a host that does not answer is a failed connect.
-            if (error == QAbstractSocket::HostNotFoundError)
+            if (error == QAbstractSocket::HostNotFoundError) {
                 OnSocketError(number);
-            else
+            } else {
+                if (Socket->mode() != QSslSocket::UnencryptedMode)
+                    WriteStatus("Secure connection failed: " + Socket->errorString().toUtf8());
                 OnConnected(static_cast<quint16>(number));
+            }
         } else if (m_established) {
             m_closeError = error == QAbstractSocket::RemoteHostClosedError ? 0 : static_cast<quint16>(number);
         }
@@ -127,6 +145,18 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     AdvancedFile = base + QStringLiteral(".wn2");
     LoadOptions();
     LoadAdvanced();
+    LoadFeatures();
+}
+
+void TClient::LoadFeatures()
+{
+    const QByteArray host = TrimBlanks(Options.Host);
+    const QByteArray port = TrimBlanks(Options.Port);
+    const QByteArray key = host + ':' + port;
+    if (key == m_featuresFor)
+        return;
+    m_featuresFor = key;
+    Features = WorldFeatures::Load(AppSettings(), host, port);
 }
 
 void TClient::ApplyViewOptions()
@@ -171,10 +201,20 @@ void TClient::ConnectTo(const QByteArray &host, int port)
 {
     Addr = host;
     m_telnet.Reset();
+    m_telnet.SetAllowed(Features.Telnet());
+    m_telnet.SetSecure(Features.Secure);
+    SetTypingHidden(false);
+    m_closedOnPurpose = false;
+    m_reconnectTimer.stop();
     m_connecting = true;
     m_established = false;
     m_connectTimeout.start(ConnectTimeoutMs);
-    Socket->connectToHost(QString::fromLocal8Bit(host), static_cast<quint16>(std::clamp(port, 0, 65535)));
+    const QString name = QString::fromLocal8Bit(host);
+    const auto number = static_cast<quint16>(std::clamp(port, 0, 65535));
+    if (Features.Secure)
+        Socket->connectToHostEncrypted(name, number);
+    else
+        Socket->connectToHost(name, number);
 }
 
 void TClient::Connect()
@@ -182,6 +222,9 @@ void TClient::Connect()
     const Busy busy(*this);
     Options.ZelEnabled = false;
     ZelDetectCount = m_globals.GlobalZel ? 3 : 0;
+    m_closedOnPurpose = true;
+    m_reconnectAttempts = 0;
+    m_reconnectTimer.stop();
     while (Socket->state() != QAbstractSocket::UnconnectedState) {
         Close();
         QCoreApplication::processEvents();
@@ -193,6 +236,7 @@ void TClient::Connect()
     // Options.Host keeps 50 characters; a longer name the session was opened with is still used whole.
     if (Addr.left(50) != Options.Host)
         Addr = Options.Host;
+    LoadFeatures();
     ConnectTo(Addr, LeadingNumber(Options.Port));
 }
 
@@ -227,6 +271,9 @@ void TClient::WaitUntilClosed()
 void TClient::Disconnect()
 {
     const Busy busy(*this);
+    m_closedOnPurpose = true;
+    m_reconnectAttempts = 0;
+    m_reconnectTimer.stop();
     Close();
     WaitUntilClosed();
 }
@@ -249,7 +296,10 @@ void TClient::OnConnected(quint16 error)
     ConnectError = error;
     if (error != 0) {
         WriteText("Connection failed.  Either the host is not responding or you are not able to access the host.\r\n");
+        if (m_reconnectAttempts > 0)
+            ScheduleReconnect();
     } else {
+        m_connectedFor.start();
         WriteText("Connected...\r\n" + Addr + " resolved to IP " + Socket->peerAddress().toString().toLatin1()
                   + "\r\n");
         m_globals.LocalAddress = "0.0.0.0";
@@ -270,9 +320,103 @@ void TClient::OnClosed(quint16 error)
     else
         WriteText("\r\nDisconnected from server\r\n");
     EndFont();
+    SetTypingHidden(false);
+    if (!m_closedOnPurpose && !m_closing) {
+        // The server or the network ended it: one click connects again.
+        WriteStatus("Reconnect", "reconnect");
+        if (Features.AutoReconnect) {
+            if (m_connectedFor.isValid() && m_connectedFor.elapsed() >= 60000)
+                m_reconnectAttempts = 0; // a connection that lasted starts the back-off over
+            ScheduleReconnect();
+        }
+    }
     ScrollToEnd();
     DisconnectTag = 1;
     DisconnectTimer.start(500);
+}
+
+int TClient::ReconnectDelayMs(int attempt)
+{
+    return std::min(2000 << std::clamp(attempt, 0, 5), 60000);
+}
+
+void TClient::ScheduleReconnect()
+{
+    if (m_closing)
+        return;
+    if (m_reconnectAttempts >= MaxReconnectAttempts) {
+        WriteStatus("No reconnect after " + QByteArray::number(MaxReconnectAttempts) + " attempts.");
+        m_reconnectAttempts = 0;
+        return;
+    }
+    const int delay = ReconnectDelayMs(m_reconnectAttempts++);
+    WriteStatus("Reconnecting in " + QByteArray::number(delay / 1000) + " seconds.");
+    m_reconnectTimer.start(delay);
+}
+
+void TClient::RunAction(const QByteArray &action)
+{
+    if (action == "reconnect" && !m_closing && !IsConnected() && !m_connecting)
+        Connect();
+}
+
+void TClient::OnEncrypted()
+{
+    const Busy busy(*this);
+    m_connecting = false;
+    m_established = true;
+    m_closeError = 0;
+    m_connectTimeout.stop();
+    OnConnected(0);
+    if (m_closing)
+        return;
+    const auto protocol = [](QSsl::SslProtocol p) -> QByteArray {
+        switch (p) {
+        case QSsl::TlsV1_2: return "TLS 1.2";
+        case QSsl::TlsV1_3: return "TLS 1.3";
+        default: return "TLS";
+        }
+    };
+    const QSslCertificate certificate = Socket->peerCertificate();
+    QByteArray issuer = certificate.issuerDisplayName().toUtf8();
+    if (issuer.isEmpty())
+        issuer = "an unnamed issuer";
+    WriteStatus("Secure connection (" + protocol(Socket->sessionProtocol()) + "), certificate issued by " + issuer
+                + (Features.TrustedCertificate.isEmpty() ? QByteArray(".") : QByteArray(" (trusted by you).")));
+}
+
+void TClient::OnSslErrors(const QList<QSslError> &errors)
+{
+    const Busy busy(*this);
+    const QSslCertificate certificate = Socket->peerCertificate();
+    const QByteArray digest = certificate.isNull() ? QByteArray()
+                                                   : certificate.digest(QCryptographicHash::Sha256).toHex();
+    if (!digest.isEmpty() && digest == Features.TrustedCertificate) {
+        Socket->ignoreSslErrors(errors);
+        return;
+    }
+    if (digest.isEmpty() || digest == m_refusedCertificate)
+        return; // the handshake fails and the connection with it
+    QStringList reasons;
+    for (const QSslError &error : errors)
+        reasons.append(error.errorString());
+    const QString question
+        = QStringLiteral("The certificate of %1 could not be verified:\n%2\n\nIssued to: %3\nIssued by: %4\n"
+                         "SHA-256: %5\n\nTrust this certificate for this world from now on?")
+              .arg(QString::fromLocal8Bit(Addr), reasons.join(QLatin1Char('\n')),
+                   certificate.subjectDisplayName(), certificate.issuerDisplayName(), QString::fromLatin1(digest));
+    const bool trusted = TrustPrompt && TrustPrompt(question);
+    if (m_closing || Socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    if (!trusted) {
+        m_refusedCertificate = digest;
+        WriteStatus("The server's certificate was not trusted.");
+        return;
+    }
+    Features.TrustedCertificate = digest;
+    AppSettings().SetWorldValue(TrimBlanks(Options.Host), TrimBlanks(Options.Port), QStringLiteral("TrustedCertificate"),
+                                QString::fromLatin1(digest));
+    Socket->ignoreSslErrors(errors);
 }
 
 void TClient::OnDisconnectTimer()
@@ -305,11 +449,12 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
     if (bytes.isEmpty() || m_closing)
         return;
     const Busy busy(*this);
-    if (!SawUtf8)
-        SawUtf8 = HoldsUtf8Sequence(bytes);
     TelnetFilter::Output out = m_telnet.Feed(bytes);
-    if (!out.Replies.isEmpty())
-        Send(out.Replies);
+    HandleTelnetOutput(out);
+    if (!SawUtf8) {
+        for (const QByteArray &segment : out.Segments)
+            SawUtf8 = SawUtf8 || HoldsUtf8Sequence(segment);
+    }
     if (out.Segments.size() == 1) {
         HandleIncomingText(std::move(out.Segments.front()));
         EndOfBlock();
@@ -333,6 +478,68 @@ void TClient::ReceiveBytes(const QByteArray &bytes)
         return;
     if (Options.ToggleIcon && !m_globals.AppActive)
         emit AlertIconWanted();
+    ScrollToEnd();
+}
+
+void TClient::HandleTelnetOutput(const TelnetFilter::Output &out)
+{
+    if (!out.Replies.isEmpty())
+        Send(out.Replies);
+    if (out.WindowSizeWanted)
+        Send(TelnetFilter::WindowSizeMessage(m_windowColumns, m_windowRows));
+    for (const QByteArray &notice : out.Notices)
+        WriteStatus(TrimBlanks(notice));
+    // The world agreed to UTF-8: typed lines go out as UTF-8 from now on.
+    if (m_telnet.AgreedUtf8())
+        SawUtf8 = true;
+    SetTypingHidden(m_telnet.ServerEchoes());
+}
+
+void TClient::SetTypingHidden(bool hidden)
+{
+    if (hidden == m_typingHidden)
+        return;
+    m_typingHidden = hidden;
+    emit TypingHiddenChanged(hidden);
+}
+
+void TClient::SendSecret(const QByteArray &line)
+{
+    if (!IsConnected())
+        return;
+    QByteArray bytes = line;
+    if (bytes.contains('\xff'))
+        bytes.replace("\xff", QByteArrayView("\xff\xff", 2));
+    Send(bytes + "\r\n");
+}
+
+void TClient::SetWindowSize(int columns, int rows)
+{
+    columns = std::clamp(columns, 1, 65535);
+    rows = std::clamp(rows, 1, 65535);
+    if (columns == m_windowColumns && rows == m_windowRows)
+        return;
+    m_windowColumns = columns;
+    m_windowRows = rows;
+    if (IsConnected() && m_telnet.ReportsWindowSize())
+        Send(TelnetFilter::WindowSizeMessage(columns, rows));
+}
+
+void TClient::WriteStatus(const QByteArray &text, const QByteArray &action)
+{
+    const TextAttributes saved = Display.Attributes;
+    if (!Display.Paragraphs().back().Text.isEmpty())
+        Display.EndParagraph();
+    Display.Attributes.FontName = TrimTrailingBlanks(Options.CurFontName);
+    Display.Attributes.FontSize = Options.CurFontSize;
+    Display.Attributes.Fore = action.isEmpty() ? Rgb(192, 192, 192) : Rgb(0, 255, 255);
+    Display.Attributes.Back = Options.DefaultBackColor;
+    Display.Attributes.Style = action.isEmpty() ? 0 : Underline;
+    Display.Append(text + "\n");
+    if (!action.isEmpty())
+        Display.SetLastParagraphAction(action);
+    Display.Attributes = saved;
+    Display.TrimToLimit(Options.EffectiveMaxLines());
     ScrollToEnd();
 }
 
@@ -463,7 +670,7 @@ void TClient::SplitAndWrite(QByteArray text)
 
 void TClient::ApplyAnsiSequence(QByteArrayView sequence)
 {
-    ApplyAnsiCodes(sequence, Display.Attributes, Options);
+    ApplyAnsiCodes(sequence, Display.Attributes, Options, Features.ModernColours);
 }
 
 // ---- Writer -----------------------------------------------------------------------------------------
@@ -578,6 +785,7 @@ void TClient::BeginClose()
         return;
     qCDebug(lcSession) << "closing session" << Index << Options.WorldName;
     m_closing = true;
+    m_reconnectTimer.stop();
     // The close notification runs as for any close (its line reaches the log); the "On Disconnect" it
     // schedules is dropped with the session.
     m_connecting = false;

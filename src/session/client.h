@@ -17,14 +17,17 @@
 #include "session/session_document.h"
 #include "session/telnet_filter.h"
 #include "session/view_model.h"
+#include "session/world_features.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QSslError>
 #include <QTimer>
 
 #include <functional>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace wren {
 
@@ -45,7 +48,8 @@ public:
     int Index = 0;
     QByteArray AnsiBuffer;
     QByteArray TagBuffer;
-    QTcpSocket *Socket = nullptr;
+    /// Plain unless the world is secure; a TLS socket either way.
+    QSslSocket *Socket = nullptr;
     quint16 ConnectError = 0;
     SessionDocument Display;
     QTimer DisconnectTimer;
@@ -70,6 +74,10 @@ public:
     CommandHistory History;
     /// The world's text has held valid multi-byte UTF-8: typed lines go out as UTF-8 from then on.
     bool SawUtf8 = false;
+    /// What this world may use beyond the classic client, from the program's own settings file.
+    WorldFeatures Features;
+    /// Asks the user whether to trust a certificate that does not verify; nothing set refuses it.
+    std::function<bool(const QString &question)> TrustPrompt;
     /// Plain coloured text goes through the splitter's fast lane. Off, every chunk takes the general path:
     /// the two give the same result, which the tests compare.
     bool FastLane = true;
@@ -88,6 +96,22 @@ public:
     void Disconnect();
     void Send(QByteArrayView text);
     bool IsConnected() const;
+    /// The server echoes what is typed (a password prompt): the command box hides it, and Enter sends it
+    /// with SendSecret.
+    bool HidesTyping() const { return m_typingHidden; }
+    /// A typed line the server hides: sent as it is, never echoed, logged, recorded or expanded.
+    void SendSecret(const QByteArray &line);
+    /// The view's size in characters, reported to the server when it asks for it.
+    void SetWindowSize(int columns, int rows);
+    /// A line of the client's own about the connection, straight into the view (not logged, no triggers).
+    /// With @p action the line can be clicked, which runs RunAction(action).
+    void WriteStatus(const QByteArray &text, const QByteArray &action = {});
+    /// What a clicked status line asks for ("reconnect").
+    void RunAction(const QByteArray &action);
+    static constexpr int MaxReconnectAttempts = 10;
+    /// The wait before automatic reconnect attempt @p attempt (0 first): doubling from 2 s, at most 60 s.
+    static int ReconnectDelayMs(int attempt);
+    bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
     /// What the socket's data notification does with the bytes it read: the telnet layer, then the text
     /// pipeline for each prompt-ended segment, then the end-of-block steps.
@@ -164,6 +188,8 @@ signals:
     void Notice(const QString &text);
     /// The program is in the background and new text arrived.
     void AlertIconWanted();
+    /// The server started or stopped hiding what is typed.
+    void TypingHiddenChanged(bool hidden);
 
 private:
     void ApplyAnsiSequence(QByteArrayView sequence) override;
@@ -172,6 +198,7 @@ private:
     bool IsScrolledBack() const override { return ScrolledBack; }
     bool HighlightLinks() const override { return Options.AutoHighlightLinks; }
     bool AutoCopy() const override { return Options.AutoCopy; }
+    bool SplitWhenHeld() const override { return Features.SplitView; }
     // TagHost
     TSessionOptions &TagOptions() override { return Options; }
     void SetStyle(std::uint8_t bits, bool on) override
@@ -218,6 +245,12 @@ private:
     void OnConnected(quint16 error);
     void OnClosed(quint16 error);
     void OnSocketError(int error);
+    void OnEncrypted();
+    void OnSslErrors(const QList<QSslError> &errors);
+    void HandleTelnetOutput(const TelnetFilter::Output &out);
+    void SetTypingHidden(bool hidden);
+    void ScheduleReconnect();
+    void LoadFeatures();
     void OnDataAvailable();
     void OnDisconnectTimer();
     void Close();
@@ -307,6 +340,17 @@ private:
     bool m_connecting = false;
     bool m_established = false;
     quint16 m_closeError = 0;
+    /// The user (or a command) closed the connection: no reconnect is offered.
+    bool m_closedOnPurpose = false;
+    bool m_typingHidden = false;
+    int m_windowColumns = 80;
+    int m_windowRows = 24;
+    QTimer m_reconnectTimer;
+    int m_reconnectAttempts = 0;
+    QElapsedTimer m_connectedFor;
+    /// The certificate the user refused in this session: not asked about again.
+    QByteArray m_refusedCertificate;
+    QByteArray m_featuresFor;
 };
 
 } // namespace wren

@@ -285,9 +285,10 @@ QTextCharFormat ParagraphLayouter::RunFormat(quint32 style) const
     const TextAttributes &a = m_styles.At(style);
     QTextCharFormat format;
     format.setFont(const_cast<ParagraphLayouter *>(this)->Metrics(style).Font);
-    format.setForeground(ToQColor(a.Fore));
-    if (PaintsBackground(a.Back))
-        format.setBackground(ToQColor(a.Back));
+    const Shown shown = ShownColours(a);
+    format.setForeground(ToQColor(shown.Fore));
+    if (shown.PaintBack)
+        format.setBackground(ToQColor(shown.Back));
     return format;
 }
 

@@ -60,6 +60,19 @@ public:
     void SetViewBackground(Colour colour) { m_viewBackground = colour; }
     void SetPlainBackground(Colour colour) { m_plainBackground = colour; }
     bool PaintsBackground(Colour back) const { return back != m_viewBackground && back != m_plainBackground; }
+    /// What a run is painted with: its colours, swapped for inverse text (whose background, when it has
+    /// none of its own, is the view's).
+    struct Shown {
+        Colour Fore = 0;
+        Colour Back = 0;
+        bool PaintBack = false;
+    };
+    Shown ShownColours(const TextAttributes &a) const
+    {
+        if (!(a.Style & Inverse))
+            return {a.Fore, a.Back, PaintsBackground(a.Back)};
+        return {PaintsBackground(a.Back) ? a.Back : m_viewBackground, a.Fore, true};
+    }
 
     struct Size {
         int Rows = 1;

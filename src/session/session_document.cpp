@@ -238,9 +238,16 @@ void SessionDocument::Recycle(Paragraph &&paragraph)
     }
 }
 
+void SessionDocument::SetLastParagraphAction(const QByteArray &action)
+{
+    if (m_paragraphs.size() >= 2)
+        m_actions.insert(m_paragraphs[m_paragraphs.size() - 2].Id, action);
+}
+
 void SessionDocument::Clear()
 {
     m_paragraphs.clear();
+    m_actions.clear();
     m_closedRows = 0;
     StartParagraph();
     Touch();
@@ -289,6 +296,10 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
         if (!isLast)
             m_closedRows += first.Rows - oldRows;
         break;
+    }
+    if (!m_actions.isEmpty()) {
+        const quint64 firstKept = m_paragraphs.front().Id;
+        m_actions.removeIf([firstKept](const auto &entry) { return entry.key() < firstKept; });
     }
     Touch();
 }

@@ -106,6 +106,11 @@ public:
     bool AppendPicture(const QImage &image);
     static constexpr qint64 PictureBudget = qint64(256) * 1024 * 1024;
     qint64 PictureBytes() const;
+    /// Makes the last ended paragraph a line the user can click to run @p action (a client line such as
+    /// "Reconnect").
+    void SetLastParagraphAction(const QByteArray &action);
+    /// The action of the paragraph @p id; empty for text.
+    QByteArray ActionOf(quint64 id) const { return m_actions.value(id); }
     /// Paragraph alignment from now on, for the paragraph being written too.
     void SetAlignment(Alignment alignment);
     void Clear();
@@ -202,6 +207,7 @@ private:
     void Recycle(Paragraph &&paragraph);
 
     std::deque<Paragraph> m_paragraphs;
+    QHash<quint64, QByteArray> m_actions; ///< by paragraph id; a handful at most
     StyleTable m_styles;
     std::unique_ptr<ParagraphLayouter> m_layouter;
     // A font name's bytes are told by their address: each entry holds the name, so while the entry lives

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The telnet layer between the socket and the text pipeline: consumes IAC commands and refuses options.
+// The telnet layer between the socket and the text pipeline: consumes IAC commands, negotiates the options
+// the client supports and refuses the rest, and inflates a compressed stream.
 #include "session/telnet_filter.h"
+
+#include <zlib.h>
 
 #include <cstring>
 
@@ -9,14 +12,48 @@ namespace wren {
 namespace {
 constexpr unsigned char IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, GA = 249, SE = 240,
                         EOR = 239;
+// TTYPE and CHARSET subnegotiation codes.
+constexpr unsigned char TtypeIs = 0, TtypeSend = 1;
+constexpr unsigned char CharsetRequest = 1, CharsetAccepted = 2, CharsetRejected = 3;
+// MTTS flags: what the client renders, reported in the third terminal type.
+constexpr int MttsAnsi = 1, MttsUtf8 = 4, Mtts256 = 8, MttsTrueColour = 256, MttsSsl = 2048;
+constexpr qsizetype InflateChunk = 64 * 1024;
+
+bool IsUtf8Name(QByteArrayView name)
+{
+    const QByteArray upper = name.trimmed().toByteArray().toUpper();
+    return upper == "UTF-8" || upper == "UTF8";
 }
+} // namespace
+
+struct TelnetFilter::Inflater {
+    z_stream Stream {};
+    bool Ready = false;
+    Inflater() { Ready = inflateInit(&Stream) == Z_OK; }
+    ~Inflater()
+    {
+        if (Ready)
+            inflateEnd(&Stream);
+    }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+};
+
+TelnetFilter::TelnetFilter() = default;
+TelnetFilter::~TelnetFilter() = default;
 
 void TelnetFilter::Reset()
 {
     m_state = State::Data;
-    m_subLength = 0;
+    m_sub.clear();
+    m_subOverflow = false;
+    m_remote.reset();
+    m_local.reset();
     m_refusedWill.reset();
     m_refusedDo.reset();
+    m_utf8 = false;
+    m_ttypeRequests = 0;
+    m_inflater.reset();
 }
 
 void TelnetFilter::Answer(QByteArray &replies, unsigned char verb, unsigned char option)
@@ -25,18 +62,226 @@ void TelnetFilter::Answer(QByteArray &replies, unsigned char verb, unsigned char
     replies.append(bytes, 3);
 }
 
+void TelnetFilter::Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload)
+{
+    const char head[3] = {static_cast<char>(IAC), static_cast<char>(SB), static_cast<char>(option)};
+    replies.append(head, 3);
+    for (const char c : payload) {
+        replies.append(c);
+        if (static_cast<unsigned char>(c) == IAC)
+            replies.append(c);
+    }
+    const char tail[2] = {static_cast<char>(IAC), static_cast<char>(SE)};
+    replies.append(tail, 2);
+}
+
+QByteArray TelnetFilter::WindowSizeMessage(int columns, int rows)
+{
+    const auto word = [](int value) {
+        const int v = std::clamp(value, 1, 65535);
+        const char bytes[2] = {static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
+        return QByteArray(bytes, 2);
+    };
+    QByteArray replies;
+    Subnegotiate(replies, Naws, word(columns) + word(rows));
+    return replies;
+}
+
+// What the server may perform: it hides the typed text (ECHO), marks prompts (EOR), compresses (MCCP2), or
+// offers a character set.
+bool TelnetFilter::WantRemote(unsigned char option) const
+{
+    switch (option) {
+    case Echo: return m_allowed.Echo;
+    case Eor: return m_allowed.EndOfRecord;
+    case Mccp2: return m_allowed.Compression;
+    case Charset: return m_allowed.Charset;
+    default: return false;
+    }
+}
+
+// What we perform when the server asks: report the window size, the terminal type, take a character set.
+bool TelnetFilter::WantLocal(unsigned char option) const
+{
+    switch (option) {
+    case Naws: return m_allowed.WindowSize;
+    case Ttype: return m_allowed.TerminalType;
+    case Charset: return m_allowed.Charset;
+    default: return false;
+    }
+}
+
+// One WILL, WONT, DO or DONT. An agreed option is answered only when its state changes; a refusal once until
+// the server changes its mind; a refusal from the server is acknowledged only for an option that was on.
+void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
+{
+    const bool remote = verb == WILL || verb == WONT;
+    std::bitset<256> &agreed = remote ? m_remote : m_local;
+    std::bitset<256> &refused = remote ? m_refusedWill : m_refusedDo;
+    if (verb == WILL || verb == DO) {
+        if (remote ? WantRemote(option) : WantLocal(option)) {
+            if (!agreed[option]) {
+                agreed[option] = true;
+                Answer(out.Replies, remote ? DO : WILL, option);
+                if (!remote && option == Naws)
+                    out.WindowSizeWanted = true;
+                if (!remote && option == Ttype)
+                    m_ttypeRequests = 0;
+            }
+        } else if (!refused[option]) {
+            refused[option] = true;
+            Answer(out.Replies, remote ? DONT : WONT, option);
+        }
+        return;
+    }
+    refused[option] = false;
+    if (agreed[option]) {
+        agreed[option] = false;
+        Answer(out.Replies, remote ? DONT : WONT, option);
+        if (option == Charset && !m_remote[Charset] && !m_local[Charset])
+            m_utf8 = false;
+    }
+}
+
+QByteArray TelnetFilter::TerminalType()
+{
+    // As MTTS asks: the client's name, then its terminal, then the flags; the last is repeated once to end
+    // the list, and the request after that starts it again.
+    const int step = m_ttypeRequests++;
+    if (m_ttypeRequests >= 4)
+        m_ttypeRequests = 0;
+    if (step == 0)
+        return "WREN";
+    if (step == 1)
+        return m_allowed.ModernColours ? "ANSI-TRUECOLOR" : "ANSI";
+    int flags = MttsAnsi | MttsUtf8;
+    if (m_allowed.ModernColours)
+        flags |= Mtts256 | MttsTrueColour;
+    if (m_secure)
+        flags |= MttsSsl;
+    return "MTTS " + QByteArray::number(flags);
+}
+
+bool TelnetFilter::Subnegotiation(Output &out)
+{
+    if (m_sub.isEmpty())
+        return false;
+    const auto option = static_cast<unsigned char>(m_sub[0]);
+    const QByteArrayView payload = QByteArrayView(m_sub).sliced(1);
+    switch (option) {
+    case Mccp2:
+        // IAC SB 86 IAC SE: everything after it is compressed (once agreed, and not already compressing).
+        return m_remote[Mccp2] && !m_inflater && payload.isEmpty();
+    case Ttype:
+        if (m_local[Ttype] && payload.size() == 1 && static_cast<unsigned char>(payload[0]) == TtypeSend)
+            Subnegotiate(out.Replies, Ttype, QByteArray(1, static_cast<char>(TtypeIs)) + TerminalType());
+        return false;
+    case Charset: {
+        if (!(m_local[Charset] || m_remote[Charset]) || payload.isEmpty()
+            || static_cast<unsigned char>(payload[0]) != CharsetRequest)
+            return false;
+        QByteArrayView list = payload.sliced(1);
+        // An optional translation-table marker and its version byte come before the list.
+        if (list.startsWith("[TTABLE]"))
+            list = list.sliced(std::min<qsizetype>(9, list.size()));
+        bool utf8 = false;
+        if (!list.isEmpty()) {
+            const char separator = list[0];
+            for (const QByteArray &name : list.sliced(1).toByteArray().split(separator))
+                utf8 = utf8 || IsUtf8Name(name);
+        }
+        if (utf8) {
+            m_utf8 = true;
+            Subnegotiate(out.Replies, Charset, QByteArray(1, static_cast<char>(CharsetAccepted)) + "UTF-8");
+        } else {
+            Subnegotiate(out.Replies, Charset, QByteArray(1, static_cast<char>(CharsetRejected)));
+        }
+        return false;
+    }
+    default: return false;
+    }
+}
+
+void TelnetFilter::EndCompression(Output &out, const QByteArray &notice)
+{
+    m_inflater.reset();
+    out.Notices.append(notice);
+    // The server is asked to stop; whatever it sends from then on is read as it comes.
+    if (m_remote[Mccp2]) {
+        m_remote[Mccp2] = false;
+        Answer(out.Replies, DONT, Mccp2);
+    }
+}
+
+// Inflates one read's compressed bytes and parses what they give. Past MaxInflatedPerRead the output of
+// this read is inflated but dropped: the stream stays in step, so what comes after a bomb reads normally,
+// and memory stays flat however far the bytes expand.
+qsizetype TelnetFilter::Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated)
+{
+    z_stream &z = m_inflater->Stream;
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+    z.avail_in = static_cast<uInt>(size);
+    QByteArray plain;
+    plain.reserve(InflateChunk);
+    const auto handOn = [&] {
+        if (inflated <= MaxInflatedPerRead)
+            Parse(reinterpret_cast<const unsigned char *>(plain.constData()), plain.size(), text, out);
+        plain.clear();
+    };
+    for (;;) {
+        plain.resize(InflateChunk);
+        z.next_out = reinterpret_cast<Bytef *>(plain.data());
+        z.avail_out = static_cast<uInt>(InflateChunk);
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        const qsizetype produced = InflateChunk - z.avail_out;
+        plain.resize(produced);
+        const bool wasWithin = inflated <= MaxInflatedPerRead;
+        inflated += produced;
+        if (wasWithin && inflated > MaxInflatedPerRead)
+            out.Notices.append("The server's compressed text grew past " + QByteArray::number(MaxInflatedPerRead >> 20)
+                               + " MB in one read; the rest of that read is dropped.\r\n");
+        handOn();
+        if (rc == Z_STREAM_END) {
+            // The server ended compression: the bytes after the stream are plain again.
+            const qsizetype used = size - static_cast<qsizetype>(z.avail_in);
+            m_inflater.reset();
+            return used;
+        }
+        if (rc != Z_OK && rc != Z_BUF_ERROR) {
+            EndCompression(out, "Compressed text from the server could not be read (" + QByteArray(z.msg ? z.msg : "error")
+                                    + "); compression is off.\r\n");
+            return size; // the rest of this read was compressed and cannot be read either
+        }
+        if (z.avail_out != 0 || rc == Z_BUF_ERROR)
+            return size; // all input taken and all output given
+    }
+}
+
 TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
 {
     Output out;
     // Fast path: plain text with no command pending is passed on without a copy.
-    if (m_state == State::Data && !std::memchr(bytes.constData(), IAC, static_cast<size_t>(bytes.size()))) {
+    if (m_state == State::Data && !m_inflater
+        && !std::memchr(bytes.constData(), IAC, static_cast<size_t>(bytes.size()))) {
         out.Segments.append(bytes);
         return out;
     }
     QByteArray text;
     text.reserve(bytes.size());
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype size = bytes.size();
+    qint64 inflated = 0;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        if (m_inflater)
+            at += Inflate(bytes.constData() + at, bytes.size() - at, text, out, inflated);
+        else
+            at += Parse(reinterpret_cast<const unsigned char *>(bytes.constData()) + at, bytes.size() - at, text, out);
+    }
+    out.Segments.append(text);
+    return out;
+}
+
+qsizetype TelnetFilter::Parse(const unsigned char *data, qsizetype size, QByteArray &text, Output &out)
+{
     qsizetype i = 0;
     while (i < size) {
         switch (m_state) {
@@ -66,7 +311,8 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
                 m_state = State::Dont;
             else if (c == SB) {
                 m_state = State::Sub;
-                m_subLength = 0;
+                m_sub.clear();
+                m_subOverflow = false;
             } else if (c == GA || c == EOR) {
                 out.Segments.append(text);
                 text.clear();
@@ -75,21 +321,15 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
             break;
         }
         case State::Will:
-        case State::Do: {
-            const unsigned char option = data[i++];
-            std::bitset<256> &refused = m_state == State::Will ? m_refusedWill : m_refusedDo;
-            if (!refused[option]) {
-                refused[option] = true;
-                Answer(out.Replies, m_state == State::Will ? DONT : WONT, option);
-            }
-            m_state = State::Data;
-            break;
-        }
         case State::Wont:
+        case State::Do:
         case State::Dont: {
-            const unsigned char option = data[i++];
-            (m_state == State::Wont ? m_refusedWill : m_refusedDo)[option] = false;
+            const unsigned char verb = m_state == State::Will ? WILL
+                : m_state == State::Wont                      ? WONT
+                : m_state == State::Do                        ? DO
+                                                              : DONT;
             m_state = State::Data;
+            Verb(out, verb, data[i++]);
             break;
         }
         case State::Sub:
@@ -99,24 +339,39 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
                 // IAC SE ends the subnegotiation; IAC IAC is an escaped data byte inside it.
                 if (c == SE) {
                     m_state = State::Data;
+                    const bool compress = !m_subOverflow && Subnegotiation(out);
+                    m_sub.clear();
+                    if (compress) {
+                        m_inflater = std::make_unique<Inflater>();
+                        if (!m_inflater->Ready)
+                            EndCompression(out, "Compression could not be started; it is off.\r\n");
+                        return i; // the rest is compressed
+                    }
                 } else if (c == IAC) {
                     m_state = State::Sub;
+                    if (m_sub.size() < MaxSubnegotiation)
+                        m_sub.append(static_cast<char>(IAC));
                 } else {
                     // Another command inside SB ends the subnegotiation; the command itself is read again.
                     m_state = State::Iac;
+                    m_sub.clear();
                     --i;
                 }
             } else if (c == IAC) {
                 m_state = State::SubIac;
-            } else if (++m_subLength > MaxSubnegotiation) {
-                m_state = State::Data; // runaway subnegotiation: give it up
+            } else if (m_sub.size() >= MaxSubnegotiation) {
+                // Runaway subnegotiation: give it up; what follows is text again.
+                m_state = State::Data;
+                m_sub.clear();
+                m_subOverflow = true;
+            } else {
+                m_sub.append(static_cast<char>(c));
             }
             break;
         }
         }
     }
-    out.Segments.append(text);
-    return out;
+    return i;
 }
 
 } // namespace wren

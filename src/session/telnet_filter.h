@@ -1,45 +1,110 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The telnet layer between the socket and the text pipeline: consumes IAC commands and refuses options.
+// The telnet layer between the socket and the text pipeline: consumes IAC commands, negotiates the options
+// the client supports (echo, window size, compression, character set, terminal type) and refuses the rest.
 #pragma once
 
 #include <QByteArray>
 #include <QList>
 
 #include <bitset>
+#include <memory>
 
 namespace wren {
 
 /// Consumes every telnet command in the received bytes, keeping its state across reads.
 ///
-/// Two-byte commands are dropped; WILL/WONT/DO/DONT take their option byte; SB ... IAC SE is skipped (a
+/// Two-byte commands are dropped; WILL/WONT/DO/DONT take their option byte; SB ... IAC SE is read (a
 /// subnegotiation longer than MaxSubnegotiation bytes is given up and the bytes after it are text again);
-/// IAC IAC gives one byte 255. Every option is refused: DONT answers WILL and WONT answers DO, once per
-/// change of state, and refusals are never answered, so no negotiation loop can start. IAC GA and IAC EOR
-/// end a prompt: the text is cut there into separate segments.
+/// IAC IAC gives one byte 255. IAC GA and IAC EOR end a prompt: the text is cut there into segments.
+///
+/// Options the world's settings allow are agreed to: the server's ECHO (it hides what is typed), EOR and
+/// MCCP2 compression (86), and our NAWS, TTYPE and CHARSET. Every other option is refused. An answer is sent
+/// only when the state changes, and refusals are never answered, so no negotiation loop can start.
 class TelnetFilter
 {
 public:
     static constexpr int MaxSubnegotiation = 65536;
+    /// Most bytes one read may decompress to; past it the rest of that read's text is inflated and dropped.
+    static constexpr qint64 MaxInflatedPerRead = qint64(8) * 1024 * 1024;
+
+    /// Which options the world may use (each can be switched off per world).
+    struct Allowed {
+        bool Echo = true;
+        bool WindowSize = true;
+        bool Compression = true;
+        bool Charset = true;
+        bool TerminalType = true;
+        /// What the terminal type reports: 256 and true colours.
+        bool ModernColours = true;
+        /// The server marks prompt ends with IAC EOR.
+        bool EndOfRecord = true;
+    };
 
     struct Output {
         /// The text, cut after each prompt end. Always holds at least one (possibly empty) segment.
         QList<QByteArray> Segments;
-        /// Bytes to send back to the server (the refusals), in order.
+        /// Bytes to send back to the server, in order.
         QByteArray Replies;
+        /// Lines for the user about the connection itself (compression ended by an error).
+        QList<QByteArray> Notices;
+        /// The window size was just agreed on: the caller sends it now.
+        bool WindowSizeWanted = false;
     };
 
+    TelnetFilter();
+    ~TelnetFilter();
+
     Output Feed(const QByteArray &bytes);
+    /// A new connection: every option off, nothing pending.
     void Reset();
+    void SetAllowed(const Allowed &allowed) { m_allowed = allowed; }
+    const Allowed &GetAllowed() const { return m_allowed; }
+
+    /// The server echoes (WILL ECHO agreed): what the user types is a secret such as a password.
+    bool ServerEchoes() const { return m_remote[Echo]; }
+    /// We report the window size (DO NAWS agreed).
+    bool ReportsWindowSize() const { return m_local[Naws]; }
+    /// The text is compressed now.
+    bool Compressing() const { return m_inflater != nullptr; }
+    /// The world agreed to UTF-8 through CHARSET.
+    bool AgreedUtf8() const { return m_utf8; }
+    /// The subnegotiation that reports @p columns by @p rows (each held to 1..65535, byte 255 doubled).
+    static QByteArray WindowSizeMessage(int columns, int rows);
+    /// Whether the text is TLS-protected, for the MTTS flags.
+    void SetSecure(bool secure) { m_secure = secure; }
+
+    enum Option : unsigned char { Echo = 1, Ttype = 24, Eor = 25, Naws = 31, Charset = 42, Mccp2 = 86 };
 
 private:
     enum class State { Data, Iac, Will, Wont, Do, Dont, Sub, SubIac };
 
-    void Answer(QByteArray &replies, unsigned char verb, unsigned char option);
+    struct Inflater;
+    /// Parses @p data; returns where compression started (the rest is compressed), or data.size().
+    qsizetype Parse(const unsigned char *data, qsizetype size, QByteArray &text, Output &out);
+    /// Inflates from @p data on; returns the bytes used (the rest follows the compressed stream's end).
+    qsizetype Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated);
+    void EndCompression(Output &out, const QByteArray &notice);
+    void Verb(Output &out, unsigned char verb, unsigned char option);
+    static void Answer(QByteArray &replies, unsigned char verb, unsigned char option);
+    static void Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload);
+    bool WantRemote(unsigned char option) const;
+    bool WantLocal(unsigned char option) const;
+    /// A complete subnegotiation; true when compression starts right after it.
+    bool Subnegotiation(Output &out);
+    QByteArray TerminalType();
 
+    Allowed m_allowed;
     State m_state = State::Data;
-    int m_subLength = 0;
+    QByteArray m_sub;
+    bool m_subOverflow = false;
+    std::bitset<256> m_remote; ///< options the server performs, agreed
+    std::bitset<256> m_local; ///< options we perform, agreed
     std::bitset<256> m_refusedWill; ///< we have sent DONT for the option since the server last changed it
     std::bitset<256> m_refusedDo; ///< we have sent WONT for the option since the server last changed it
+    bool m_utf8 = false;
+    bool m_secure = false;
+    int m_ttypeRequests = 0;
+    std::unique_ptr<Inflater> m_inflater;
 };
 
 } // namespace wren

@@ -10,7 +10,8 @@
 
 namespace wren {
 
-enum StyleBit : std::uint8_t { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8 };
+/// Inverse swaps the colours text is shown in (its attributes keep them as set).
+enum StyleBit : std::uint8_t { Bold = 1, Italic = 2, Underline = 4, StrikeOut = 8, Inverse = 16 };
 
 enum class Alignment : std::uint8_t { Left, Center, Right };
 

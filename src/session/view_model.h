@@ -19,6 +19,8 @@ public:
     virtual bool HighlightLinks() const = 0;
     /// A selection made with the mouse goes to the clipboard.
     virtual bool AutoCopy() const = 0;
+    /// While the user reads back, a pane at the bottom keeps showing the newest text.
+    virtual bool SplitWhenHeld() const { return true; }
 };
 
 } // namespace wren

@@ -41,6 +41,24 @@ CommandBox::CommandBox(Workspace &workspace, QWidget *parent)
     setObjectName(QStringLiteral("rtbCommand"));
     // The Edit menu's actions own Cut, Copy, Paste and Delete (they choose between the view and the box).
     setContextMenuPolicy(Qt::NoContextMenu);
+    // A server that hides what is typed (a password prompt) hides it in the box too.
+    connect(&m_workspace, &Workspace::CurrentChanged, this, &CommandBox::FollowTypingHidden);
+    connect(&m_workspace, &Workspace::SessionAdded, this, [this](TClient *session) {
+        connect(session, &TClient::TypingHiddenChanged, this, &CommandBox::FollowTypingHidden);
+    });
+    for (int i = 0; i < m_workspace.Count(); ++i)
+        connect(m_workspace.At(i), &TClient::TypingHiddenChanged, this, &CommandBox::FollowTypingHidden);
+}
+
+void CommandBox::FollowTypingHidden()
+{
+    const TClient *session = m_workspace.Current();
+    const EchoMode mode = session && session->HidesTyping() ? QLineEdit::Password : QLineEdit::Normal;
+    if (mode == echoMode())
+        return;
+    if (mode == QLineEdit::Normal && echoMode() == QLineEdit::Password)
+        clear(); // what was typed hidden is not shown when the prompt has passed
+    setEchoMode(mode);
 }
 
 std::uint8_t CommandBox::MacroShift(Qt::KeyboardModifiers modifiers)
@@ -101,7 +119,8 @@ bool CommandBox::SessionKey(QKeyEvent *event, TClient &session)
         return true;
     }
     if (key == Qt::Key_Tab) {
-        Complete(session);
+        if (!session.HidesTyping())
+            Complete(session);
         return true;
     }
     if (IsEnter(key)) {
@@ -120,6 +139,12 @@ bool CommandBox::SessionKey(QKeyEvent *event, TClient &session)
 
 void CommandBox::Enter(TClient &session)
 {
+    if (session.HidesTyping()) {
+        // A password: it goes to the world as typed, and nowhere else (no echo, history, log or aliases).
+        session.SendSecret(session.EncodeTyped(text()));
+        clear();
+        return;
+    }
     const int before = m_workspace.CurrentIndex();
     const QString typed = text();
     const QByteArray line = session.EncodeTyped(typed);

@@ -40,6 +40,7 @@ private:
     /// Runs a macro of the key; true when its character is to be swallowed.
     bool MacroKey(QKeyEvent *event, TClient &session);
     void ShowBytes(const QByteArray &bytes);
+    void FollowTypingHidden();
 
     Workspace &m_workspace;
 };

@@ -5,8 +5,10 @@
 #include "config/app_settings.h"
 #include "config/program_folder.h"
 #include "config/save_file.h"
+#include "session/world_features.h"
 #include "ui/world_list.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -102,6 +104,9 @@ void TfrmConnect::BuildLayout()
     txtID = new QLineEdit(this);
     txtHost = new QLineEdit(this);
     txtPort = new QLineEdit(this);
+    chkSecure = new QCheckBox(QStringLiteral("S&ecure (TLS)"), this);
+    connect(txtHost, &QLineEdit::textChanged, this, &TfrmConnect::ShowSecure);
+    connect(txtPort, &QLineEdit::textChanged, this, &TfrmConnect::ShowSecure);
     cmdAdd = new QPushButton(QStringLiteral("&Add"), this);
     cmdDelete = new QPushButton(QStringLiteral("&Delete"), this);
     bitClear = new QPushButton(QStringLiteral("Clea&r"), this);
@@ -119,6 +124,7 @@ void TfrmConnect::BuildLayout()
     boxes->addWidget(txtHost, 1, 1);
     boxes->addWidget(new QLabel(QStringLiteral("Port: "), this), 2, 0);
     boxes->addWidget(txtPort, 2, 1);
+    boxes->addWidget(chkSecure, 3, 1);
     auto *edit = new QHBoxLayout;
     for (QPushButton *button : {cmdAdd, cmdDelete, bitClear})
         edit->addWidget(button);
@@ -247,9 +253,34 @@ void TfrmConnect::SaveWorlds()
         Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error));
 }
 
+namespace {
+
+// The world's key in the program's settings, as the session forms it from its options.
+std::pair<QByteArray, QByteArray> WorldKey(const QString &host, const QString &port)
+{
+    return {host.toLocal8Bit().trimmed().left(50), QByteArray::number(PortNumber(port.toLatin1())).left(5)};
+}
+
+} // namespace
+
+void TfrmConnect::ShowSecure()
+{
+    const auto [host, port] = WorldKey(txtHost->text(), txtPort->text());
+    chkSecure->setChecked(!host.isEmpty() && WorldFeatures::Load(AppSettings(), host, port).Secure);
+}
+
 void TfrmConnect::ConnectWorld()
 {
     SaveWorlds();
+    const auto [host, port] = WorldKey(txtHost->text(), txtPort->text());
+    if (!host.isEmpty()) {
+        AppSettings settings;
+        WorldFeatures features = WorldFeatures::Load(settings, host, port);
+        if (features.Secure != chkSecure->isChecked()) {
+            features.Secure = chkSecure->isChecked();
+            features.Save(settings, host, port);
+        }
+    }
     m_open(txtID->text().toLocal8Bit(), txtHost->text().toLocal8Bit(), PortNumber(txtPort->text().toLatin1()),
            !m_offline);
     accept();

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -26,6 +27,8 @@ public:
     QTableWidget *grdMain = nullptr;
     QTableWidget *mudlist = nullptr;
     QLineEdit *txtID = nullptr, *txtHost = nullptr, *txtPort = nullptr;
+    /// The world in the boxes is reached through TLS (kept per world in the program's own settings).
+    QCheckBox *chkSecure = nullptr;
     QPushButton *cmdAdd = nullptr, *cmdDelete = nullptr, *bitClear = nullptr, *bitSave = nullptr,
                 *bitConnect = nullptr, *bitOffline = nullptr, *bitClose = nullptr, *bitMUDList = nullptr;
     QMenu *thepopup = nullptr;
@@ -53,6 +56,8 @@ private:
     void ConnectWorld();
     void MudDoubleClicked();
     QString Folder() const;
+    /// The check box shows what is kept for the host and port in the boxes.
+    void ShowSecure();
     void Message(const QString &text);
 
     OpenWorld m_open;

@@ -8,10 +8,12 @@
 #include "config/logging.h"
 #include "config/program_folder.h"
 #include "session/client.h"
+#include "session/world_features.h"
 #include "automation/advanced_dialog.h"
 #include "options/options_dialog.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
+#include "ui/search_bar.h"
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
 #include "ui/welcome_page.h"
@@ -191,7 +193,12 @@ void TfrmMain::BuildLayout()
     m_command = new CommandBox(m_workspace, central);
     m_command->ViewOf = [this](TClient *session) { return ViewOf(session); };
 
+    m_search = new SearchBar(central);
+    m_search->CurrentView = [this] { return VisibleView(); };
+    connect(m_search, &SearchBar::Closed, this, [this] { m_command->setFocus(); });
+
     layout->addWidget(m_splitter, 1);
+    layout->addWidget(m_search);
     layout->addWidget(m_tabs);
     layout->addWidget(m_command);
     setCentralWidget(central);
@@ -250,6 +257,12 @@ void TfrmMain::BuildMenus()
             m_command->del();
     });
     m.Delete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    m.Edit->addSeparator();
+    m.Find = m.Edit->addAction(QStringLiteral("&Find..."), this, [this] {
+        if (m_workspace.Current())
+            m_search->Open();
+    });
+    m.Find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     m.Options = bar->addMenu(QStringLiteral("&Options"));
     m.Settings = m.Options->addAction(QStringLiteral("&Settings..."), this, &TfrmMain::OpenOptions);
@@ -449,6 +462,7 @@ void TfrmMain::UpdateMenus()
     TClient *current = m_workspace.Current();
     MenuItems &m = m_menu;
     m.Close->setEnabled(current);
+    m.Find->setEnabled(current);
     if (!current) {
         m.Connect->setEnabled(false);
         m.Disconnect->setEnabled(false);
@@ -481,6 +495,11 @@ void TfrmMain::OnSessionAdded(TClient *session, const QByteArray &name)
     connect(view, &SessionView::FocusReturned, m_command, [this] { m_command->setFocus(); });
     connect(view, &SessionView::ContextMenuWanted, this, &TfrmMain::ShowTabMenu);
     connect(session, &TClient::Notice, this, &TfrmMain::Message);
+    session->TrustPrompt = [this](const QString &question) {
+        if (AskYesNo)
+            return AskYesNo(question);
+        return QMessageBox::question(this, QStringLiteral("Certificate"), question) == QMessageBox::Yes;
+    };
     connect(session, &TClient::AlertIconWanted, this, [this] {
         QApplication::setWindowIcon(AlertIcon);
         QApplication::alert(this);
@@ -508,6 +527,7 @@ void TfrmMain::OnCurrentChanged(int index)
     if (index >= 0)
         ShowSessionAt(index);
     UpdateMenus();
+    m_search->Refresh();
 }
 
 void TfrmMain::ShowSessionAt(int index)
@@ -659,8 +679,18 @@ void TfrmMain::Start(const QList<QByteArray> &arguments)
     InstallWelcomeMedia(ProgramFolder());
     WriteWelcomePage(*page, m_globals, AppSettings().MakerHost());
 
-    if (const auto address = ParseTelnetArgument(arguments))
+    if (const auto address = ParseTelnetArgument(arguments)) {
+        if (address->Secure) {
+            // "telnets://" marks the world secure from now on.
+            AppSettings settings;
+            const QByteArray host = address->Host.trimmed().left(50);
+            const QByteArray port = QByteArray::number(address->Port);
+            WorldFeatures features = WorldFeatures::Load(settings, host, port);
+            features.Secure = true;
+            features.Save(settings, host, port);
+        }
         NewWindow(address->Host, address->Host, address->Port, true);
+    }
     m_command->setFocus();
 }
 

@@ -22,6 +22,7 @@ class QTabBar;
 namespace wren {
 
 class CommandBox;
+class SearchBar;
 class SessionView;
 class TClient;
 
@@ -39,7 +40,8 @@ public:
         QMenu *File = nullptr, *Edit = nullptr, *Options = nullptr, *Music = nullptr, *Window = nullptr,
               *Help = nullptr, *Import = nullptr, *Export = nullptr, *TabMenu = nullptr;
         QAction *New = nullptr, *Connect = nullptr, *Disconnect = nullptr, *Close = nullptr, *Exit = nullptr;
-        QAction *GlobalZel = nullptr, *Cut = nullptr, *Copy = nullptr, *Paste = nullptr, *Delete = nullptr;
+        QAction *GlobalZel = nullptr, *Cut = nullptr, *Copy = nullptr, *Paste = nullptr, *Delete = nullptr,
+                *Find = nullptr;
         QAction *Settings = nullptr, *Logging = nullptr, *Advanced = nullptr;
         QAction *ClearText = nullptr, *MinimizeAll = nullptr, *VersionInfo = nullptr, *About = nullptr;
         QAction *Reconnect = nullptr, *TabDisconnect = nullptr, *TabClose = nullptr, *Configure = nullptr;
@@ -66,6 +68,7 @@ public:
     void Start(const QList<QByteArray> &arguments);
 
     CommandBox *Command() const { return m_command; }
+    SearchBar *Search() const { return m_search; }
     QTabBar *Tabs() const { return m_tabs; }
     QListWidget *MusicList() const { return m_musicList; }
     SessionView *ViewOf(TClient *session) const { return m_views.value(session); }
@@ -93,6 +96,8 @@ public:
 
     /// Where messages for the user go; a non-modal message box unless a test puts its own here.
     std::function<void(const QString &text)> ShowMessage;
+    /// Asks the user a yes-or-no question (trusting a certificate); a message box unless a test answers.
+    std::function<bool(const QString &question)> AskYesNo;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -125,6 +130,7 @@ private:
     QSplitter *m_splitter = nullptr;
     QListWidget *m_musicList = nullptr;
     CommandBox *m_command = nullptr;
+    SearchBar *m_search = nullptr;
     QHash<TClient *, SessionView *> m_views;
 };
 

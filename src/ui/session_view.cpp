@@ -25,12 +25,13 @@ namespace {
 constexpr size_t CacheLimit = 1500;
 } // namespace
 
-SessionView::SessionView(ViewModel &model, QWidget *parent)
+SessionView::SessionView(ViewModel &model, QWidget *parent, Role role)
     : QAbstractScrollArea(parent)
     , m_model(model)
+    , m_role(role)
 {
     setFocusPolicy(Qt::NoFocus); // not a tab stop: typing belongs to the command box
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(role == Role::Main ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     viewport()->setAutoFillBackground(false);
@@ -49,8 +50,22 @@ SessionView::SessionView(ViewModel &model, QWidget *parent)
         // The user moved the scroll bar: away from the bottom holds the view, back at the bottom follows again.
         // The wheel keeps its own rule.
         if (!m_ownScroll)
-            QTimer::singleShot(0, this, [this] { emit HoldChanged(!AtBottom()); });
+            QTimer::singleShot(0, this, [this] {
+                emit HoldChanged(!AtBottom());
+                UpdateSplit();
+            });
     });
+    m_sizeTimer.setSingleShot(true);
+    connect(&m_sizeTimer, &QTimer::timeout, this, &SessionView::ReportWindowSize);
+    if (role == Role::Main) {
+        m_tail = new SessionView(model, this, Role::LiveEnd);
+        m_tail->hide();
+        // A click in the pane selects the session and gives the focus back, as in the view itself.
+        connect(m_tail, &SessionView::Activated, this, &SessionView::Activated);
+        connect(m_tail, &SessionView::FocusReturned, this, &SessionView::FocusReturned);
+        connect(m_tail, &SessionView::ActionActivated, this, &SessionView::ActionActivated);
+        connect(m_tail, &SessionView::LinkActivated, this, &SessionView::LinkActivated);
+    }
     m_sinceFrame.start();
     ScheduleFrame();
 }
@@ -85,13 +100,95 @@ void SessionView::RunFrame()
         m_styleGeneration = doc.Styles().Generation();
         DropLayouts();
     }
-    const bool follow = doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack();
+    const bool follow = m_role == Role::LiveEnd
+        || (doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack());
     m_seenScrollRequests = doc.ScrollToEndRequests();
     UpdateScrollRange();
     if (follow)
         SetScrollValue(verticalScrollBar()->maximum());
     else
         SetScrollValue(static_cast<int>(std::max<qint64>(0, m_absoluteTop - doc.TopOfFirst())));
+    UpdateSplit();
+    viewport()->update();
+}
+
+void SessionView::UpdateSplit()
+{
+    if (m_role != Role::Main || !m_tail || m_updatingSplit)
+        return;
+    const bool want = m_model.SplitWhenHeld() && m_model.IsScrolledBack() && !AtBottom();
+    const bool shown = m_tail->isVisible();
+    if (want == shown && !(shown && m_tail->height() != std::max(height() / 3, 1)))
+        return;
+    m_updatingSplit = true;
+    const int tailHeight = want ? std::max(height() / 3, 1) : 0;
+    const int keepTop = verticalScrollBar()->value();
+    setViewportMargins(0, 0, 0, tailHeight);
+    if (want) {
+        m_tail->setGeometry(0, height() - tailHeight, viewport()->width(), tailHeight);
+        m_tail->show();
+        m_tail->FlushFrame();
+    } else {
+        m_tail->hide();
+    }
+    UpdateScrollRange();
+    // The part being read stays where it was.
+    SetScrollValue(std::min(keepTop, verticalScrollBar()->maximum()));
+    m_updatingSplit = false;
+    viewport()->update();
+}
+
+void SessionView::ReportWindowSize()
+{
+    SessionDocument &doc = Doc();
+    const StyleMetrics &metrics = doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle);
+    // A fixed-pitch font's cell, or a proportional font's average character.
+    const qreal charWidth = metrics.Fixed ? metrics.CharWidth : QFontMetricsF(metrics.Font).averageCharWidth();
+    const int columns = std::max(1, static_cast<int>(LayoutWidth() / std::max<qreal>(charWidth, 1)));
+    const int rows = std::max(1, height() / std::max(metrics.LineHeight, 1));
+    if (columns == m_reportedColumns && rows == m_reportedRows)
+        return;
+    m_reportedColumns = columns;
+    m_reportedRows = rows;
+    emit WindowSizeChanged(columns, rows);
+}
+
+void SessionView::SetHighlights(const std::vector<SearchHit> &hits, int current)
+{
+    m_marks.clear();
+    for (size_t i = 0; i < hits.size(); ++i)
+        m_marks[hits[i].Paragraph].push_back(
+            {hits[i].Start, hits[i].Start + hits[i].Length, static_cast<int>(i) == current});
+    viewport()->update();
+}
+
+void SessionView::ShowHit(const SearchHit &hit)
+{
+    SessionDocument &doc = Doc();
+    const auto &paragraphs = doc.Paragraphs();
+    const size_t index = static_cast<size_t>(ParagraphIndex(hit.Paragraph));
+    if (paragraphs[index].Id != hit.Paragraph)
+        return; // the line has gone past the limit
+    doc.Bottom();
+    const Paragraph &paragraph = paragraphs[index];
+    const LaidParagraph &laid = LaidOut(paragraph);
+    qreal y = 0;
+    if (laid.Uniform) {
+        const auto row = std::upper_bound(laid.RowStarts.begin(), laid.RowStarts.end() - 1, hit.Start) - laid.RowStarts.begin() - 1;
+        y = static_cast<qreal>(std::max<qsizetype>(row, 0)) * laid.LineHeight;
+    } else if (laid.Layout) {
+        y = laid.Layout->lineForTextPosition(std::min<int>(hit.Start, static_cast<int>(laid.Text.size()))).y();
+    }
+    UpdateScrollRange();
+    const qint64 target = paragraph.Top + static_cast<qint64>(y) - doc.TopOfFirst() - viewport()->height() / 2;
+    m_ownScroll = true;
+    SetScrollValue(static_cast<int>(std::clamp<qint64>(target, 0, verticalScrollBar()->maximum())));
+    m_ownScroll = false;
+    emit HoldChanged(!AtBottom());
+    UpdateSplit();
+    // The split may have moved the line: put it in the middle of what is left.
+    const qint64 again = paragraph.Top + static_cast<qint64>(y) - doc.TopOfFirst() - viewport()->height() / 2;
+    SetScrollValue(static_cast<int>(std::clamp<qint64>(again, 0, verticalScrollBar()->maximum())));
     viewport()->update();
 }
 
@@ -133,6 +230,10 @@ void SessionView::resizeEvent(QResizeEvent *event)
     UpdateScrollRange();
     if (wasAtBottom && !m_model.IsScrolledBack())
         SetScrollValue(verticalScrollBar()->maximum());
+    if (m_role == Role::Main) {
+        UpdateSplit();
+        m_sizeTimer.start(SizeSettleMs);
+    }
 }
 
 void SessionView::DropLayouts()
@@ -198,6 +299,14 @@ void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, 
             format.setForeground(palette().color(QPalette::HighlightedText));
             selections.append({selStart, std::min<int>(selEnd, static_cast<int>(laid.Text.size())) - selStart, format});
         }
+        if (const auto marks = m_marks.find(paragraph.Id); marks != m_marks.end()) {
+            for (const Mark &mark : marks->second) {
+                QTextCharFormat format;
+                format.setBackground(mark.Current ? QColor(255, 140, 0) : QColor(255, 230, 0));
+                format.setForeground(Qt::black);
+                selections.append({mark.Start, mark.End - mark.Start, format});
+            }
+        }
         laid.Layout->draw(&painter, QPointF(Padding, y), selections);
         for (const auto &[start, end] : laid.Links) {
             for (int l = 0; l < laid.Layout->lineCount(); ++l) {
@@ -235,10 +344,11 @@ void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, 
             const TextAttributes &style = doc.Styles().At(runs[r].Style);
             const StyleMetrics &metrics = doc.Layouter().Metrics(runs[r].Style);
             const QRectF box(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight);
-            if (doc.Layouter().PaintsBackground(style.Back))
-                painter.fillRect(box, ToQColor(style.Back));
+            const ParagraphLayouter::Shown shown = doc.Layouter().ShownColours(style);
+            if (shown.PaintBack)
+                painter.fillRect(box, ToQColor(shown.Back));
             painter.setFont(metrics.Font);
-            painter.setPen(ToQColor(style.Fore));
+            painter.setPen(ToQColor(shown.Fore));
             painter.drawText(QPointF(box.left(), rowY + laid.Ascent), laid.Text.mid(a, b - a));
         }
         for (const auto &[linkStart, linkEnd] : laid.Links) {
@@ -248,6 +358,19 @@ void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, 
                 const qreal baseline = rowY + laid.Ascent + 1.5;
                 painter.drawLine(QPointF(x0 + (a - start) * laid.CharWidth, baseline),
                                  QPointF(x0 + (b - start) * laid.CharWidth, baseline));
+            }
+        }
+        if (const auto marks = m_marks.find(paragraph.Id); marks != m_marks.end()) {
+            for (const Mark &mark : marks->second) {
+                const int ma = std::max(start, mark.Start);
+                const int mb = std::min(end, mark.End);
+                if (mb <= ma)
+                    continue;
+                const QRectF box(x0 + (ma - start) * laid.CharWidth, rowY, (mb - ma) * laid.CharWidth, laid.LineHeight);
+                painter.fillRect(box, mark.Current ? QColor(255, 140, 0) : QColor(255, 230, 0));
+                painter.setFont(doc.Layouter().Metrics(paragraph.Runs.empty() ? paragraph.EmptyStyle : paragraph.Runs.front().Style).Font);
+                painter.setPen(Qt::black);
+                painter.drawText(QPointF(box.left(), rowY + laid.Ascent), laid.Text.mid(ma, mb - ma));
             }
         }
         const int a = std::max(start, selStart);
@@ -276,6 +399,11 @@ void SessionView::paintEvent(QPaintEvent *)
         if (y > viewport()->height())
             break;
         PaintParagraph(painter, paragraph, LaidOut(paragraph), static_cast<int>(y));
+    }
+    if (m_role == Role::LiveEnd) {
+        // The pane's top edge, between the text being read and the newest.
+        painter.setPen(QPen(QColor(128, 128, 128), 2));
+        painter.drawLine(0, 1, viewport()->width(), 1);
     }
     if (m_cache.size() > CacheLimit) {
         for (auto it = m_cache.begin(); it != m_cache.end();)
@@ -328,6 +456,16 @@ QString SessionView::LinkAt(const QPoint &point)
     return {};
 }
 
+QByteArray SessionView::ActionAt(const QPoint &point)
+{
+    const Position at = HitTest(point);
+    const QByteArray action = Doc().ActionOf(at.Paragraph);
+    if (action.isEmpty())
+        return {};
+    const Paragraph &paragraph = Doc().Paragraphs()[static_cast<size_t>(ParagraphIndex(at.Paragraph))];
+    return at.Char < LaidOut(paragraph).Text.size() ? action : QByteArray();
+}
+
 void SessionView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
@@ -342,7 +480,8 @@ void SessionView::mousePressEvent(QMouseEvent *event)
 void SessionView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_selecting) {
-        viewport()->setCursor(LinkAt(event->pos()).isEmpty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+        const bool clickable = !LinkAt(event->pos()).isEmpty() || !ActionAt(event->pos()).isEmpty();
+        viewport()->setCursor(clickable ? Qt::PointingHandCursor : Qt::IBeamCursor);
         return;
     }
     if ((event->pos() - m_pressPoint).manhattanLength() >= QApplication::startDragDistance())
@@ -364,6 +503,8 @@ void SessionView::mouseReleaseEvent(QMouseEvent *event)
                 const QUrl url = QUrl::fromUserInput(link);
                 QDesktopServices::openUrl(url);
                 emit LinkActivated(link);
+            } else if (const QByteArray action = ActionAt(event->pos()); !action.isEmpty()) {
+                emit ActionActivated(action);
             }
         }
         if (m_model.AutoCopy() && HasSelection())
@@ -393,6 +534,12 @@ void SessionView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void SessionView::wheelEvent(QWheelEvent *event)
 {
+    if (m_role == Role::LiveEnd) {
+        // The pane always shows the end: the wheel reads back in the view above it.
+        if (auto *main = qobject_cast<SessionView *>(parentWidget()))
+            QCoreApplication::sendEvent(main->viewport(), event);
+        return;
+    }
     const int delta = event->angleDelta().y();
     if (delta > 0) {
         ScrollPageUp();
@@ -410,6 +557,8 @@ void SessionView::Scroll(QAbstractSlider::SliderAction action)
     m_ownScroll = true;
     verticalScrollBar()->triggerAction(action);
     m_ownScroll = false;
+    // The caller sets the hold right after scrolling; the split follows it then.
+    QTimer::singleShot(0, this, &SessionView::UpdateSplit);
 }
 
 void SessionView::ScrollPageUp()
@@ -517,6 +666,8 @@ SessionView *CreateSessionView(TClient &client, QWidget *parent)
 {
     auto *view = new SessionView(client.Model(), parent);
     QObject::connect(view, &SessionView::HoldChanged, &client, [&client](bool held) { client.ScrolledBack = held; });
+    QObject::connect(view, &SessionView::ActionActivated, &client, &TClient::RunAction);
+    QObject::connect(view, &SessionView::WindowSizeChanged, &client, &TClient::SetWindowSize);
     QObject::connect(view, &SessionView::Activated, &client, [&client] {
         if (auto *workspace = dynamic_cast<Workspace *>(client.Globals().Workspace))
             workspace->SetCurrent(client.Index);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "session/paragraph_layout.h"
+#include "session/scrollback_search.h"
 #include "session/view_model.h"
 
 #include <QAbstractScrollArea>
@@ -20,11 +21,15 @@ class SessionDocument;
 
 /// Read-only view of a session's document. Changes to the document only mark the view dirty; one repaint
 /// per frame (and a trailing one) shows them. Lays out only what it paints and caches each paragraph's layout.
+///
+/// While the user reads back, a second view of the same document (the live end) shows the newest text in a
+/// pane at the bottom; it goes when the view is back at the end.
 class SessionView : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
-    explicit SessionView(ViewModel &model, QWidget *parent = nullptr);
+    enum class Role { Main, LiveEnd };
+    explicit SessionView(ViewModel &model, QWidget *parent = nullptr, Role role = Role::Main);
     ~SessionView() override;
 
     /// A place in the document: a paragraph (by its id) and a character in it.
@@ -54,6 +59,17 @@ public:
     int ScrollMaximum() const;
     bool AtBottom() const;
 
+    SessionDocument &Document() const { return Doc(); }
+    /// Marks search hits (current: the one shown, -1 for none); an empty list takes the marks away.
+    void SetHighlights(const std::vector<SearchHit> &hits, int current);
+    /// Scrolls so @p hit is in the middle of the view; the view is held unless that is its end.
+    void ShowHit(const SearchHit &hit);
+    /// The pane that shows the newest text while reading back; null while it is not shown.
+    SessionView *LiveEnd() const { return m_tail && m_tail->isVisible() ? m_tail : nullptr; }
+    /// The size last reported in characters (columns, rows).
+    QSize ReportedSize() const { return {m_reportedColumns, m_reportedRows}; }
+    static constexpr int SizeSettleMs = 250;
+
     /// Paints so far, for the benchmark.
     quint64 PaintCount() const { return m_paintCount; }
     /// Runs a pending frame now (tests).
@@ -72,6 +88,10 @@ signals:
     void HoldChanged(bool held);
     /// A mouse button was released over the view: its session becomes the selected one.
     void Activated();
+    /// A line of the client's own that runs something was clicked ("reconnect").
+    void ActionActivated(const QByteArray &action);
+    /// The view's size in characters, once a resize has settled.
+    void WindowSizeChanged(int columns, int rows);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -122,7 +142,22 @@ private:
     QPoint m_pressPoint;
     bool m_dragged = false;
     void Scroll(QAbstractSlider::SliderAction action);
+    void UpdateSplit();
+    void ReportWindowSize();
+    QByteArray ActionAt(const QPoint &point);
     bool m_ownScroll = false; ///< a scroll of the program's own is under way
+    Role m_role = Role::Main;
+    SessionView *m_tail = nullptr;
+    bool m_updatingSplit = false;
+    QTimer m_sizeTimer;
+    int m_reportedColumns = 0;
+    int m_reportedRows = 0;
+    struct Mark {
+        int Start = 0;
+        int End = 0;
+        bool Current = false;
+    };
+    std::unordered_map<quint64, std::vector<Mark>> m_marks;
 };
 
 /// A view of @p client's document whose signals reach the session: holding the view sets its ScrolledBack,

@@ -11,9 +11,11 @@ std::optional<TelnetAddress> ParseTelnetArgument(const QList<QByteArray> &argume
     if (arguments.size() != 1)
         return std::nullopt;
     QByteArray text = arguments.front();
+    TelnetAddress address;
+    address.Secure = text.startsWith("telnets://");
+    text.replace("telnets://", "");
     text.replace("telnet://", "");
     RemoveByte(text, '/');
-    TelnetAddress address;
     const qsizetype colon = text.indexOf(':');
     // Without a colon there is no host; connecting to the empty name reports the socket error.
     address.Host = colon >= 0 ? text.left(colon) : QByteArray();

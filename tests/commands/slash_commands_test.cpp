@@ -136,7 +136,7 @@ TEST_F(SessionCommands, TriggersOffMeansNoPass)
     ServerSends(B("a rat \xff\xfb\x01\r\n"));
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("a rat")); }));
     test::Pump(50);
-    EXPECT_EQ(m_world.Received, B("\xff\xfe\x01")) << "only the telnet refusal, no trigger command";
+    EXPECT_EQ(m_world.Received, B("\xff\xfd\x01")) << "only the telnet answer, no trigger command";
 }
 
 TEST_F(SessionCommands, SelfMatchingTriggerCannotRunAway)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -49,7 +50,7 @@ protected:
 
 } // namespace
 
-TEST_F(ClientConnection, ReceivesColouredTextLogsItAndRefusesOptions)
+TEST_F(ClientConnection, ReceivesColouredTextLogsItAndAnswersOptions)
 {
     ScriptedWorld world;
     m_client->Options.LogMode = 1;
@@ -66,7 +67,7 @@ TEST_F(ClientConnection, ReceivesColouredTextLogsItAndRefusesOptions)
     ASSERT_TRUE(WaitFor([&] { return Text().endsWith(QStringLiteral("ok\n")); }));
     ASSERT_TRUE(WaitFor([&] { return world.Received.size() >= 6; }));
 
-    EXPECT_EQ(world.Received, B("\xff\xfe\x19\xff\xfc\x18"));
+    EXPECT_EQ(world.Received, B("\xff\xfd\x19\xff\xfb\x18")) << "DO EOR, WILL TTYPE";
     EXPECT_EQ(Shown(), "[ffffff]Connected...|[ffffff]127.0.0.1 resolved to IP 127.0.0.1|"
                        "[800000B]Red bold|[800000B]still[008000] ok|");
     QFile log(m_folder.filePath(QStringLiteral("logs/world.log")));

@@ -53,6 +53,15 @@ const BlockCase Cases[] = {
     {"EscapeAliasByte", B("\x17[31mred\r\n"), "[800000]red|"},
     {"BracketsWithoutMarkup", B("\x1b[1m<b>x</b>\r\n"), "[ffffffB]<b>x</b>|"},
     {"EscapeByteEndsTheBlock", B("tail\x1b"), "[ffffff]tail"},
+    // Modern colours: bright codes from the session's palette, the 256-colour cube and grey ramp, true
+    // colour, inverse; a colour out of range or cut short is skipped.
+    {"BrightCodesAndDefaultBackground", B("\x1b[91mred\x1b[104mon blue\x1b[49m back\r\n"),
+     "[ff0000]red[ff0000/0000ff]on blue[ff0000] back|"},
+    {"Palette256", B("\x1b[38;5;196mA\x1b[38;5;244mB\x1b[48;5;21mC\x1b[38;5;3mD\r\n"),
+     "[ff0000]A[808080]B[808080/0000ff]C[808000/0000ff]D|"},
+    {"TrueColour", B("\x1b[38;2;1;2;3mx\x1b[48;2;250;128;0my\x1b[0m\r\n"), "[010203]x[010203/fa8000]y|"},
+    {"Inverse", B("\x1b[7mrev\x1b[27mnot\x1b[7;0mplain\r\n"), "[ffffffR]rev[ffffff]not[008000]plain|"},
+    {"BadExtendedColoursAreSkipped", B("\x1b[38;5;300mA\x1b[38;2;1;2mB\x1b[32mC\r\n"), "[ffffff]AB[008000]C|"},
 };
 
 class Pipeline : public ::testing::TestWithParam<BlockCase>
@@ -140,6 +149,15 @@ protected:
     QTemporaryDir m_folder;
     TGlobals m_globals;
 };
+
+TEST_F(PipelineRules, ModernColoursSwitchedOffLeaveTheClassicCodes)
+{
+    TGlobals globals;
+    TClient client(globals);
+    client.Features.ModernColours = false;
+    client.ReceiveBytes(B("\x1b[91mred\x1b[7mx\x1b[38;5;196my\x1b[31mz\r\n"));
+    EXPECT_EQ(test::Render(client.Display), "[ffffff]redxy[800000]z|");
+}
 
 TEST_F(PipelineRules, LogHoldsShownTextWithoutEscapes)
 {

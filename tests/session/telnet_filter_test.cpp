@@ -1,23 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The telnet layer: commands consumed, options refused once, state kept across reads.
+// The telnet layer: options agreed or refused once, subnegotiations, compression, state kept across reads.
 #include "session/telnet_filter.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <zlib.h>
 
 using namespace wren;
 using wren::test::B;
 
 namespace {
 
-// What a TinyMUX server sends at connect, before its login screen.
+// What a TinyMUX server sends at connect, before its login screen: WILL EOR, DO EOR, DO SGA, DO TTYPE,
+// DO NAWS, DO NEW-ENVIRON, WILL CHARSET, DO CHARSET.
 const QByteArray TinyMuxGreeting = B("\xff\xfb\x19\xff\xfd\x19\xff\xfd\x03\xff\xfd\x18\xff\xfd\x1f\xff\xfd\x27"
                                      "\xff\xfb\x2a\xff\xfd\x2a");
 
 struct Fed {
     QByteArray Text;
     QByteArray Replies;
+    QList<QByteArray> Notices;
     int Segments = 0;
+    bool WindowSizeWanted = false;
 };
 
 Fed FeedInPieces(TelnetFilter &filter, const QList<QByteArray> &pieces)
@@ -27,45 +32,162 @@ Fed FeedInPieces(TelnetFilter &filter, const QList<QByteArray> &pieces)
         const TelnetFilter::Output out = filter.Feed(piece);
         fed.Text += out.Segments.join('|');
         fed.Replies += out.Replies;
+        fed.Notices += out.Notices;
         fed.Segments += static_cast<int>(out.Segments.size());
+        fed.WindowSizeWanted = fed.WindowSizeWanted || out.WindowSizeWanted;
     }
     return fed;
 }
 
+TelnetFilter::Allowed NothingAllowed()
+{
+    TelnetFilter::Allowed none;
+    for (bool TelnetFilter::Allowed::*field :
+         {&TelnetFilter::Allowed::Echo, &TelnetFilter::Allowed::WindowSize, &TelnetFilter::Allowed::Compression,
+          &TelnetFilter::Allowed::Charset, &TelnetFilter::Allowed::TerminalType,
+          &TelnetFilter::Allowed::ModernColours, &TelnetFilter::Allowed::EndOfRecord})
+        none.*field = false;
+    return none;
+}
+
+TelnetFilter::Allowed AllBut(bool TelnetFilter::Allowed::*field)
+{
+    TelnetFilter::Allowed allowed;
+    allowed.*field = false;
+    return allowed;
+}
+
+// A zlib stream of @p text; with @p finish false it is flushed but left open, as a server that goes on
+// compressing leaves it.
+QByteArray Deflate(const QByteArray &text, bool finish = true)
+{
+    z_stream z {};
+    deflateInit(&z, Z_DEFAULT_COMPRESSION);
+    QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(text.size())) + 64), '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.constData()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, finish ? Z_FINISH : Z_SYNC_FLUSH);
+    out.resize(static_cast<qsizetype>(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+const QByteArray StartCompression = B("\xff\xfa\x56\xff\xf0");
+
 } // namespace
 
-TEST(TelnetFilter, RefusesEveryOptionOfARealServerGreeting)
+TEST(TelnetFilter, AnswersARealServerGreeting)
 {
-    TelnetFilter filter;
-    const Fed fed = FeedInPieces(filter, {TinyMuxGreeting + "Welcome\r\n"});
-    EXPECT_EQ(fed.Text, "Welcome\r\n");
-    EXPECT_EQ(fed.Replies, B("\xff\xfe\x19\xff\xfc\x19\xff\xfc\x03\xff\xfc\x18\xff\xfc\x1f\xff\xfc\x27"
-                             "\xff\xfe\x2a\xff\xfc\x2a"));
-}
-
-TEST(TelnetFilter, AnswersOncePerChangeAndNeverAnswersARefusal)
-{
-    TelnetFilter filter;
-    // WILL ECHO twice: one DONT. WONT ECHO: no answer, and the next WILL is a change, answered again.
-    const Fed fed = FeedInPieces(filter, {B("\xff\xfb\x01\xff\xfb\x01\xff\xfc\x01\xff\xfb\x01"
-                                            "\xff\xfe\x05\xff\xfd\x05\xff\xfd\x05")});
-    EXPECT_EQ(fed.Replies, B("\xff\xfe\x01\xff\xfe\x01\xff\xfc\x05"));
-    EXPECT_EQ(fed.Text, "");
-}
-
-TEST(TelnetFilter, SameResultWhenCutAtEveryOffset)
-{
-    const QByteArray stream = TinyMuxGreeting + B("caf\xff\xff!\xff\xfa\x18\x01\xff\xff\xff\xf0ok\xff\xf1"
-                                                  "x\xff\xf9prompt> \xff\xefnext");
-    TelnetFilter whole;
-    Fed expected = FeedInPieces(whole, {stream});
-    EXPECT_EQ(expected.Text.replace('|', ""), B("caf\xff!okxprompt> next"));
-    for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+    // With every option allowed, the ones the client supports are agreed and the rest refused; with none
+    // allowed, everything is refused as a plain client does.
+    struct Case {
+        const char *Name;
+        TelnetFilter::Allowed Allowed;
+        QByteArray Replies;
+        bool WindowSize;
+    } cases[] = {
+        {"all allowed", {},
+         B("\xff\xfd\x19\xff\xfc\x19\xff\xfc\x03\xff\xfb\x18\xff\xfb\x1f\xff\xfc\x27\xff\xfd\x2a\xff\xfb\x2a"), true},
+        {"none allowed", NothingAllowed(),
+         B("\xff\xfe\x19\xff\xfc\x19\xff\xfc\x03\xff\xfc\x18\xff\xfc\x1f\xff\xfc\x27\xff\xfe\x2a\xff\xfc\x2a"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
         TelnetFilter filter;
-        Fed fed = FeedInPieces(filter, {stream.left(cut), stream.mid(cut)});
-        EXPECT_EQ(fed.Text.replace('|', ""), expected.Text) << "cut at " << cut;
-        EXPECT_EQ(fed.Replies, expected.Replies) << "cut at " << cut;
+        filter.SetAllowed(c.Allowed);
+        const Fed fed = FeedInPieces(filter, {TinyMuxGreeting + "Welcome\r\n"});
+        EXPECT_EQ(fed.Text, "Welcome\r\n");
+        EXPECT_EQ(fed.Replies, c.Replies);
+        EXPECT_EQ(fed.WindowSizeWanted, c.WindowSize);
+        EXPECT_EQ(filter.ReportsWindowSize(), c.WindowSize);
     }
+}
+
+// Each negotiation as the server sends it, with the client's answers; every row is also fed cut at every
+// offset and must give the same.
+TEST(TelnetFilter, NegotiationsInBothDirections)
+{
+    struct Case {
+        const char *Name;
+        QByteArray Server;
+        QByteArray Replies;
+        QByteArray Text;
+        TelnetFilter::Allowed Allowed = {};
+    } cases[] = {
+        {"echo on and off: the password prompt", B("Password: \xff\xfb\x01secret?\xff\xfc\x01"),
+         B("\xff\xfd\x01\xff\xfe\x01"), "Password: secret?"},
+        {"echo refused when switched off", B("\xff\xfb\x01\xff\xfb\x01\xff\xfc\x01\xff\xfb\x01"),
+         B("\xff\xfe\x01\xff\xfe\x01"), "", AllBut(&TelnetFilter::Allowed::Echo)},
+        {"echo agreed once however often it is offered", B("\xff\xfb\x01\xff\xfb\x01\xff\xfb\x01"), B("\xff\xfd\x01"), ""},
+        {"a refusal of something never agreed is not answered", B("\xff\xfc\x01\xff\xfe\x1f"), "", ""},
+        {"unknown options refused once per change",
+         B("\xff\xfe\x05\xff\xfd\x05\xff\xfd\x05\xff\xfb\x5b\xff\xfb\x5b\xff\xfc\x5b\xff\xfb\x5b"),
+         B("\xff\xfc\x05\xff\xfe\x5b\xff\xfe\x5b"), ""},
+        {"window size agreed, then turned off by the server", B("\xff\xfd\x1f\xff\xfd\x1f\xff\xfe\x1f"),
+         B("\xff\xfb\x1f\xff\xfc\x1f"), ""},
+        {"terminal types as MTTS gives them, then again from the start",
+         B("\xff\xfd\x18\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0"
+           "\xff\xfa\x18\x01\xff\xf0"),
+         B("\xff\xfb\x18\xff\xfa\x18\x00WREN\xff\xf0\xff\xfa\x18\x00" "ANSI-TRUECOLOR\xff\xf0"
+           "\xff\xfa\x18\x00MTTS 269\xff\xf0\xff\xfa\x18\x00MTTS 269\xff\xf0\xff\xfa\x18\x00WREN\xff\xf0"),
+         ""},
+        {"terminal type without modern colours", B("\xff\xfd\x18\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0"),
+         B("\xff\xfb\x18\xff\xfa\x18\x00WREN\xff\xf0\xff\xfa\x18\x00" "ANSI\xff\xf0\xff\xfa\x18\x00MTTS 5\xff\xf0"), "",
+         AllBut(&TelnetFilter::Allowed::ModernColours)},
+        {"a terminal type request before it was agreed is not answered", B("\xff\xfa\x18\x01\xff\xf0ok"), "", "ok"},
+        {"character set: UTF-8 among others is accepted",
+         B("\xff\xfb\x2a\xff\xfa\x2a\x01;ISO-8859-1;utf-8\xff\xf0"), B("\xff\xfd\x2a\xff\xfa\x2a\x02UTF-8\xff\xf0"), ""},
+        {"character set: a translation-table request",
+         B("\xff\xfd\x2a\xff\xfa\x2a\x01[TTABLE]\x01 UTF-8 ASCII\xff\xf0"),
+         B("\xff\xfb\x2a\xff\xfa\x2a\x02UTF-8\xff\xf0"), ""},
+        {"character set: none the client takes", B("\xff\xfb\x2a\xff\xfa\x2a\x01;KOI8-R;ISO-8859-5\xff\xf0"),
+         B("\xff\xfd\x2a\xff\xfa\x2a\x03\xff\xf0"), ""},
+        {"compression refused when switched off", B("\xff\xfb\x56\xff\xfa\x56\xff\xf0plain"), B("\xff\xfe\x56"),
+         "plain", AllBut(&TelnetFilter::Allowed::Compression)},
+        {"escaped 255 in text and in a subnegotiation", B("caf\xff\xff!\xff\xfa\x18\x01\xff\xff\xff\xf0ok\xff\xf1"),
+         "", B("caf\xff!ok")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TelnetFilter whole;
+        whole.SetAllowed(c.Allowed);
+        Fed expected = FeedInPieces(whole, {c.Server});
+        EXPECT_EQ(expected.Replies, c.Replies);
+        EXPECT_EQ(expected.Text.replace('|', ""), c.Text);
+        for (qsizetype cut = 1; cut < c.Server.size(); ++cut) {
+            TelnetFilter filter;
+            filter.SetAllowed(c.Allowed);
+            Fed fed = FeedInPieces(filter, {c.Server.left(cut), c.Server.mid(cut)});
+            EXPECT_EQ(fed.Replies, c.Replies) << "cut at " << cut;
+            EXPECT_EQ(fed.Text.replace('|', ""), c.Text) << "cut at " << cut;
+        }
+    }
+}
+
+TEST(TelnetFilter, StateFollowsTheNegotiation)
+{
+    TelnetFilter filter;
+    filter.SetSecure(true);
+    filter.Feed(B("\xff\xfb\x01\xff\xfb\x2a\xff\xfa\x2a\x01;UTF-8\xff\xf0\xff\xfd\x18"));
+    EXPECT_TRUE(filter.ServerEchoes());
+    EXPECT_TRUE(filter.AgreedUtf8());
+    filter.Feed(B("\xff\xfa\x18\x01\xff\xf0\xff\xfa\x18\x01\xff\xf0"));
+    EXPECT_TRUE(filter.Feed(B("\xff\xfa\x18\x01\xff\xf0")).Replies.contains("MTTS 2317")) << "the TLS flag";
+    filter.Feed(B("\xff\xfc\x01"));
+    EXPECT_FALSE(filter.ServerEchoes());
+    filter.Reset();
+    EXPECT_FALSE(filter.AgreedUtf8());
+    EXPECT_EQ(filter.Feed(B("\xff\xfb\x01")).Replies, B("\xff\xfd\x01")) << "a new connection starts over";
+}
+
+TEST(TelnetFilter, WindowSizeMessages)
+{
+    EXPECT_EQ(TelnetFilter::WindowSizeMessage(80, 24), B("\xff\xfa\x1f\x00\x50\x00\x18\xff\xf0"));
+    EXPECT_EQ(TelnetFilter::WindowSizeMessage(255, 511), B("\xff\xfa\x1f\x00\xff\xff\x01\xff\xff\xff\xf0"))
+        << "a byte 255 is doubled";
+    EXPECT_EQ(TelnetFilter::WindowSizeMessage(0, 100000), B("\xff\xfa\x1f\x00\x01\xff\xff\xff\xff\xff\xf0"));
 }
 
 TEST(TelnetFilter, PromptEndsCutTheTextIntoSegments)
@@ -96,4 +218,92 @@ TEST(TelnetFilter, PlainTextPassesWithoutCopy)
     const TelnetFilter::Output out = filter.Feed(text);
     ASSERT_EQ(out.Segments.size(), 1);
     EXPECT_EQ(out.Segments[0].constData(), text.constData());
+}
+
+// The server starts compressing half-way through, sends telnet commands and prompts inside the compressed
+// stream, ends it, and goes on plain. The text is the same however the stream is cut.
+TEST(TelnetFilter, CompressionHalfWayThroughAStream)
+{
+    const QByteArray inside = B("compressed \xff\xff line\r\nHP> \xff\xf9\xff\xfb\x01tail\r\n");
+    const QByteArray stream = B("\xff\xfb\x56plain start\r\n") + StartCompression + Deflate(inside) + "plain again\r\n";
+    const QByteArray text = B("plain start\r\ncompressed \xff line\r\nHP> tail\r\nplain again\r\n");
+    const QByteArray replies = B("\xff\xfd\x56\xff\xfd\x01");
+    TelnetFilter whole;
+    Fed fed = FeedInPieces(whole, {stream});
+    EXPECT_EQ(fed.Text.replace('|', ""), text);
+    EXPECT_EQ(fed.Replies, replies);
+    EXPECT_FALSE(whole.Compressing());
+    for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+        TelnetFilter filter;
+        Fed pieces = FeedInPieces(filter, {stream.left(cut), stream.mid(cut)});
+        EXPECT_EQ(pieces.Text.replace('|', ""), text) << "cut at " << cut;
+        EXPECT_EQ(pieces.Replies, replies) << "cut at " << cut;
+    }
+    // Byte by byte: the stream state lives across reads.
+    TelnetFilter bytewise;
+    QList<QByteArray> bytes;
+    for (const char c : stream)
+        bytes.append(QByteArray(1, c));
+    fed = FeedInPieces(bytewise, bytes);
+    EXPECT_EQ(fed.Text.replace('|', ""), text);
+    // A stream left open stays compressed.
+    TelnetFilter open;
+    fed = FeedInPieces(open, {B("\xff\xfb\x56") + StartCompression + Deflate("still going\r\n", false)});
+    EXPECT_EQ(fed.Text, "still going\r\n");
+    EXPECT_TRUE(open.Compressing());
+}
+
+TEST(TelnetFilter, CorruptCompressedStreamEndsCompressionWithALine)
+{
+    TelnetFilter filter;
+    const Fed fed = FeedInPieces(filter, {B("\xff\xfb\x56") + StartCompression + B("\x78\x9c\xff\xff\xff\xff")});
+    ASSERT_EQ(fed.Notices.size(), 1);
+    EXPECT_TRUE(fed.Notices[0].startsWith("Compressed text from the server could not be read")) << fed.Notices[0].constData();
+    EXPECT_EQ(fed.Replies, B("\xff\xfd\x56\xff\xfe\x56")) << "the server is asked to stop";
+    EXPECT_FALSE(filter.Compressing());
+    EXPECT_EQ(filter.Feed("then plain").Segments.join(), "then plain");
+}
+
+// A gigabyte of zeros in about a megabyte: each read gives at most the cap, the rest is dropped with a line,
+// and the stream stays readable after it.
+TEST(TelnetFilter, CompressionBombIsCappedPerRead)
+{
+    TelnetFilter filter;
+    filter.Feed(B("\xff\xfb\x56") + StartCompression);
+    z_stream z {};
+    deflateInit(&z, Z_BEST_SPEED);
+    const QByteArray zeros(1 << 20, '\0');
+    QByteArray pending;
+    qint64 textBytes = 0, largestRead = 0;
+    int notices = 0;
+    const auto feed = [&](bool all) {
+        while (pending.size() >= 256 * 1024 || (all && !pending.isEmpty())) {
+            const TelnetFilter::Output out = filter.Feed(pending.left(256 * 1024));
+            pending.remove(0, std::min<qsizetype>(256 * 1024, pending.size()));
+            const qint64 size = out.Segments.join().size();
+            textBytes += size;
+            largestRead = std::max(largestRead, size);
+            notices += static_cast<int>(out.Notices.size());
+        }
+    };
+    QByteArray buffer(1 << 16, '\0');
+    for (int i = 0; i <= 1024; ++i) {
+        const bool last = i == 1024;
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
+        z.avail_in = last ? 0 : static_cast<uInt>(zeros.size());
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(buffer.data());
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            pending.append(buffer.constData(), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+        feed(false);
+    }
+    deflateEnd(&z);
+    feed(true);
+    EXPECT_LE(largestRead, TelnetFilter::MaxInflatedPerRead + 64 * 1024);
+    EXPECT_GE(notices, 1);
+    EXPECT_LT(textBytes, qint64(1) << 30);
+    EXPECT_FALSE(filter.Compressing()) << "the stream's end was still read";
+    EXPECT_EQ(filter.Feed("after the bomb").Segments.join(), "after the bomb");
 }

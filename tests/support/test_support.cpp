@@ -114,6 +114,8 @@ std::string Render(const SessionDocument &document)
                 out += "U";
             if (a.Style & StrikeOut)
                 out += "S";
+            if (a.Style & Inverse)
+                out += "R";
             out += "]";
             const qsizetype end = r + 1 < p.Runs.size() ? p.Runs[r + 1].Start : p.Text.size();
             for (qsizetype i = p.Runs[r].Start; i < end; ++i) {

@@ -37,7 +37,7 @@ void Pump(int ms);
 
 QByteArray ReadFixture(const QString &name);
 
-/// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)( font size)(BIUS)]" +
+/// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)( font size)(BIUSR)]" (R: inverse) +
 /// its bytes, a picture as "{picture WxH}", a centred or right-aligned paragraph led by "(center)" or
 /// "(right)". The background shows only where it differs from the view's, the font where it is not the
 /// default Courier New 9.

@@ -11,6 +11,7 @@
 #include "ui/main_window.h"
 #include "ui/session_view.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -294,4 +295,43 @@ TEST_F(CommandBoxTest, EnterOnACommandThatOpensAWorldSwitchesToIt)
     };
     Enter(QStringLiteral("/SETTINGS"));
     EXPECT_TRUE(opened);
+}
+
+// The server hides what is typed (IAC WILL ECHO) for its password prompt: the box masks it, Enter sends it,
+// and nothing keeps it: not the view, the log, the history or the tab words. IAC WONT ECHO ends it.
+TEST_F(CommandBoxTest, PasswordPromptHidesAndKeepsNothing)
+{
+    Session()->Options.LogMode = 1;
+    Session()->Options.LogFile = "world.log";
+    Session()->Options.LocalEcho = true;
+    m_world.Peer->write(B("Password: \xff\xfb\x01"));
+    ASSERT_TRUE(WaitFor([&] { return Session()->HidesTyping(); }));
+    ASSERT_TRUE(Received(B("\xff\xfd\x01"))) << "DO ECHO, once";
+    m_world.Received.clear();
+    EXPECT_EQ(Box()->echoMode(), QLineEdit::Password);
+
+    Type(QStringLiteral("s3cret\tword"));
+    EXPECT_EQ(Box()->text(), QStringLiteral("s3cretword")) << "Tab completes nothing";
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(Received("s3cretword\r\n"));
+    EXPECT_TRUE(Box()->text().isEmpty());
+    m_world.Peer->write(B("\xff\xfc\x01\r\nWelcome!\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return !Session()->HidesTyping(); }));
+    ASSERT_TRUE(Received(B("s3cretword\r\n\xff\xfe\x01"))) << "DONT ECHO acknowledges the change";
+    EXPECT_EQ(Box()->echoMode(), QLineEdit::Normal);
+
+    ASSERT_TRUE(WaitFor([&] { return Session()->Display.PlainText().contains(QStringLiteral("Welcome!")); }));
+    EXPECT_FALSE(Session()->Display.PlainText().contains(QStringLiteral("s3cret")));
+    for (const QByteArray &entry : Session()->History.Entries)
+        EXPECT_FALSE(entry.contains("s3cret")) << "nothing in the history";
+    EXPECT_FALSE(Session()->TabComplete("s3").startsWith("s3c"));
+    QFile log(m_folder.filePath(QStringLiteral("logs/world.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray logged = log.readAll();
+    EXPECT_TRUE(logged.contains("Welcome!"));
+    EXPECT_FALSE(logged.contains("s3cret"));
+
+    Enter(QStringLiteral("look"));
+    ASSERT_TRUE(WaitFor([&] { return m_world.Received.endsWith("look\r\n"); }));
+    EXPECT_TRUE(Session()->Display.PlainText().contains(QStringLiteral("look"))) << "echoed again";
 }

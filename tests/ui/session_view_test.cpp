@@ -99,10 +99,12 @@ TEST_F(SessionViewTest, FollowsNewTextUntilScrolledBackWithTheWheel)
     EXPECT_TRUE(m_view->AtBottom());
     EXPECT_GT(m_view->ScrollMaximum(), 0);
 
+    const int page = m_view->PageSize();
+    const int bottom = m_view->ScrollMaximum();
     Wheel(120);
     EXPECT_TRUE(m_client->ScrolledBack);
     const int held = m_view->ScrollPosition();
-    EXPECT_EQ(held, m_view->ScrollMaximum() - m_view->PageSize());
+    EXPECT_EQ(held, bottom - page) << "one page up; the pane with the newest text keeps it there";
     FillLines(50);
     EXPECT_EQ(m_view->ScrollPosition(), held) << "new text does not move a view scrolled back";
 
@@ -187,6 +189,75 @@ TEST_F(SessionViewTest, PaintsColoursAndBackground)
     EXPECT_EQ(background, QColor(0, 0, 64));
     const QColor cell = image.pixelColor(Cell(0, 2));
     EXPECT_EQ(cell, QColor(128, 0, 0)) << "the red background of the run";
+}
+
+TEST_F(SessionViewTest, InverseTextSwapsItsColours)
+{
+    // Red text inverse: a red cell; inverse with no background of its own: the text in the view's colour.
+    Receive("\x1b[7;31m      \x1b[0m\r\n\x1b[7m\x1b[44;33m      \x1b[0m\r\n");
+    const QImage image = m_view->viewport()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(Cell(0, 2)), QColor(128, 0, 0));
+    EXPECT_EQ(image.pixelColor(Cell(1, 2)), QColor(128, 128, 0)) << "yellow on blue shown as blue on yellow";
+}
+
+// While the user reads back, a pane at the bottom shows the newest text; back at the end it goes.
+TEST_F(SessionViewTest, ReadingBackSplitsOffTheLiveEnd)
+{
+    FillLines(200);
+    EXPECT_EQ(m_view->LiveEnd(), nullptr);
+    Wheel(120);
+    SessionView *live = m_view->LiveEnd();
+    ASSERT_NE(live, nullptr);
+    EXPECT_GT(live->height(), 0);
+    EXPECT_EQ(live->geometry().bottom(), m_view->height() - 1) << "at the bottom of the view";
+    const int held = m_view->ScrollPosition();
+    FillLines(30);
+    live->FlushFrame();
+    EXPECT_EQ(m_view->ScrollPosition(), held) << "the part being read stays";
+    EXPECT_TRUE(live->AtBottom()) << "the pane follows the newest text";
+    const QImage pane = live->viewport()->grab().toImage();
+    EXPECT_NE(pane.pixelColor(SessionView::Padding + 2, pane.height() - 4), QColor()) << "it paints";
+
+    while (m_client->ScrolledBack && m_view->ScrollPosition() < m_view->ScrollMaximum())
+        Wheel(-120);
+    EXPECT_EQ(m_view->LiveEnd(), nullptr);
+
+    m_client->Features.SplitView = false;
+    Wheel(120);
+    EXPECT_TRUE(m_client->ScrolledBack);
+    EXPECT_EQ(m_view->LiveEnd(), nullptr) << "switched off for the world";
+}
+
+TEST_F(SessionViewTest, ClickOnAClientLineRunsItsAction)
+{
+    QSignalSpy actions(m_view.get(), &SessionView::ActionActivated);
+    m_client->WriteStatus("Reconnect", "reconnect");
+    m_client->WriteStatus("Plain status");
+    m_view->FlushFrame();
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(1, 2));
+    EXPECT_EQ(actions.count(), 0) << "a line without an action";
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 40));
+    EXPECT_EQ(actions.count(), 0) << "past the end of the text";
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, Cell(0, 2));
+    ASSERT_EQ(actions.count(), 1);
+    EXPECT_EQ(actions.front().front().toByteArray(), "reconnect");
+}
+
+TEST_F(SessionViewTest, ReportsItsSizeInCharactersOnceResizingSettles)
+{
+    QSignalSpy sizes(m_view.get(), &SessionView::WindowSizeChanged);
+    ASSERT_TRUE(sizes.wait(1000)) << "the first size";
+    sizes.clear();
+    for (int width = 500; width <= 800; width += 10)
+        m_view->resize(width, 400);
+    EXPECT_TRUE(sizes.isEmpty()) << "nothing while the size changes";
+    ASSERT_TRUE(sizes.wait(1000));
+    EXPECT_EQ(sizes.count(), 1);
+    const StyleMetrics &m = m_client->Display.Layouter().Metrics(m_client->Display.Paragraphs().back().EmptyStyle);
+    const int columns = sizes.front()[0].toInt();
+    const int rows = sizes.front()[1].toInt();
+    EXPECT_EQ(columns, static_cast<int>((m_view->viewport()->width() - 2 * SessionView::Padding) / m.CharWidth));
+    EXPECT_EQ(rows, 400 / m.LineHeight);
 }
 
 #include "session_view_test.moc"

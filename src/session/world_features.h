@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What a world may use beyond the classic client: telnet options, modern colours, TLS, reconnecting.
+#pragma once
+
+#include "session/telnet_filter.h"
+
+#include <QByteArray>
+
+namespace wren {
+
+class AppSettings;
+
+/// Kept per world (host and port) in the program's own settings file; every feature can be switched off.
+struct WorldFeatures {
+    bool Echo = true; ///< the server may hide typed text (passwords)
+    bool WindowSize = true; ///< report the view's size in characters
+    bool Compression = true; ///< compressed text from the server
+    bool Charset = true; ///< agree to UTF-8 when the server offers it
+    bool TerminalType = true; ///< report the client and what it renders
+    bool EndOfRecord = true; ///< prompts marked by the server
+    bool ModernColours = true; ///< bright, 256-colour, true-colour and inverse codes
+    bool Secure = false; ///< connect through TLS
+    bool AutoReconnect = false; ///< reconnect by itself after an unexpected disconnect
+    bool SplitView = true; ///< show the newest text below while reading back
+    /// The SHA-256 digest (hex) of a certificate the user chose to trust though it does not verify.
+    QByteArray TrustedCertificate;
+
+    static WorldFeatures Load(const AppSettings &settings, const QByteArray &host, const QByteArray &port);
+    void Save(AppSettings &settings, const QByteArray &host, const QByteArray &port) const;
+    TelnetFilter::Allowed Telnet() const;
+};
+
+} // namespace wren
