@@ -6,6 +6,7 @@
 #include "options/colour_text.h"
 #include "options/options_dialog.h"
 #include "session/client.h"
+#include "session/world_features.h"
 #include "support/http_server.h"
 #include "support/test_support.h"
 #include "config/app_settings.h"
@@ -265,4 +266,29 @@ TEST_F(OptionsDialog, WithNoSessionOnlyThePortalAndTheLogBoxCount)
     EXPECT_EQ(m_globals.WPLogin, "nobody");
     EXPECT_EQ(m_globals.CommonLogFile, "x.log");
     EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("wn.ini"))));
+}
+
+// The Connection tab keeps its switches per world in the program's own settings, never in the options record.
+TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
+{
+    const QByteArray record = WriteOptionsRecord(m_session->Options);
+    auto dialog = Open();
+    ASSERT_EQ(dialog->FeatureBoxes.size(), 10);
+    EXPECT_TRUE(dialog->FeatureBoxes[2]->isEnabled());
+    EXPECT_TRUE(dialog->FeatureBoxes[2]->isChecked()) << "compression is on by default";
+    EXPECT_FALSE(dialog->FeatureBoxes[8]->isChecked()) << "reconnecting by itself is off by default";
+
+    dialog->FeatureBoxes[2]->setChecked(false);
+    dialog->FeatureBoxes[8]->setChecked(true);
+    EXPECT_FALSE(m_session->Features.Compression);
+    EXPECT_TRUE(m_session->Features.AutoReconnect);
+    const WorldFeatures saved = WorldFeatures::Load(AppSettings(), "mud.example", "4000");
+    EXPECT_FALSE(saved.Compression);
+    EXPECT_TRUE(saved.AutoReconnect);
+    EXPECT_FALSE(saved.Telnet().Compression);
+    EXPECT_TRUE(WorldFeatures::Load(AppSettings(), "other.example", "4000").Compression) << "another world keeps its own";
+    EXPECT_EQ(WriteOptionsRecord(m_session->Options), record);
+
+    auto none = Open(false);
+    EXPECT_FALSE(none->FeatureBoxes[0]->isEnabled()) << "no world to keep them for";
 }

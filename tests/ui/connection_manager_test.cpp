@@ -7,7 +7,9 @@
 #include "support/test_support.h"
 #include "ui/connection_manager.h"
 #include "ui/world_list.h"
+#include "session/world_features.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -217,4 +219,24 @@ TEST_F(ConnectionManager, UpdateDownloadsTheListAndKeepsTheOldOneOnFailure)
     EXPECT_EQ(dialog->mudlist->rowCount(), 3) << "the grid shows the new list at the next opening";
     auto again = Open();
     EXPECT_EQ(Cell(again->mudlist, 0, 0), QStringLiteral("Fresh"));
+}
+
+TEST_F(ConnectionManager, SecureBoxIsKeptForTheHostAndPortInTheBoxes)
+{
+    {
+        auto dialog = Open();
+        dialog->txtHost->setText(QStringLiteral("secure.example"));
+        dialog->txtPort->setText(QStringLiteral("4443"));
+        EXPECT_FALSE(dialog->chkSecure->isChecked());
+        dialog->chkSecure->setChecked(true);
+        QTest::mouseClick(dialog->bitConnect, Qt::LeftButton);
+    }
+    EXPECT_TRUE(WorldFeatures::Load(AppSettings(), "secure.example", "4443").Secure);
+    EXPECT_FALSE(WorldFeatures::Load(AppSettings(), "secure.example", "4000").Secure);
+    auto dialog = Open();
+    dialog->txtHost->setText(QStringLiteral("secure.example"));
+    dialog->txtPort->setText(QStringLiteral("4443"));
+    EXPECT_TRUE(dialog->chkSecure->isChecked());
+    dialog->txtPort->setText(QStringLiteral("23"));
+    EXPECT_FALSE(dialog->chkSecure->isChecked());
 }

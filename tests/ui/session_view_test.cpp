@@ -3,12 +3,15 @@
 #include "config/program_folder.h"
 #include "session/client.h"
 #include "support/test_support.h"
+#include "ui/search_bar.h"
 #include "ui/session_view.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QCheckBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -261,3 +264,51 @@ TEST_F(SessionViewTest, ReportsItsSizeInCharactersOnceResizingSettles)
 }
 
 #include "session_view_test.moc"
+
+TEST_F(SessionViewTest, FindBarMarksHitsAndMovesBetweenThem)
+{
+    QByteArray text;
+    for (int i = 0; i < 300; ++i)
+        text += (i == 20 || i == 150 || i == 280 ? "a \x1b[31mDragon\x1b[0m roars " : "line ") + QByteArray::number(i) + "\r\n";
+    Receive(text);
+    SearchBar bar;
+    bar.CurrentView = [this] { return m_view.get(); };
+    bar.resize(600, 30);
+    bar.Open();
+    QTest::keyClicks(bar.Query(), QStringLiteral("dragon"));
+    EXPECT_EQ(bar.Status(), QStringLiteral("3 of 3")) << "case-insensitive; starts at the newest hit";
+
+    const int bottom = m_view->ScrollMaximum();
+    QTest::keyClick(bar.Query(), Qt::Key_Return); // older
+    m_view->FlushFrame();
+    EXPECT_EQ(bar.Status(), QStringLiteral("2 of 3"));
+    EXPECT_TRUE(m_client->ScrolledBack) << "the view holds at the hit";
+    EXPECT_LT(m_view->ScrollPosition(), bottom);
+    const auto &hit = bar.Hits()[1];
+    for (const Paragraph &paragraph : m_client->Display.Paragraphs()) {
+        if (paragraph.Id == hit.Paragraph) {
+            EXPECT_EQ(paragraph.Text.mid(hit.Start, hit.Length), "Dragon");
+        }
+    }
+    ASSERT_NE(m_view->LiveEnd(), nullptr) << "new text stays in sight below";
+
+    Receive("another dragon\r\n"); // searched again on the next move, keeping the place
+    QTest::keyClick(bar.Query(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(bar.Status(), QStringLiteral("3 of 4"));
+
+    bar.MatchCase()->setChecked(true);
+    EXPECT_EQ(bar.Status(), QStringLiteral("1 of 1")) << "only the lower-case line";
+    bar.Query()->setText(QStringLiteral("DRAGON"));
+    EXPECT_EQ(bar.Status(), QStringLiteral("No matches"));
+    bar.MatchCase()->setChecked(false);
+    bar.Regex()->setChecked(true);
+    bar.Query()->setText(QStringLiteral("line 1\\d\\b"));
+    EXPECT_EQ(bar.Status(), QStringLiteral("10 of 10"));
+    bar.Query()->setText(QStringLiteral("(unclosed"));
+    EXPECT_TRUE(bar.Status().startsWith(QStringLiteral("Bad pattern: "))) << bar.Status().toStdString();
+    EXPECT_TRUE(bar.Hits().empty());
+
+    QTest::keyClick(bar.Query(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_TRUE(bar.Hits().empty());
+}

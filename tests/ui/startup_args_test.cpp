@@ -13,8 +13,10 @@ TEST(StartupArgs, ParsesTheOneTelnetArgument)
         bool Opens;
         QByteArray Host;
         int Port;
+        bool Secure = false;
     } cases[] = {
         {{"telnet://mud.example.org:4000/"}, true, "mud.example.org", 4000},
+        {{"telnets://mud.example.org:4443/"}, true, "mud.example.org", 4443, true},
         {{"mud.example.org:23"}, true, "mud.example.org", 23},
         {{"telnet://host:abc"}, true, "host", 0},
         {{"telnet://host:4000abc"}, true, "host", 4000},
@@ -30,6 +32,7 @@ TEST(StartupArgs, ParsesTheOneTelnetArgument)
         if (address) {
             EXPECT_EQ(address->Host, c.Host);
             EXPECT_EQ(address->Port, c.Port);
+            EXPECT_EQ(address->Secure, c.Secure);
         }
     }
 }
