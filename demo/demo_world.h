@@ -11,18 +11,22 @@
 #include <memory>
 #include <vector>
 
+class QSslServer;
 class QTcpServer;
 class QTcpSocket;
 
 namespace wren::demo {
 
-/// A tiny MUD served over plain telnet, one independent session per connection.
+/// A tiny MUD served over telnet, and over TLS on a second port, one independent session per connection.
 ///
 /// It greets like a TinyMUX server (the usual burst of WILL/DO offers, a coloured banner, a login prompt
 /// ended by IAC GA; its banner announces the markup protocol ZEL, and a client that answers it gets styled
-/// rooms and a picture served by the world's own little web server), lets the player walk between a handful of rooms (one described in Latin-1, one in
-/// UTF-8), talk, list the players and colours, and flood the screen with "spam <n>". Everything is
-/// event driven, so it can run in the same thread as the client that talks to it.
+/// rooms and a picture served by the world's own little web server). It negotiates what modern clients
+/// speak: the window size (NAWS), terminal types (TTYPE/MTTS), UTF-8 (CHARSET), compression (MCCP2) and
+/// echo off at its password prompt. It lets the player walk between a handful of rooms (one described in
+/// Latin-1, one in UTF-8), talk, list the players and colours (ANSI, 256 and true colour), see what the
+/// client reported, and flood the screen with "spam <n>". Everything is event driven, so it can run in the
+/// same thread as the client that talks to it.
 class DemoWorld : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,11 @@ public:
     bool listen(const QHostAddress &address, quint16 port);
     /// The port being listened on, 0 when not listening.
     quint16 port() const;
+    /// Starts accepting TLS connections (a self-signed certificate); false when it cannot bind or there is
+    /// no TLS backend.
+    bool listenSecure(const QHostAddress &address, quint16 port);
+    /// The TLS port, 0 when not listening.
+    quint16 securePort() const;
     /// The port of the web server that serves the world's picture, 0 when not listening.
     quint16 pictureServerPort() const { return pictures_.Port(); }
     /// Why the last listen() failed.
@@ -51,8 +60,13 @@ public:
 private:
     struct Client;
 
-    void acceptConnections();
+    void acceptConnections(QTcpServer *from, bool secure);
     void readFromClient(Client &client);
+    void handleOption(Client &client, unsigned char verb, unsigned char option);
+    void handleSubnegotiation(Client &client);
+    void handlePassword(Client &client);
+    /// Sends @p bytes as they are, compressed once the client agreed to it.
+    void write(Client &client, const QByteArray &bytes);
     void handleLine(Client &client, const QByteArray &line);
     void handleLogin(Client &client, const QByteArray &line);
     void handleCommand(Client &client, const QByteArray &line);
@@ -70,6 +84,7 @@ private:
     Client *findClient(QTcpSocket *socket) const;
 
     QTcpServer *server_;
+    QSslServer *secureServer_;
     PictureServer pictures_;
     std::vector<std::unique_ptr<Client>> clients_;
     bool purgeQueued_ = false;

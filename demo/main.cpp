@@ -21,6 +21,11 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Listen on port <N> (default 4000, 0 picks a free one)."),
                                         QStringLiteral("N"), QStringLiteral("4000"));
     parser.addOption(portOption);
+    const QCommandLineOption securePortOption(
+        {QStringLiteral("s"), QStringLiteral("secure-port")},
+        QStringLiteral("Listen for TLS on port <N> (default 4443, 0 picks a free one, \"off\" for none)."),
+        QStringLiteral("N"), QStringLiteral("4443"));
+    parser.addOption(securePortOption);
     parser.process(app);
 
     QTextStream out(stdout);
@@ -39,6 +44,18 @@ int main(int argc, char *argv[])
         return 1;
     }
     out << "Demo world listening on 127.0.0.1:" << world.port() << Qt::endl;
+    if (parser.value(securePortOption) != QStringLiteral("off")) {
+        const uint securePort = parser.value(securePortOption).toUInt(&ok);
+        if (!ok || securePort > 65535) {
+            err << "wren-demo-world: not a port number: " << parser.value(securePortOption) << Qt::endl;
+            return 2;
+        }
+        if (world.listenSecure(QHostAddress::LocalHost, static_cast<quint16>(securePort)))
+            out << "Secure (TLS, self-signed) on 127.0.0.1:" << world.securePort() << " - telnets://127.0.0.1:"
+                << world.securePort() << Qt::endl;
+        else
+            err << "wren-demo-world: no TLS port (cannot listen, or no TLS backend)" << Qt::endl;
+    }
 
     return QCoreApplication::exec();
 }

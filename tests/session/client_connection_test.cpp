@@ -148,6 +148,8 @@ TEST_F(ClientConnection, DemoWorldLoginScreenArrivesWithoutNegotiationBytes)
     EXPECT_FALSE(Text().contains(QChar(0xFF)));
     EXPECT_FALSE(Text().contains(QChar(0xFB)));
     m_client->Send("Tester\r\n");
+    ASSERT_TRUE(WaitFor([&] { return m_client->HidesTyping(); }));
+    m_client->SendSecret("secret");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Tester")); }));
     m_client->Send("quit\r\n");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Disconnected from server")); }));
@@ -204,6 +206,8 @@ TEST_F(ClientConnection, DemoWorldSpeaksMarkupAndServesAPicture)
     EXPECT_EQ(Events.count("ZEL Detected"), 1);
     EXPECT_TRUE(Shown().find("|[008000B]ZEL[008000] noticed: [00ff00]this world") != std::string::npos) << Shown();
     m_client->ProcessCommand("Tester");
+    ASSERT_TRUE(WaitFor([&] { return m_client->HidesTyping(); }));
+    m_client->SendSecret("secret");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Exits:")); }));
     EXPECT_FALSE(Text().contains(QStringLiteral("<U>"))) << "the room name's tags were run, not shown";
     EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("demo-chime.wav")))) << "the welcome chime came";
@@ -212,5 +216,60 @@ TEST_F(ClientConnection, DemoWorldSpeaksMarkupAndServesAPicture)
     ASSERT_TRUE(WaitFor([&] { return Events.contains("On Image"); }));
     EXPECT_NE(Shown().find("{picture 96x64}"), std::string::npos) << Shown();
     EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("demo-map.bmp"))));
+    m_client->Disconnect();
+}
+
+// The demo world negotiates what modern clients speak: its password prompt hides typing, the window size,
+// terminal types and UTF-8 are reported, its text comes compressed, and its colours go beyond ANSI.
+TEST_F(ClientConnection, DemoWorldNegotiatesModernTelnetOptions)
+{
+    demo::DemoWorld world;
+    ASSERT_TRUE(world.listen(QHostAddress::LocalHost, 0));
+    m_client->SetWindowSize(100, 30);
+    m_client->ConnectTo("127.0.0.1", world.port());
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("By what name are you known?")); }));
+    m_client->Send("Tester\r\n");
+    ASSERT_TRUE(WaitFor([&] { return m_client->HidesTyping(); }));
+    m_client->SendSecret("hunter2");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Exits:")); }));
+    EXPECT_FALSE(m_client->HidesTyping());
+    EXPECT_FALSE(Text().contains(QStringLiteral("hunter2")));
+
+    m_client->Send("client\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Connection:")); }));
+    const QString text = Text();
+    EXPECT_TRUE(text.contains(QStringLiteral("Window:          100 x 30 characters"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Terminal types:  WREN, ANSI-TRUECOLOR, MTTS 269"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Character set:   UTF-8"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Compression:     MCCP2"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Connection:      plain"))) << text.toStdString();
+
+    m_client->SetWindowSize(120, 40);
+    m_client->Send("colours\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("True colour: ")); }));
+    EXPECT_NE(Shown().find("[ff5000]#"), std::string::npos) << "the first true-colour step";
+    m_client->Send("client\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("120 x 40 characters")); }));
+    m_client->Disconnect();
+}
+
+TEST_F(ClientConnection, DemoWorldSecurePortSpeaksTls)
+{
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    demo::DemoWorld world;
+    ASSERT_TRUE(world.listen(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(world.listenSecure(QHostAddress::LocalHost, 0));
+    m_client->Features.Secure = true;
+    m_client->TrustPrompt = [](const QString &) { return true; };
+    m_client->ConnectTo("127.0.0.1", world.securePort());
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("By what name are you known?")); }));
+    EXPECT_TRUE(Text().contains(QStringLiteral("certificate issued by Wren Demo World"))) << Text().toStdString();
+    m_client->Send("Tester\r\n");
+    ASSERT_TRUE(WaitFor([&] { return m_client->HidesTyping(); }));
+    m_client->SendSecret("pw");
+    m_client->Send("client\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Connection:      TLS")); })) << Text().toStdString();
+    EXPECT_TRUE(Text().contains(QStringLiteral("MTTS 2317"))) << "the terminal type says the link is secure";
     m_client->Disconnect();
 }
