@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -155,7 +156,9 @@ struct Server {
     std::thread Thread;
 
     QByteArray Reply;
-    void Start(const QByteArray &chunk, qint64 total, const QByteArray &marker)
+    /// Sends @p total bytes of @p chunk repeated, then @p marker; or, when @p wire is not empty, exactly
+    /// @p wire (a compressed stream that holds both).
+    void Start(const QByteArray &chunk, qint64 total, const QByteArray &marker, const QByteArray &wire = {})
     {
         ListenFd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address {};
@@ -166,10 +169,16 @@ struct Server {
         socklen_t length = sizeof address;
         getsockname(ListenFd, reinterpret_cast<sockaddr *>(&address), &length);
         Port = ntohs(address.sin_port);
-        Thread = std::thread([this, chunk, total, marker] {
+        Thread = std::thread([this, chunk, total, marker, wire] {
             const int fd = accept(ListenFd, nullptr, nullptr);
             qint64 sent = 0;
-            while (sent < total) {
+            for (qint64 at = 0; at < wire.size();) {
+                const qint64 n = write(fd, wire.constData() + at, static_cast<size_t>(std::min<qint64>(65536, wire.size() - at)));
+                if (n <= 0)
+                    break;
+                at += n;
+            }
+            while (wire.isEmpty() && sent < total) {
                 const qint64 n = write(fd, chunk.constData(), static_cast<size_t>(std::min<qint64>(chunk.size(), total - sent)));
                 if (n <= 0)
                     break;
@@ -177,7 +186,8 @@ struct Server {
             }
             if (!marker.isEmpty()) {
                 // The client's trigger answers the marker; wait for the answer before closing.
-                (void)write(fd, marker.constData(), static_cast<size_t>(marker.size()));
+                if (wire.isEmpty())
+                    (void)write(fd, marker.constData(), static_cast<size_t>(marker.size()));
                 timeval limit {10, 0}; // never wait forever for the answer
                 setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
                 char buffer[256];
@@ -211,7 +221,33 @@ struct RunResult {
 };
 
 // One stream through a new session: the clock starts at the first byte read and stops when the server closes.
-RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int maxLines, int triggers)
+/// What a server that compresses (MCCP2) sends for the same stream: the start of compression, then the
+/// text and the marker deflated as one zlib stream.
+QByteArray CompressedWire(const QByteArray &chunk, qint64 total, const QByteArray &marker)
+{
+    QByteArray wire = QByteArray("\xff\xfb\x56\xff\xfa\x56\xff\xf0", 8);
+    z_stream stream {};
+    deflateInit(&stream, Z_DEFAULT_COMPRESSION);
+    std::vector<char> out(1 << 20);
+    const auto feed = [&](const QByteArray &bytes, int flush) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+        stream.avail_in = static_cast<uInt>(bytes.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(out.data());
+            stream.avail_out = static_cast<uInt>(out.size());
+            deflate(&stream, flush);
+            wire.append(out.data(), static_cast<qsizetype>(out.size() - stream.avail_out));
+        } while (stream.avail_out == 0);
+    };
+    for (qint64 sent = 0; sent < total; sent += chunk.size())
+        feed(chunk.left(static_cast<qsizetype>(std::min<qint64>(chunk.size(), total - sent))), Z_NO_FLUSH);
+    feed(marker, Z_SYNC_FLUSH);
+    deflateEnd(&stream);
+    return wire;
+}
+
+RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int maxLines, int triggers,
+                     const QByteArray &wire = {})
 {
     RunResult result;
     wren::TGlobals globals;
@@ -231,7 +267,7 @@ RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int m
     result.RssStart = StatusKb("VmRSS:");
 
     Server server;
-    server.Start(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
+    server.Start(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray(), wire);
     QElapsedTimer clock;
     bool started = false;
     QObject::connect(client.Socket, &QTcpSocket::readyRead, [&] {
@@ -276,6 +312,7 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("pass-only"), QStringLiteral("Only time the execute pass over the stream's lines.")});
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Streams to run, each in a new session (default 1); the median is shown."),
                       QStringLiteral("n"), QStringLiteral("1")});
+    parser.addOption({QStringLiteral("compressed"), QStringLiteral("Also stream the same text compressed (MCCP2) and show both figures.")});
     parser.process(app);
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
     const int runs = std::clamp(parser.value(QStringLiteral("runs")).toInt(), 1, 100);
@@ -328,5 +365,21 @@ int main(int argc, char *argv[])
     std::printf("RSS end         %.1f MB\n", first.RssEnd / 1024.0);
     std::printf("RSS peak        %.1f MB (%.1f MB above start)\n", StatusKb("VmHWM:") / 1024.0,
                 (StatusKb("VmHWM:") - first.RssStart) / 1024.0);
+    if (parser.isSet(QStringLiteral("compressed"))) {
+        const QByteArray wire = CompressedWire(chunk, total, triggers >= 0 ? QByteArray("\r\nEND OF STREAM\r\n") : QByteArray());
+        std::vector<double> packed;
+        bool answered = true;
+        for (int run = 0; run < runs; ++run) {
+            const RunResult r = StreamOnce(chunk, total, showView, maxLines, triggers, wire);
+            packed.push_back(r.Seconds);
+            answered = answered && (triggers < 0 || r.MarkerAnswered);
+        }
+        std::sort(packed.begin(), packed.end());
+        const double packedMedian = packed[packed.size() / 2];
+        std::printf("compressed      %.1f MB/s of text beside %.1f MB/s plain%s (%.1f MB on the wire, %.1f:1)%s\n",
+                    mb / packedMedian, mb / median, runs > 1 ? ", medians" : "", static_cast<double>(wire.size()) / 1e6,
+                    static_cast<double>(total) / static_cast<double>(wire.size()),
+                    answered ? "" : "; the marker's answer did NOT arrive");
+    }
     return 0;
 }

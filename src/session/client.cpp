@@ -110,6 +110,9 @@ void TClient::CreateSocket()
     connect(Socket, &QTcpSocket::disconnected, this, [this] {
         if (!m_established)
             return;
+        // Text still waiting to be inflated comes before the line that says the connection ended.
+        while (m_telnet.HasPending() && !m_closing)
+            ReceiveBytes({});
         m_established = false;
         OnClosed(m_closeError);
     });
@@ -446,11 +449,19 @@ void TClient::OnDataAvailable()
 
 void TClient::ReceiveBytes(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || m_closing)
+    if ((bytes.isEmpty() && !m_telnet.HasPending()) || m_closing)
         return;
     const Busy busy(*this);
     TelnetFilter::Output out = m_telnet.Feed(bytes);
     HandleTelnetOutput(out);
+    if (out.MorePending && !m_readMoreQueued) {
+        // A read that inflates to a lot of text is shown a step at a time, with the event loop in between.
+        m_readMoreQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_readMoreQueued = false;
+            ReceiveBytes({});
+        });
+    }
     if (!SawUtf8) {
         for (const QByteArray &segment : out.Segments)
             SawUtf8 = SawUtf8 || HoldsUtf8Sequence(segment);

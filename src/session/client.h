@@ -343,6 +343,7 @@ private:
     /// The user (or a command) closed the connection: no reconnect is offered.
     bool m_closedOnPurpose = false;
     bool m_typingHidden = false;
+    bool m_readMoreQueued = false;
     int m_windowColumns = 80;
     int m_windowRows = 24;
     QTimer m_reconnectTimer;

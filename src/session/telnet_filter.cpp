@@ -29,6 +29,8 @@ bool IsUtf8Name(QByteArrayView name)
 struct TelnetFilter::Inflater {
     z_stream Stream {};
     bool Ready = false;
+    qint64 In = 0; ///< compressed bytes taken so far
+    qint64 Out = 0; ///< bytes they gave
     Inflater() { Ready = inflateInit(&Stream) == Z_OK; }
     ~Inflater()
     {
@@ -54,6 +56,8 @@ void TelnetFilter::Reset()
     m_utf8 = false;
     m_ttypeRequests = 0;
     m_inflater.reset();
+    m_pending.clear();
+    m_capped = false;
 }
 
 void TelnetFilter::Answer(QByteArray &replies, unsigned char verb, unsigned char option)
@@ -213,47 +217,56 @@ void TelnetFilter::EndCompression(Output &out, const QByteArray &notice)
     }
 }
 
-// Inflates one read's compressed bytes and parses what they give. Past MaxInflatedPerRead the output of
-// this read is inflated but dropped: the stream stays in step, so what comes after a bomb reads normally,
-// and memory stays flat however far the bytes expand.
+// Inflates compressed bytes and parses what they give, until the input is used up or this step has given
+// MaxInflatedPerRead bytes; then it stops (m_capped) and the caller keeps the rest for the next step, so a
+// large read costs bounded memory and loses nothing. A stream that expands like a compression bomb is ended.
 qsizetype TelnetFilter::Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated)
 {
-    z_stream &z = m_inflater->Stream;
+    Inflater &inflater = *m_inflater;
+    z_stream &z = inflater.Stream;
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
     z.avail_in = static_cast<uInt>(size);
+    const qint64 inBefore = inflater.In;
     QByteArray plain;
     plain.reserve(InflateChunk);
-    const auto handOn = [&] {
-        if (inflated <= MaxInflatedPerRead)
-            Parse(reinterpret_cast<const unsigned char *>(plain.constData()), plain.size(), text, out);
-        plain.clear();
-    };
     for (;;) {
         plain.resize(InflateChunk);
         z.next_out = reinterpret_cast<Bytef *>(plain.data());
         z.avail_out = static_cast<uInt>(InflateChunk);
         const int rc = inflate(&z, Z_NO_FLUSH);
         const qsizetype produced = InflateChunk - z.avail_out;
+        const qsizetype used = size - static_cast<qsizetype>(z.avail_in);
         plain.resize(produced);
-        const bool wasWithin = inflated <= MaxInflatedPerRead;
         inflated += produced;
-        if (wasWithin && inflated > MaxInflatedPerRead)
-            out.Notices.append("The server's compressed text grew past " + QByteArray::number(MaxInflatedPerRead >> 20)
-                               + " MB in one read; the rest of that read is dropped.\r\n");
-        handOn();
+        inflater.Out += produced;
+        inflater.In = inBefore + used;
+        if (inflater.Out >= BombFloor && inflater.Out > MaxExpansion * std::max<qint64>(inflater.In, 1)) {
+            EndCompression(out, "The server's compressed text expands more than " + QByteArray::number(MaxExpansion)
+                                    + " times, like a compression bomb; the rest of it is dropped and compression is off.\r\n");
+            m_capped = false;
+            return size;
+        }
+        Parse(reinterpret_cast<const unsigned char *>(plain.constData()), plain.size(), text, out);
         if (rc == Z_STREAM_END) {
             // The server ended compression: the bytes after the stream are plain again.
-            const qsizetype used = size - static_cast<qsizetype>(z.avail_in);
             m_inflater.reset();
+            m_capped = false;
             return used;
         }
         if (rc != Z_OK && rc != Z_BUF_ERROR) {
             EndCompression(out, "Compressed text from the server could not be read (" + QByteArray(z.msg ? z.msg : "error")
                                     + "); compression is off.\r\n");
+            m_capped = false;
             return size; // the rest of this read was compressed and cannot be read either
         }
-        if (z.avail_out != 0 || rc == Z_BUF_ERROR)
+        if (z.avail_out != 0 || rc == Z_BUF_ERROR) {
+            m_capped = false;
             return size; // all input taken and all output given
+        }
+        if (inflated >= MaxInflatedPerRead) {
+            m_capped = true; // zlib may hold more output even when all input is taken
+            return used;
+        }
     }
 }
 
@@ -261,20 +274,37 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
 {
     Output out;
     // Fast path: plain text with no command pending is passed on without a copy.
-    if (m_state == State::Data && !m_inflater
+    if (m_state == State::Data && !m_inflater && m_pending.isEmpty()
         && !std::memchr(bytes.constData(), IAC, static_cast<size_t>(bytes.size()))) {
         out.Segments.append(bytes);
         return out;
     }
+    QByteArray input;
+    if (m_pending.isEmpty()) {
+        input = bytes;
+    } else {
+        input = std::exchange(m_pending, QByteArray());
+        input += bytes;
+    }
     QByteArray text;
-    text.reserve(bytes.size());
+    text.reserve(std::min<qsizetype>(input.size(), MaxInflatedPerRead));
     qint64 inflated = 0;
     qsizetype at = 0;
-    while (at < bytes.size()) {
-        if (m_inflater)
-            at += Inflate(bytes.constData() + at, bytes.size() - at, text, out, inflated);
-        else
-            at += Parse(reinterpret_cast<const unsigned char *>(bytes.constData()) + at, bytes.size() - at, text, out);
+    for (;;) {
+        if (m_inflater && (at < input.size() || m_capped)) {
+            if (inflated >= MaxInflatedPerRead) {
+                // This step has given enough: the rest waits for the next one.
+                m_pending = input.mid(at);
+                m_capped = true;
+                out.MorePending = true;
+                break;
+            }
+            at += Inflate(input.constData() + at, input.size() - at, text, out, inflated);
+            continue;
+        }
+        if (at >= input.size())
+            break;
+        at += Parse(reinterpret_cast<const unsigned char *>(input.constData()) + at, input.size() - at, text, out);
     }
     out.Segments.append(text);
     return out;

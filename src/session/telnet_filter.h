@@ -24,8 +24,12 @@ class TelnetFilter
 {
 public:
     static constexpr int MaxSubnegotiation = 65536;
-    /// Most bytes one read may decompress to; past it the rest of that read's text is inflated and dropped.
+    /// Most bytes one Feed decompresses to; the rest of the read waits for the next Feed (MorePending).
     static constexpr qint64 MaxInflatedPerRead = qint64(8) * 1024 * 1024;
+    /// A compressed stream that has given BombFloor bytes at more than MaxExpansion times its compressed
+    /// size is a compression bomb, not text: it is ended. Real text compresses ten or twenty times.
+    static constexpr qint64 BombFloor = qint64(16) * 1024 * 1024;
+    static constexpr qint64 MaxExpansion = 500;
 
     /// Which options the world may use (each can be switched off per world).
     struct Allowed {
@@ -49,6 +53,8 @@ public:
         QList<QByteArray> Notices;
         /// The window size was just agreed on: the caller sends it now.
         bool WindowSizeWanted = false;
+        /// Compressed bytes wait to be read: call Feed again (with nothing new, or the next read) soon.
+        bool MorePending = false;
     };
 
     TelnetFilter();
@@ -66,6 +72,8 @@ public:
     bool ReportsWindowSize() const { return m_local[Naws]; }
     /// The text is compressed now.
     bool Compressing() const { return m_inflater != nullptr; }
+    /// Received bytes (or inflated text) wait for the next Feed.
+    bool HasPending() const { return !m_pending.isEmpty() || m_capped; }
     /// The world agreed to UTF-8 through CHARSET.
     bool AgreedUtf8() const { return m_utf8; }
     /// The subnegotiation that reports @p columns by @p rows (each held to 1..65535, byte 255 doubled).
@@ -105,6 +113,8 @@ private:
     bool m_secure = false;
     int m_ttypeRequests = 0;
     std::unique_ptr<Inflater> m_inflater;
+    QByteArray m_pending; ///< received bytes not read yet, because one step gave enough text
+    bool m_capped = false; ///< the inflater stopped at the step's limit and may hold more output
 };
 
 } // namespace wren

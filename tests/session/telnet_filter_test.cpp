@@ -264,30 +264,28 @@ TEST(TelnetFilter, CorruptCompressedStreamEndsCompressionWithALine)
     EXPECT_EQ(filter.Feed("then plain").Segments.join(), "then plain");
 }
 
-// A gigabyte of zeros in about a megabyte: each read gives at most the cap, the rest is dropped with a line,
-// and the stream stays readable after it.
-TEST(TelnetFilter, CompressionBombIsCappedPerRead)
+// A gigabyte of zeros in about a megabyte: no step gives more than the cap, the stream is ended with a line
+// long before the gigabyte, the server is asked to stop, and plain text reads normally after it.
+TEST(TelnetFilter, CompressionBombIsEndedWithALine)
 {
     TelnetFilter filter;
     filter.Feed(B("\xff\xfb\x56") + StartCompression);
     z_stream z {};
-    deflateInit(&z, Z_BEST_SPEED);
+    deflateInit(&z, Z_BEST_COMPRESSION);
     const QByteArray zeros(1 << 20, '\0');
-    QByteArray pending;
-    qint64 textBytes = 0, largestRead = 0;
-    int notices = 0;
-    const auto feed = [&](bool all) {
-        while (pending.size() >= 256 * 1024 || (all && !pending.isEmpty())) {
-            const TelnetFilter::Output out = filter.Feed(pending.left(256 * 1024));
-            pending.remove(0, std::min<qsizetype>(256 * 1024, pending.size()));
-            const qint64 size = out.Segments.join().size();
-            textBytes += size;
-            largestRead = std::max(largestRead, size);
-            notices += static_cast<int>(out.Notices.size());
-        }
+    QByteArray pending, replies;
+    qint64 textBytes = 0, largestStep = 0;
+    QList<QByteArray> notices;
+    const auto take = [&](const TelnetFilter::Output &out) {
+        const qint64 size = out.Segments.join().size();
+        textBytes += size;
+        largestStep = std::max(largestStep, size);
+        notices += out.Notices;
+        replies += out.Replies;
+        return out.MorePending;
     };
     QByteArray buffer(1 << 16, '\0');
-    for (int i = 0; i <= 1024; ++i) {
+    for (int i = 0; i <= 1024 && notices.isEmpty(); ++i) {
         const bool last = i == 1024;
         z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
         z.avail_in = last ? 0 : static_cast<uInt>(zeros.size());
@@ -297,13 +295,51 @@ TEST(TelnetFilter, CompressionBombIsCappedPerRead)
             deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
             pending.append(buffer.constData(), buffer.size() - z.avail_out);
         } while (z.avail_out == 0);
-        feed(false);
+        if (pending.size() >= 4096 || last) {
+            bool more = take(filter.Feed(std::exchange(pending, QByteArray())));
+            while (more)
+                more = take(filter.Feed({}));
+        }
     }
     deflateEnd(&z);
-    feed(true);
-    EXPECT_LE(largestRead, TelnetFilter::MaxInflatedPerRead + 64 * 1024);
-    EXPECT_GE(notices, 1);
-    EXPECT_LT(textBytes, qint64(1) << 30);
-    EXPECT_FALSE(filter.Compressing()) << "the stream's end was still read";
+    EXPECT_LE(largestStep, TelnetFilter::MaxInflatedPerRead + 64 * 1024);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains("like a compression bomb")) << notices[0].constData();
+    EXPECT_LE(textBytes, TelnetFilter::BombFloor + 64 * 1024);
+    EXPECT_EQ(replies, B("\xff\xfe\x56")) << "the server is asked to stop";
+    EXPECT_FALSE(filter.Compressing());
+    EXPECT_FALSE(filter.HasPending());
     EXPECT_EQ(filter.Feed("after the bomb").Segments.join(), "after the bomb");
+}
+
+// One read that inflates to far more than a step gives is read in steps, and every byte arrives in order.
+TEST(TelnetFilter, LargeCompressedReadIsReadInStepsWithNothingLost)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 3 * TelnetFilter::MaxInflatedPerRead; ++i)
+        text += "\x1b[3" + QByteArray::number(i % 8) + "mThe orc hits you " + QByteArray::number(i * 7919 % 100003)
+                + " times.\r\n";
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    QByteArray packed(static_cast<qsizetype>(size), '\0');
+    compress2(reinterpret_cast<Bytef *>(packed.data()), &size, reinterpret_cast<const Bytef *>(text.constData()),
+              static_cast<uLong>(text.size()), Z_DEFAULT_COMPRESSION);
+    packed.truncate(static_cast<qsizetype>(size));
+
+    TelnetFilter filter;
+    TelnetFilter::Output out = filter.Feed(B("\xff\xfb\x56") + StartCompression + packed + B("plain after"));
+    QByteArray shown = out.Segments.join();
+    int steps = 1;
+    EXPECT_TRUE(out.MorePending);
+    while (out.MorePending) {
+        // New bytes that arrive meanwhile wait behind the ones not read yet.
+        out = filter.Feed(steps == 1 ? B(", more") : QByteArray());
+        EXPECT_LE(out.Segments.join().size(), TelnetFilter::MaxInflatedPerRead + 64 * 1024);
+        shown += out.Segments.join();
+        ++steps;
+    }
+    EXPECT_GE(steps, 3);
+    EXPECT_TRUE(out.Notices.isEmpty());
+    EXPECT_EQ(shown.size(), text.size() + 17);
+    EXPECT_TRUE(shown == text + "plain after, more") << "the text arrives whole and in order";
+    EXPECT_FALSE(filter.HasPending());
 }
