@@ -12,12 +12,15 @@ count() {
     --toggle-collect='wren::TClient::ReceiveBytes*' "$bench" --no-view --mb 5 "$@" 2>&1 |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
-printf '%-34s %15s %10s\n' "load" "instructions" "per byte"
+printf '%-36s %15s %10s\n' "load" "instructions" "per byte"
 for load in "none:" "marker trigger:--triggers 0" "100 triggers + marker:--triggers 100" \
-  "1000 triggers + marker:--triggers 1000"; do
+  "1000 triggers + marker:--triggers 1000" "100 realistic + marker:--triggers 100 --realistic" \
+  "1000 realistic + marker:--triggers 1000 --realistic" \
+  "100 realistic, literal search:--triggers 100 --realistic --literal-scan" \
+  "1000 realistic, literal search:--triggers 1000 --realistic --literal-scan"; do
   name="${load%%:*}"
   args="${load#*:}"
   # shellcheck disable=SC2086
   n=$(count $args)
-  awk -v name="$name" -v n="$n" 'BEGIN { printf "%-34s %15s %10.1f\n", name, n, n / 5000000 }'
+  awk -v name="$name" -v n="$n" 'BEGIN { printf "%-36s %15s %10.1f\n", name, n, n / 5000000 }'
 done

@@ -79,6 +79,39 @@ QByteArray MudText(qsizetype bytes, qsizetype *lines)
 
 // Realistic execute-trigger patterns that never match the stream: anchors, groups, classes and literals,
 // each with a name of its own; a few without a literal the pre-check can use.
+bool Realistic = false; ///< --realistic: the players' kind of patterns, with the stream's common words
+bool LiteralScan = false; ///< --literal-scan: one literal search per pattern instead of the database
+
+// Patterns as players write them: alternatives, captures and common words (" the ", "you", "at") that the
+// stream is full of, so a literal pre-check passes most lines; a name of their own keeps them from matching.
+QList<QByteArray> RealisticPatterns(int count, const char *const *syllables)
+{
+    static const char *shapes[] = {
+        "(%1|%2) (arrives|leaves) from the (north|south|east|west)",
+        "(.*) gives you ([0-9]+) (gold|silver) coins? from the %1",
+        "^Your %1 (misses|hits|grazes) the (.+)!$",
+        "^You hit the %1 with (a|an|the) (\\w+)",
+        "(\\w+) swings at you with a %1",
+        "the orc breathes fire at %1",
+        "(?i)%1 narrowly misses you",
+        "\\b%1\\b and the (\\w+) (swings|misses)",
+        "^(A|An|The) (\\w+) %1 is here\\.$",
+        "with a rusty (axe|sword) of %1",
+    };
+    QList<QByteArray> patterns;
+    for (int i = 0; i < count; ++i) {
+        QByteArray name = syllables[i % 12];
+        name += syllables[(i / 12) % 12];
+        name += QByteArray::number(i / 144);
+        name[0] = static_cast<char>(name[0] - 32);
+        QByteArray other = syllables[(i + 5) % 12];
+        other += syllables[(i / 12 + 7) % 12];
+        other[0] = static_cast<char>(other[0] - 32);
+        patterns.append(QByteArray(shapes[i % std::size(shapes)]).replace("%1", name).replace("%2", other));
+    }
+    return patterns;
+}
+
 QList<QByteArray> TriggerPatterns(int count)
 {
     static const char *shapes[] = {
@@ -94,6 +127,8 @@ QList<QByteArray> TriggerPatterns(int count)
         "^(?:A|An|The) %1 (?:is|are) here\\.$",
     };
     static const char *syllables[] = {"kar", "mel", "dor", "vin", "tha", "lor", "quen", "zir", "bal", "ith", "ond", "rak"};
+    if (Realistic)
+        return RealisticPatterns(count, syllables);
     QList<QByteArray> patterns;
     for (int i = 0; i < count; ++i) {
         // Patterns are kept to the 40 characters a trigger holds.
@@ -111,6 +146,8 @@ void AddTriggers(wren::TClient &client, int count)
     for (const QByteArray &pattern : TriggerPatterns(count))
         client.Automation.AddTrigger(pattern, "say never", "Bench", 1);
     client.Automation.AddTrigger("^END OF STREAM$", "done", "Bench", 1);
+    if (LiteralScan)
+        client.UsePatternDatabase(false);
 }
 
 // Lines through the execute pass alone.
@@ -135,6 +172,7 @@ double ExecutePassLinesPerSecond(const QByteArray &text, int triggers)
         lines.append(plain);
     }
     wren::ExecutePass pass;
+    pass.UseDatabase(!LiteralScan);
     int matches = 0;
     QElapsedTimer clock;
     clock.start();
@@ -313,7 +351,11 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Streams to run, each in a new session (default 1); the median is shown."),
                       QStringLiteral("n"), QStringLiteral("1")});
     parser.addOption({QStringLiteral("compressed"), QStringLiteral("Also stream the same text compressed (MCCP2) and show both figures.")});
+    parser.addOption({QStringLiteral("realistic"), QStringLiteral("Triggers as players write them, with the stream's common words in them.")});
+    parser.addOption({QStringLiteral("literal-scan"), QStringLiteral("Find trigger candidates with a literal search per pattern, not the pattern database.")});
     parser.process(app);
+    Realistic = parser.isSet(QStringLiteral("realistic"));
+    LiteralScan = parser.isSet(QStringLiteral("literal-scan"));
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
     const int runs = std::clamp(parser.value(QStringLiteral("runs")).toInt(), 1, 100);
     const int maxLines = parser.value(QStringLiteral("max-lines")).toInt();

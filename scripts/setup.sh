@@ -10,6 +10,10 @@ packages=(
   libgtest-dev
   fonts-dejavu-core fonts-liberation
 )
+# The multi-pattern scanner for triggers exists in Debian for amd64 only; elsewhere the client does without.
+if [[ $(dpkg --print-architecture) == amd64 ]]; then
+  packages+=(libhyperscan-dev)
+fi
 if [[ "${WREN_WITH_FUZZ:-0}" == 1 ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi

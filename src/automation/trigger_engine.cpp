@@ -15,10 +15,16 @@ void ReplacePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
 {
     m_generation = generation;
     m_firstBytes.reset();
+    std::vector<QByteArray> literals;
     for (const TAdvancedItem &t : triggers) {
-        if (t.Enabled && t.Number == 0 && !t.Name.isEmpty())
+        if (t.Enabled && t.Number == 0 && !t.Name.isEmpty()) {
             m_firstBytes.set(static_cast<unsigned char>(t.Name[0]));
+            literals.push_back(t.Name);
+        }
     }
+    m_database.Clear();
+    if (m_useDatabase && literals.size() > 1)
+        m_database.BuildLiterals(literals);
     m_any = m_firstBytes.any();
     m_singleFirstByte = -1;
     if (m_firstBytes.count() == 1) {
@@ -49,10 +55,30 @@ QByteArrayView ReplacePass::Apply(const AutomationStore &store, QByteArrayView t
 {
     if (!MayChange(store, text))
         return text;
+    // One scan tells which patterns occur in the text as it came. Once a replacement has changed it, a
+    // later pattern may occur in what was put in, so from then on each is looked for in the text as it is.
+    const bool scanned = m_database.Built();
+    if (scanned) {
+        m_hits.clear();
+        m_database.Scan(text, m_hits);
+        if (m_hits.empty())
+            return text;
+        m_present.assign(m_present.size(), 0);
+        for (const int id : m_hits) {
+            if (static_cast<size_t>(id) >= m_present.size())
+                m_present.resize(static_cast<size_t>(id) + 1, 0);
+            m_present[static_cast<size_t>(id)] = 1;
+        }
+    }
     QByteArray current = text.toByteArray();
     bool changed = false;
+    size_t live = 0;
     for (const TAdvancedItem &t : store.Triggers()) {
-        if (!t.Enabled || t.Number != 0 || t.Name.isEmpty() || !current.contains(t.Name))
+        if (!t.Enabled || t.Number != 0 || t.Name.isEmpty())
+            continue;
+        const size_t id = live++;
+        const bool occurs = scanned && !changed ? id < m_present.size() && m_present[id] : current.contains(t.Name);
+        if (!occurs)
             continue;
         current = ReplaceAll(t.Name, t.Command, current);
         changed = true;
@@ -76,6 +102,10 @@ namespace wren {
 struct ExecutePass::Compiled {
     QByteArray Pattern;
     pcre2_code *Code = nullptr;
+    bool Scannable = false; ///< the pattern database can take it
+    /// Its required literal is long and is looked for by a pair that starts with a byte text seldom holds
+    /// (a capital, a digit, a byte above 127), so the literal check passes over most lines quickly.
+    bool RareLiteral = false;
     pcre2_match_data *Data = nullptr;
     QByteArray Literal;
     qsizetype Anchor = 0; ///< offset in Literal of the byte pair the line scan looks for
@@ -147,24 +177,31 @@ bool IsAlnum(char c)
 
 } // namespace
 
+namespace {
+
+// How common a byte is in what servers send: blanks and lower-case letters most, then the rest of ASCII,
+// then capitals and digits; bytes outside ASCII least.
+int ByteCommonness(unsigned char c)
+{
+    if (c == ' ')
+        return 12;
+    if (c >= 'a' && c <= 'z')
+        return std::strchr("etaoinshrdlu", c) ? 10 : 8;
+    if (c >= 'A' && c <= 'Z')
+        return 3;
+    if (c >= '0' && c <= '9')
+        return 4;
+    if (c < 0x80)
+        return 5;
+    return 2;
+}
+
+} // namespace
+
 qsizetype ExecutePass::RarestPair(QByteArrayView literal)
 {
-    // How common a byte is in what servers send: blanks and lower-case letters most, then the rest of
-    // ASCII, then capitals and digits; bytes outside ASCII least. The line scan skips bytes that start no
-    // anchor pair, so a pair that starts with a rare byte keeps it fast.
-    const auto commonness = [](unsigned char c) {
-        if (c == ' ')
-            return 12;
-        if (c >= 'a' && c <= 'z')
-            return std::strchr("etaoinshrdlu", c) ? 10 : 8;
-        if (c >= 'A' && c <= 'Z')
-            return 3;
-        if (c >= '0' && c <= '9')
-            return 4;
-        if (c < 0x80)
-            return 5;
-        return 2;
-    };
+    // The line scan skips bytes that start no anchor pair, so a pair that starts with a rare byte keeps it fast.
+    const auto commonness = ByteCommonness;
     qsizetype best = 0;
     int bestScore = INT_MAX;
     for (qsizetype k = 0; k + 1 < literal.size(); ++k) {
@@ -333,9 +370,34 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
             slot->Data = pcre2_match_data_create_from_pattern(slot->Code, nullptr);
             slot->Literal = RequiredLiteral(pattern);
             slot->Anchor = RarestPair(slot->Literal);
+            slot->Scannable = PatternDatabase::AcceptsRegex(pattern);
+            slot->RareLiteral = slot->Literal.size() >= 4 && ByteCommonness(static_cast<unsigned char>(slot->Literal[slot->Anchor])) <= 4;
         }
     }
     return slot.get();
+}
+
+PatternDatabase *ExecutePass::DatabaseFor(const std::vector<QByteArray> &patterns)
+{
+    QByteArray key;
+    for (const QByteArray &pattern : patterns) {
+        key += pattern;
+        key += '\0'; // patterns in a database hold no NUL byte, so the key names one list
+    }
+    const auto kept = std::find_if(m_databases.begin(), m_databases.end(), [&](const auto &entry) { return entry.first == key; });
+    if (kept != m_databases.end()) {
+        std::rotate(m_databases.begin(), kept, kept + 1);
+    } else {
+        auto database = std::make_unique<PatternDatabase>();
+        ++m_databaseBuilds;
+        database->BuildRegex(patterns); // a set it refuses is kept too, so it is not tried again and again
+        constexpr size_t Kept = 4;
+        if (m_databases.size() >= Kept)
+            m_databases.pop_back();
+        m_databases.insert(m_databases.begin(), {std::move(key), std::move(database)});
+    }
+    PatternDatabase *database = m_databases.front().second.get();
+    return database->Built() ? database : nullptr;
 }
 
 void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generation)
@@ -348,21 +410,56 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_byBigram.clear();
     m_bigrams.reset();
     m_bigramFirst.fill(false);
+    m_active = nullptr;
+    m_databaseTrigger.clear();
     m_any = false;
     for (auto &entry : m_compiled)
         entry.second->Used = false;
+    std::vector<int> live;
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
         if (!t.Enabled || t.Number != 1)
             continue;
         Compiled *c = CompiledFor(t.Name);
         c->Used = true;
-        m_byIndex[static_cast<size_t>(i)] = c;
         m_any = true;
-        const int index = static_cast<int>(i);
-        if (!c->Code && c->Reported) {
-            m_byIndex[static_cast<size_t>(i)] = nullptr; // reported once; it can never match
-        } else if (!c->Code || c->Literal.isEmpty()) {
+        if (!c->Code && c->Reported)
+            continue; // reported once; it can never match
+        m_byIndex[static_cast<size_t>(i)] = c;
+        live.push_back(static_cast<int>(i));
+    }
+    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
+    // pile up compiled code.
+    std::erase_if(m_compiled, [](const auto &entry) { return !entry.second->Used; });
+
+    // When every pattern requires a long literal that starts with a byte text seldom holds, looking for
+    // the literals costs less per line than a database scan; one pattern without such a literal, and the
+    // database does it all.
+    const bool literalsSuffice = std::all_of(live.begin(), live.end(), [this](int index) {
+        const Compiled *c = m_byIndex[static_cast<size_t>(index)];
+        return !c->Code || c->RareLiteral;
+    });
+    if (m_useDatabase && !literalsSuffice) {
+        std::vector<QByteArray> patterns;
+        std::vector<int> rest;
+        for (const int index : live) {
+            const Compiled *c = m_byIndex[static_cast<size_t>(index)];
+            if (c->Code && c->Scannable) {
+                patterns.push_back(c->Pattern);
+                m_databaseTrigger.push_back(index);
+            } else {
+                rest.push_back(index); // not compiled (its error is reported), or a pattern the database cannot take
+            }
+        }
+        if (patterns.empty() || (m_active = DatabaseFor(patterns))) {
+            m_always = std::move(rest);
+            return;
+        }
+        m_databaseTrigger.clear();
+    }
+    for (const int index : live) {
+        const Compiled *c = m_byIndex[static_cast<size_t>(index)];
+        if (!c->Code || c->Literal.isEmpty()) {
             m_always.push_back(index);
         } else if (c->Literal.size() == 1) {
             m_single.emplace_back(static_cast<unsigned char>(c->Literal[0]), index);
@@ -374,14 +471,17 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
             m_bigramFirst[first] = true;
         }
     }
-    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
-    // pile up compiled code.
-    std::erase_if(m_compiled, [](const auto &entry) { return !entry.second->Used; });
 }
 
 void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
 {
     out = m_always;
+    if (m_active) {
+        m_hits.clear();
+        m_active->Scan(line, m_hits);
+        for (const int id : m_hits)
+            out.push_back(m_databaseTrigger[static_cast<size_t>(id)]);
+    }
     const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
     const qsizetype n = line.size();
     if (!m_single.empty()) {

@@ -4,6 +4,7 @@
 
 #include "automation/advanced_item.h"
 #include "automation/automation_store.h"
+#include "automation/pattern_database.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -30,10 +31,22 @@ public:
     /// block once lets its pieces skip the pass.
     bool MayChange(const AutomationStore &store, QByteArrayView text);
 
+    /// Whether the patterns are found with one scan of the text (where the machine allows), rather than
+    /// one search per pattern. The results are the same; for the tests and the benchmark.
+    void UseDatabase(bool on)
+    {
+        m_useDatabase = on && PatternDatabase::Available();
+        m_generation = ~quint64(0);
+    }
+
 private:
     void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
 
     quint64 m_generation = ~quint64(0);
+    bool m_useDatabase = PatternDatabase::Available();
+    PatternDatabase m_database; ///< the live patterns, when built: one scan tells which occur in a text
+    std::vector<char> m_present;
+    std::vector<int> m_hits;
     std::bitset<256> m_firstBytes; ///< first bytes of the live patterns: a chunk with none of them is skipped
     int m_singleFirstByte = -1;
     bool m_any = false;
@@ -48,9 +61,11 @@ struct pcre2_real_match_context_8;
 namespace wren {
 
 /// The execute pass: every enabled "Execute" trigger whose regular expression matches the line, in list
-/// order. Each pattern is compiled once (JIT where available) and kept; before any expression runs, one
-/// scan of the line rules out the patterns whose required literal text does not occur in it, so most
-/// patterns cost nothing per line. Results are those of trying every pattern.
+/// order. Each pattern is compiled once (JIT where available) and kept. Before any expression runs, one
+/// scan of the line tells which patterns may match there: a database of all the list's patterns (built
+/// again only when the list changes), or, where that cannot be had, a search for the literal text each
+/// pattern requires. Only those patterns run, so most cost nothing per line. Results are those of trying
+/// every pattern.
 class ExecutePass
 {
 public:
@@ -79,6 +94,16 @@ public:
     }
     /// Compiled patterns held, for the tests: only those of the list as last prepared are kept.
     size_t CompiledCount() const { return m_compiled.size(); }
+    /// Whether lines are scanned with a pattern database (see ReplacePass::UseDatabase).
+    void UseDatabase(bool on)
+    {
+        m_useDatabase = on && PatternDatabase::Available();
+        m_generation = ~quint64(0);
+    }
+    /// The database the list was last prepared with, null when the literal search is used.
+    const PatternDatabase *ActiveDatabase() const { return m_active; }
+    /// Databases built so far, for the tests: a list that did not change builds none.
+    int DatabaseBuilds() const { return m_databaseBuilds; }
 
     /// The editor's check of a pattern: compiled as triggers compile it and run on "testing". Empty when it
     /// is fine, else the engine's error number, " - " and its text.
@@ -93,6 +118,9 @@ private:
     void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
     Compiled *CompiledFor(const QByteArray &pattern);
     void Candidates(QByteArrayView line, std::vector<int> &out);
+    /// The database of @p patterns, from the few kept (a class switched off and on again costs nothing)
+    /// or built; null when it cannot be built.
+    PatternDatabase *DatabaseFor(const std::vector<QByteArray> &patterns);
 
     quint64 m_generation = ~quint64(0);
     std::unordered_map<std::string, std::unique_ptr<Compiled>> m_compiled; ///< by pattern text, kept
@@ -104,6 +132,13 @@ private:
     std::array<bool, 256> m_bigramFirst {}; ///< first bytes of those literals: other bytes are passed over
     std::vector<char> m_marked;
     bool m_any = false;
+    bool m_useDatabase = PatternDatabase::Available();
+    /// Recently used databases by their patterns (joined by NUL bytes), the newest first.
+    std::vector<std::pair<QByteArray, std::unique_ptr<PatternDatabase>>> m_databases;
+    PatternDatabase *m_active = nullptr;
+    std::vector<int> m_databaseTrigger; ///< database id to list index
+    std::vector<int> m_hits;
+    int m_databaseBuilds = 0;
     pcre2_real_match_context_8 *m_context = nullptr;
 };
 

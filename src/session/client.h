@@ -111,6 +111,13 @@ public:
     static constexpr int MaxReconnectAttempts = 10;
     /// The wait before automatic reconnect attempt @p attempt (0 first): doubling from 2 s, at most 60 s.
     static int ReconnectDelayMs(int attempt);
+    /// Whether triggers find their candidates with one database scan per line (the default where the
+    /// machine allows) or a literal search per pattern; the results are the same. For comparisons.
+    void UsePatternDatabase(bool on)
+    {
+        m_replacePass.UseDatabase(on);
+        m_executePass.UseDatabase(on);
+    }
     bool ReconnectPending() const { return m_reconnectTimer.isActive(); }
 
     /// What the socket's data notification does with the bytes it read: the telnet layer, then the text
