@@ -15,6 +15,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -86,6 +88,31 @@ const FeatureBox WorldFeatureBoxes[] = {
     {&WorldFeatures::Secure, "Secure connection (TLS)"},
     {&WorldFeatures::AutoReconnect, "Reconnect by itself when the connection is lost"},
     {&WorldFeatures::SplitView, "Show the newest text below while reading back"},
+};
+
+/// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).
+class FileDropFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return QObject::eventFilter(watched, event);
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QMimeData *data = drop->mimeData();
+        if (!data || !data->hasUrls() || data->urls().isEmpty() || !data->urls().front().isLocalFile())
+            return QObject::eventFilter(watched, event); // plain text drops as usual
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) {
+            if (auto *box = qobject_cast<QLineEdit *>(watched))
+                box->setText(QDir::toNativeSeparators(data->urls().front().toLocalFile()));
+        }
+        return true;
+    }
 };
 
 const int FontSizes[] = {2, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 18, 20, 24, 26, 28, 30, 32, 34, 36, 48, 72};
@@ -299,6 +326,7 @@ QWidget *TfrmOptions::LoggingTab()
     auto *page = new QWidget(this);
     auto *layout = new QVBoxLayout(page);
     LogFileBox = new QLineEdit(page);
+    LogFileBox->installEventFilter(new FileDropFilter(LogFileBox));
     BrowseLog = new QPushButton(QStringLiteral("..."), page);
     auto *file = new QHBoxLayout;
     file->addWidget(new QLabel(QStringLiteral("Filename: "), page));

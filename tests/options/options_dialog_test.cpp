@@ -13,6 +13,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -291,4 +295,20 @@ TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
 
     auto none = Open(false);
     EXPECT_FALSE(none->FeatureBoxes[0]->isEnabled()) << "no world to keep them for";
+}
+
+TEST_F(OptionsDialog, FileDroppedOnTheLogFileBoxGivesItsPath)
+{
+    auto dialog = Open();
+    dialog->Tabs->setCurrentIndex(5);
+    Click(dialog->LogSame);
+    const QString path = m_folder.filePath(QStringLiteral("dropped.log"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog->LogFileBox, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog->LogFileBox, &drop);
+    EXPECT_EQ(dialog->LogFileBox->text(), QDir::toNativeSeparators(path));
 }
