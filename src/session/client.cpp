@@ -99,13 +99,8 @@ void TClient::CreateSocket()
     connect(Socket, &QSslSocket::encrypted, this, &TClient::OnEncrypted);
     connect(Socket, &QSslSocket::sslErrors, this, &TClient::OnSslErrors);
     connect(Socket, &QTcpSocket::connected, this, [this] {
-        if (Socket->mode() != QSslSocket::UnencryptedMode)
-            return; // a secure connection is made when its handshake is done
-        m_connecting = false;
-        m_established = true;
-        m_closeError = 0;
-        m_connectTimeout.stop();
-        OnConnected(0);
+        if (Socket->mode() == QSslSocket::UnencryptedMode)
+            Established(); // a secure connection is made when its handshake is done
     });
     connect(Socket, &QTcpSocket::disconnected, this, [this] {
         if (!m_established)
@@ -363,14 +358,19 @@ void TClient::RunAction(const QByteArray &action)
         Connect();
 }
 
-void TClient::OnEncrypted()
+void TClient::Established()
 {
-    const Busy busy(*this);
     m_connecting = false;
     m_established = true;
     m_closeError = 0;
     m_connectTimeout.stop();
     OnConnected(0);
+}
+
+void TClient::OnEncrypted()
+{
+    const Busy busy(*this);
+    Established();
     if (m_closing)
         return;
     const auto protocol = [](QSsl::SslProtocol p) -> QByteArray {
@@ -516,12 +516,8 @@ void TClient::SetTypingHidden(bool hidden)
 
 void TClient::SendSecret(const QByteArray &line)
 {
-    if (!IsConnected())
-        return;
-    QByteArray bytes = line;
-    if (bytes.contains('\xff'))
-        bytes.replace("\xff", QByteArrayView("\xff\xff", 2));
-    Send(bytes + "\r\n");
+    if (IsConnected())
+        SendLine(line);
 }
 
 void TClient::SetWindowSize(int columns, int rows)
@@ -748,13 +744,16 @@ void TClient::ExecuteCommand(const QByteArray &command)
     if (c.startsWith(cc) && c.size() > cc.size() && DispatchSlashCommand(*this, Desk(), c.mid(cc.size())))
         return;
     Echo(Options.LocalEcho ? c : QByteArray());
-    if (IsConnected()) {
-        // A byte 255 in a line is data, not a telnet command: it goes out doubled.
-        QByteArray line = c;
-        if (line.contains('\xff'))
-            line.replace("\xff", QByteArrayView("\xff\xff", 2));
-        Send(line + "\r\n");
-    }
+    if (IsConnected())
+        SendLine(c);
+}
+
+void TClient::SendLine(QByteArray line)
+{
+    // A byte 255 in a line is data, not a telnet command: it goes out doubled.
+    if (line.contains('\xff'))
+        line.replace("\xff", QByteArrayView("\xff\xff", 2));
+    Send(line + "\r\n");
 }
 
 void TClient::Echo(const QByteArray &text)

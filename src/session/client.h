@@ -257,6 +257,10 @@ private:
     void HandleTelnetOutput(const TelnetFilter::Output &out);
     void SetTypingHidden(bool hidden);
     void ScheduleReconnect();
+    /// The connection is up (after the TLS handshake, for a secure one).
+    void Established();
+    /// Sends a typed line: byte 255 doubled, CR LF after it.
+    void SendLine(QByteArray line);
     void LoadFeatures();
     void OnDataAvailable();
     void OnDisconnectTimer();
