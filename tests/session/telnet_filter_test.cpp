@@ -9,6 +9,7 @@
 
 using namespace wren;
 using wren::test::B;
+using wren::test::Deflate;
 
 namespace {
 
@@ -55,23 +56,6 @@ TelnetFilter::Allowed AllBut(bool TelnetFilter::Allowed::*field)
     TelnetFilter::Allowed allowed;
     allowed.*field = false;
     return allowed;
-}
-
-// A zlib stream of @p text; with @p finish false it is flushed but left open, as a server that goes on
-// compressing leaves it.
-QByteArray Deflate(const QByteArray &text, bool finish = true)
-{
-    z_stream z {};
-    deflateInit(&z, Z_DEFAULT_COMPRESSION);
-    QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(text.size())) + 64), '\0');
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.constData()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef *>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, finish ? Z_FINISH : Z_SYNC_FLUSH);
-    out.resize(static_cast<qsizetype>(z.total_out));
-    deflateEnd(&z);
-    return out;
 }
 
 const QByteArray StartCompression = B("\xff\xfa\x56\xff\xf0");
@@ -319,11 +303,7 @@ TEST(TelnetFilter, LargeCompressedReadIsReadInStepsWithNothingLost)
     for (int i = 0; text.size() < 3 * TelnetFilter::MaxInflatedPerRead; ++i)
         text += "\x1b[3" + QByteArray::number(i % 8) + "mThe orc hits you " + QByteArray::number(i * 7919 % 100003)
                 + " times.\r\n";
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    QByteArray packed(static_cast<qsizetype>(size), '\0');
-    compress2(reinterpret_cast<Bytef *>(packed.data()), &size, reinterpret_cast<const Bytef *>(text.constData()),
-              static_cast<uLong>(text.size()), Z_DEFAULT_COMPRESSION);
-    packed.truncate(static_cast<qsizetype>(size));
+    const QByteArray packed = Deflate(text);
 
     TelnetFilter filter;
     TelnetFilter::Output out = filter.Feed(B("\xff\xfb\x56") + StartCompression + packed + B("plain after"));

@@ -15,10 +15,10 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace wren;
 using wren::test::B;
+using wren::test::Deflate;
 using wren::test::Escaped;
 using wren::test::Pump;
 using wren::test::ScriptedWorld;
@@ -26,22 +26,28 @@ using wren::test::WaitFor;
 
 namespace {
 
-QByteArray Deflate(const QByteArray &text)
-{
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    QByteArray out(static_cast<qsizetype>(size), '\0');
-    compress2(reinterpret_cast<Bytef *>(out.data()), &size, reinterpret_cast<const Bytef *>(text.constData()),
-              static_cast<uLong>(text.size()), Z_BEST_COMPRESSION);
-    out.truncate(static_cast<qsizetype>(size));
-    return out;
-}
-
 const QByteArray StartCompressing = B("\xff\xfb\x56\xff\xfa\x56\xff\xf0");
 
 class TelnetSocket : public ::testing::Test
 {
 protected:
     void SetUp() override { SetProgramFolder(m_folder.path()); }
+
+    /// The world 127.0.0.1:@p port's switches, as the Connection tab keeps them.
+    static void SaveFeatures(const QByteArray &port, const WorldFeatures &features)
+    {
+        AppSettings settings;
+        features.Save(settings, "127.0.0.1", port);
+    }
+
+    /// A session for 127.0.0.1:@p port, to connect as the user does (Connect loads the world's switches).
+    std::unique_ptr<TClient> For(const QByteArray &port)
+    {
+        auto client = std::make_unique<TClient>(m_globals);
+        client->Options.Host = "127.0.0.1";
+        client->Options.Port = port;
+        return client;
+    }
 
     std::unique_ptr<TClient> Connected(ScriptedWorld &world, const WorldFeatures &features = {})
     {
@@ -205,9 +211,7 @@ TEST_F(TelnetSocket, CorruptCompressionSaysSoAndTheConnectionGoesOnPlain)
 TEST_F(TelnetSocket, UnexpectedCloseOffersReconnectAndTheClickConnectsAgain)
 {
     ScriptedWorld world;
-    auto client = std::make_unique<TClient>(m_globals);
-    client->Options.Host = "127.0.0.1";
-    client->Options.Port = QByteArray::number(world.Port());
+    const auto client = For(QByteArray::number(world.Port()));
     client->Connect();
     ASSERT_TRUE(WaitFor([&] { return world.Peer && client->IsConnected(); }));
     QTcpSocket *first = world.Peer;
@@ -242,13 +246,8 @@ TEST_F(TelnetSocket, AutomaticReconnectBacksOffAndComesBack)
     const QByteArray port = QByteArray::number(world.Port());
     WorldFeatures features;
     features.AutoReconnect = true;
-    {
-        AppSettings settings;
-        features.Save(settings, "127.0.0.1", port);
-    }
-    const auto client = std::make_unique<TClient>(m_globals);
-    client->Options.Host = "127.0.0.1";
-    client->Options.Port = port;
+    SaveFeatures(port, features);
+    const auto client = For(port);
     client->Connect();
     ASSERT_TRUE(WaitFor([&] { return world.Peer && client->IsConnected(); }));
     QTcpSocket *first = world.Peer;
@@ -304,15 +303,10 @@ TEST_F(TelnetSocket, SecureWorldAsksOnceToTrustItsCertificateAndRemembersTheAnsw
     const QByteArray port = QByteArray::number(world.Port());
     WorldFeatures secure;
     secure.Secure = true;
-    {
-        AppSettings settings;
-        secure.Save(settings, "127.0.0.1", port);
-    }
+    SaveFeatures(port, secure);
     int asked = 0;
     const auto open = [&](bool answer) {
-        auto client = std::make_unique<TClient>(m_globals);
-        client->Options.Host = "127.0.0.1";
-        client->Options.Port = port;
+        auto client = For(port);
         client->TrustPrompt = [&asked, answer](const QString &question) {
             ++asked;
             EXPECT_TRUE(question.contains(QStringLiteral("Issued by: localhost"))) << question.toStdString();

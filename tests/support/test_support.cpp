@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <zlib.h>
 
 QT_BEGIN_NAMESPACE
 void PrintTo(const QByteArray &bytes, std::ostream *os)
@@ -137,6 +138,21 @@ QByteArray ReadFixture(const QString &name)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QByteArray Deflate(const QByteArray &text, bool finish)
+{
+    z_stream z {};
+    deflateInit(&z, Z_DEFAULT_COMPRESSION);
+    QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(text.size())) + 64), '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.constData()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, finish ? Z_FINISH : Z_SYNC_FLUSH);
+    out.resize(static_cast<qsizetype>(z.total_out));
+    deflateEnd(&z);
+    return out;
 }
 
 } // namespace wren::test

@@ -37,6 +37,10 @@ void Pump(int ms);
 
 QByteArray ReadFixture(const QString &name);
 
+/// A zlib stream of @p text (as MCCP2 sends it); with @p finish false it is flushed but left open, as a
+/// server that goes on compressing leaves it.
+QByteArray Deflate(const QByteArray &text, bool finish = true);
+
 /// The document as text: paragraphs joined by "|", each run as "[rrggbb(/background)( font size)(BIUSR)]" (R: inverse) +
 /// its bytes, a picture as "{picture WxH}", a centred or right-aligned paragraph led by "(center)" or
 /// "(right)". The background shows only where it differs from the view's, the font where it is not the
