@@ -2,7 +2,7 @@
 // Loading and saving a world's ".wn2" advanced settings file: its automation items as 360-byte records.
 #include "automation/advanced_file.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include "config/save_file.h"
 

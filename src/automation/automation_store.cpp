@@ -2,7 +2,7 @@
 // A session's aliases, macros, events, triggers, variables and tab-completion words, grouped in classes.
 #include "automation/automation_store.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

@@ -3,7 +3,7 @@
 #include "automation/settings_exchange.h"
 
 #include "automation/key_names.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

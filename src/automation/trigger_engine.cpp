@@ -3,7 +3,7 @@
 #include "automation/trigger_engine.h"
 
 #include "config/logging.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 #include "commands/command_pipeline.h"
 
 #include "config/logging.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "automation/advanced_item.h"
-#include "commands/command_budget.h"
+#include "base/command_budget.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,7 +2,7 @@
 // The client's own commands, typed after the command character.
 #include "commands/slash_commands.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QList>
 

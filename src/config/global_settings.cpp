@@ -4,7 +4,7 @@
 
 #include "config/logging.h"
 #include "config/save_file.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QCryptographicHash>
 #include <QFile>

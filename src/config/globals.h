@@ -2,7 +2,7 @@
 // Program-wide state that every session reads: the markup switch, focus, addresses and the user's identity.
 #pragma once
 
-#include "commands/command_budget.h"
+#include "base/command_budget.h"
 
 #include <QByteArray>
 #include <QList>

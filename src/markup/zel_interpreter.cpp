@@ -2,7 +2,7 @@
 // Runs one markup tag: styles, fonts, colours, alignment, links, pictures, sounds, line breaks, clearing.
 #include "markup/zel_interpreter.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

@@ -7,7 +7,7 @@
 #include "config/program_folder.h"
 #include "options/colour_text.h"
 #include "session/client.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 #include "session/world_features.h"
 
 #include <QButtonGroup>

@@ -2,6 +2,8 @@
 // The per-world options record: its fields, their defaults and the 588-byte stored form.
 #pragma once
 
+#include "base/colour.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -9,14 +11,6 @@
 #include <optional>
 
 namespace wren {
-
-/// A colour as stored: red in the lowest byte, then green, then blue. -1 stands for "no colour" (shown black).
-using Colour = std::int32_t;
-
-constexpr Colour Rgb(int r, int g, int b)
-{
-    return static_cast<Colour>(r | (g << 8) | (b << 16));
-}
 
 /// The options record. Field order and sizes follow the file layout (see options_file.h for the offsets).
 struct TSessionOptions {

@@ -2,7 +2,7 @@
 // Applies one collected ANSI escape sequence to the current text attributes.
 #include "session/ansi_parser.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QVarLengthArray>
 

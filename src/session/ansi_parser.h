@@ -3,7 +3,7 @@
 #pragma once
 
 #include "options/session_options.h"
-#include "session/text_attributes.h"
+#include "base/text_attributes.h"
 
 namespace wren {
 

@@ -16,7 +16,7 @@
 #include "session/ansi_parser.h"
 #include "session/byte_decoder.h"
 #include "session/socket_errors.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -3,7 +3,7 @@
 #include "session/paragraph_layout.h"
 
 #include "session/byte_decoder.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QColor>
 #include <QFontInfo>

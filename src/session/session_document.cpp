@@ -4,7 +4,7 @@
 
 #include "session/byte_decoder.h"
 #include "session/paragraph_layout.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QHashFunctions>
 

@@ -2,8 +2,8 @@
 // The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
 #pragma once
 
-#include "session/text_attributes.h"
-#include "session/text_helpers.h"
+#include "base/text_attributes.h"
+#include "base/text_helpers.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

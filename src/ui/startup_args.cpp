@@ -2,7 +2,7 @@
 // The command line's one argument, telnet://host:port.
 #include "ui/startup_args.h"
 
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

@@ -4,7 +4,7 @@
 
 #include "config/globals.h"
 #include "session/client.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <QDir>
 #include <QFile>

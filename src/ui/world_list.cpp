@@ -3,7 +3,7 @@
 #include "ui/world_list.h"
 
 #include "config/save_file.h"
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 namespace wren {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Small byte-string routines shared by the parsers, the command pipeline and the automation store.
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 // The attributes that text appended to the view is written with.
 #pragma once
 
-#include "options/session_options.h"
+#include "base/colour.h"
 
 #include <QByteArray>
 

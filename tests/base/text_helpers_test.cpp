@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The shared byte-string routines.
-#include "session/text_helpers.h"
+#include "base/text_helpers.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
