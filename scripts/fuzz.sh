@@ -11,7 +11,7 @@ ninja -C build-fuzz -j2 pipeline_fuzz sanitized_tests
 QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
 mkdir -p build-fuzz/corpus
-cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
+cp -n fuzz/corpus/pipeline/* build-fuzz/corpus/ 2>/dev/null || true
 export QT_QPA_PLATFORM=offscreen
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/fuzz/pipeline_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 \

@@ -133,7 +133,6 @@ void SessionDocument::StartParagraph()
     paragraph.EmptyStyle = CurrentStyle();
     m_lastRows = 1;
     m_lastBytes = 0;
-    m_appendsSinceCount = 0;
     if (!m_paragraphs.empty()) {
         Paragraph &last = m_paragraphs.back();
         Measure(last);
@@ -185,7 +184,6 @@ void SessionDocument::AppendPiece(QByteArrayView piece, bool endParagraph)
         last.Measured = false;
         StartParagraph();
     }
-    ++m_appendsSinceCount;
     CompactStylesIfNeeded();
     Touch();
 }
@@ -210,7 +208,6 @@ bool SessionDocument::AppendPicture(const QImage &image)
     last.Text.append('\0');
     last.Pictures.push_back({static_cast<qint32>(before), image});
     MarkChanged(last, before, style);
-    ++m_appendsSinceCount;
     Touch();
     return true;
 }
@@ -306,21 +303,19 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
 
 bool SessionDocument::TrimToLimit(int maxLines)
 {
-    // Counting rows means measuring the last paragraph, which grows with every write. What was added since
-    // it was last measured is at most eight characters a byte (a tab), each at least a pixel wide, and each
-    // append may move one word to a new row: while that bound stays under the limit there is nothing to count.
+    // Counting rows means measuring the last paragraph, which grows with every write. Every row holds at
+    // least one byte of its paragraph (a character, a tab, a picture), and appending leaves the rows before
+    // the last one as they were, so the bytes added since the paragraph was last counted add at most that
+    // many rows. While that bound stays under the limit there is nothing to count. (A bound in pixels per
+    // byte does not hold: a tab in a narrow view takes a row of its own.)
     const qsizetype limit = static_cast<qsizetype>(maxLines) + 50;
     const Paragraph &last = m_paragraphs.back();
-    const qsizetype added = 8 * (last.Text.size() - m_lastBytes);
-    const qsizetype lastRows = last.Measured
-        ? last.Rows
-        : m_lastRows + (added + m_layouter->Width() - 1) / m_layouter->Width() + m_appendsSinceCount + 1;
+    const qsizetype lastRows = last.Measured ? last.Rows : m_lastRows + (last.Text.size() - m_lastBytes) + 1;
     if (m_closedRows + lastRows <= limit)
         return false;
     const qsizetype count = RowCount();
     m_lastRows = m_paragraphs.back().Rows;
     m_lastBytes = m_paragraphs.back().Text.size();
-    m_appendsSinceCount = 0;
     if (count <= limit)
         return false;
     DeleteFirstRows(count - maxLines + 1);

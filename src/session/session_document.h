@@ -95,7 +95,6 @@ public:
         const qsizetype before = last.Text.size();
         AppendBytes(last.Text, piece);
         MarkChanged(last, before, style);
-        ++m_appendsSinceCount;
         CompactStylesIfNeeded();
         Touch();
     }
@@ -227,7 +226,6 @@ private:
     const RecentStyle *m_lastStyle = nullptr;
     qsizetype m_lastRows = 1; ///< rows of the last paragraph when it was last counted
     qsizetype m_lastBytes = 0; ///< and its size then
-    qsizetype m_appendsSinceCount = 0;
     quint64 m_nextId = 1;
     qint64 m_closedRows = 0; ///< rows of every paragraph but the last
     Colour m_background = Rgb(0, 0, 64);

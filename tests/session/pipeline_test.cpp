@@ -292,3 +292,24 @@ TEST_F(PipelineRules, UnwritableLogKeepsTheTextAndReportsOnce)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.front().contains(QStringLiteral("taken")));
 }
+
+TEST_F(PipelineRules, LineLimitHoldsAfterACompressedStreamTurnsCorrupt)
+{
+    // Found by fuzzing: a compressed stream that inflates to a line of tabs in a 40-pixel view, then turns
+    // corrupt. The first byte held the session's switches (5 lines kept, CR line ends, no ANSI colour).
+    const QByteArray input = QByteArray::fromBase64(
+        "/wj/+1b/+lb/8Hick442tDY2zA3mPEhVyC9Klo42zAAAVcjILClWMqjQ0NDQ0NDQ4NDQ0NDQ0NDQ7NBo0NDQ0NDQ0NDQ0NDQ0NDQ0"
+        "ODQ0NDQ0NAOr+TlKzQ0KNDQ0NDQ0GxsbGxsbGxsbJxsJuQi0A==");
+    TClient client(m_globals);
+    client.Options.ZelEnabled = true;
+    client.Options.AnsiColor = false;
+    client.Options.UseBrightColors = true;
+    client.Options.LineEnd = "\r";
+    client.Options.MaxLines = 5;
+    client.Options.EnableTriggers = false;
+    client.Display.SetWidth(40);
+    for (const QByteArray &block : input.mid(1).split('\0')) {
+        client.ReceiveBytes(block);
+        EXPECT_LE(client.Display.RowCount(), client.Options.EffectiveMaxLines() + 50);
+    }
+}

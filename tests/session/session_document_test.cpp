@@ -112,6 +112,22 @@ TEST(SessionDocument, LimitIsCountedInWrappedRowsAndCutsAParagraphPart)
     EXPECT_EQ(doc.Paragraphs()[1].Text.left(2), "21");
 }
 
+TEST(SessionDocument, LimitHoldsWhenEachByteTakesARowOfItsOwn)
+{
+    // In a view narrower than a tab every tab is a row: a line of them must still be trimmed at the limit,
+    // whichever way it arrives (whole, or a byte per write).
+    for (const int piece : {4096, 1}) {
+        SessionDocument doc;
+        doc.SetWidth(40);
+        const QByteArray tabs = QByteArray("x\t").repeated(100);
+        for (qsizetype at = 0; at < tabs.size(); at += piece) {
+            doc.Append(tabs.mid(at, piece));
+            doc.TrimToLimit(5);
+        }
+        EXPECT_LE(doc.RowCount(), 5 + 50) << "pieces of " << piece;
+    }
+}
+
 TEST(SessionDocument, CuttingRowsKeepsTheRunsOfWhatRemains)
 {
     SessionDocument doc;
