@@ -137,7 +137,7 @@ void AddTriggers(wren::TClient &client, int count)
         client.Automation.AddTrigger(pattern, "say never", "Bench", 1);
     client.Automation.AddTrigger("^END OF STREAM$", "done", "Bench", 1);
     if (LiteralScan)
-        client.UsePatternDatabase(false);
+        client.Incoming().UsePatternDatabase(false);
 }
 
 // Lines through the execute pass alone.

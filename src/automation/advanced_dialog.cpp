@@ -5,7 +5,6 @@
 
 #include "automation/macro_dialog.h"
 #include "automation/trigger_engine.h"
-#include "session/client.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -83,20 +82,18 @@ const TAdvancedItem *FindItem(const AutomationStore &store, ItemKind kind, const
 
 } // namespace
 
-TfrmAdvanced::TfrmAdvanced(std::function<TClient *()> current, QWidget *parent)
+TfrmAdvanced::TfrmAdvanced(std::function<AutomationFace *()> current, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint)
-    , m_current(std::move(current))
+    , m_session(std::move(current))
 {
-    if (!m_current)
-        m_current = [] { return static_cast<TClient *>(nullptr); };
     BuildLayout();
     Fill();
 }
 
-void TfrmAdvanced::SetSession(std::function<TClient *()> current)
+void TfrmAdvanced::SetSession(std::function<AutomationFace *()> current)
 {
-    m_current = std::move(current);
+    m_session = Live<AutomationFace>(std::move(current));
     grdAdv->clearContents();
     grdAdv->setRowCount(1);
     cmbClass->clear();
@@ -122,6 +119,7 @@ void TfrmAdvanced::BuildLayout()
     cmbClass = new QComboBox(this);
     cmbClass->setEditable(true);
     cmbClass->setInsertPolicy(QComboBox::NoInsert);
+    cmbClass->lineEdit()->setMaxLength(TAdvancedItem::ClassMax);
 
     pages = new QTabWidget(this);
     pages->setTabPosition(QTabWidget::South);
@@ -136,6 +134,7 @@ void TfrmAdvanced::BuildLayout()
         auto *page = new QWidget(this);
         auto *layout = new QVBoxLayout(page);
         aliasname = new QLineEdit(page);
+        aliasname->setMaxLength(TAdvancedItem::NameMax);
         labelled(layout, QStringLiteral("Name: "), aliasname);
         layout->addWidget(new QLabel(QStringLiteral("Command(s) :       (may include aliases, paths, etc...)"), page));
         aliascommand = memo();
@@ -200,6 +199,7 @@ void TfrmAdvanced::BuildLayout()
         auto *page = new QWidget(this);
         auto *layout = new QVBoxLayout(page);
         triggerpattern = new QLineEdit(page);
+        triggerpattern->setMaxLength(TAdvancedItem::NameMax);
         labelled(layout, QStringLiteral("Pattern: "), triggerpattern);
         auto *action = new QGroupBox(QStringLiteral("Action"), page);
         auto *actions = new QHBoxLayout(action);
@@ -217,7 +217,9 @@ void TfrmAdvanced::BuildLayout()
         auto *page = new QWidget(this);
         auto *layout = new QVBoxLayout(page);
         variablename = new QLineEdit(page);
+        variablename->setMaxLength(TAdvancedItem::NameMax);
         variablevalue = new QLineEdit(page);
+        variablevalue->setMaxLength(TAdvancedItem::CommandMax);
         labelled(layout, QStringLiteral("Name: "), variablename);
         labelled(layout, QStringLiteral("Value: "), variablevalue);
         layout->addStretch();
@@ -264,8 +266,7 @@ void TfrmAdvanced::BuildLayout()
     connect(buttondisable, &QPushButton::clicked, this, &TfrmAdvanced::DisableRow);
     connect(macroset, &QPushButton::clicked, this, &TfrmAdvanced::Pick);
     connect(bitSave, &QPushButton::clicked, this, [this] {
-        if (TClient *session = m_current())
-            session->SaveAdvanced();
+        m_session.Run([](AutomationFace &session) { session.SaveAdvanced(); });
     });
     connect(bitClose, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -304,10 +305,10 @@ void TfrmAdvanced::AddClass(const QString &itemClass)
 
 void TfrmAdvanced::Fill()
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     if (!session)
         return;
-    const AutomationStore &store = session->Automation;
+    const AutomationStore &store = session->Automations();
     for (const KindRow &kind : Kinds) {
         for (const TAdvancedItem &item : store.List(kind.Kind)) {
             // The session's own triggers and variables are not listed.
@@ -322,7 +323,7 @@ void TfrmAdvanced::Fill()
         AddClass(Cell(row, 1));
     grdAdv->setCurrentCell(0, 0);
     ShowRow(0);
-    setWindowTitle(session->AdvancedFile);
+    setWindowTitle(session->AutomationFile());
 }
 
 void TfrmAdvanced::ShowModifiers(std::uint8_t shift)
@@ -334,10 +335,10 @@ void TfrmAdvanced::ShowModifiers(std::uint8_t shift)
 
 void TfrmAdvanced::ShowRow(int row)
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     if (!session || row < 0)
         return;
-    const AutomationStore &store = session->Automation;
+    const AutomationStore &store = session->Automations();
     const QString type = Cell(row, 3);
     if (type == CompletionType) {
         cmbClass->setCurrentText(QStringLiteral("Main"));
@@ -383,14 +384,15 @@ void TfrmAdvanced::ShowRow(int row)
 
 void TfrmAdvanced::AddOrUpdate()
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     if (!session)
         return;
-    AutomationStore &store = session->Automation;
+    AutomationStore &store = session->Automations();
     const int page = pages->currentIndex();
     if (page == TriggerPage) {
-        // The pattern is checked first: a refused one changes nothing, the class box included.
-        const QByteArray error = ExecutePass::PatternError(Bytes(triggerpattern->text()));
+        // The pattern is checked first, as it will be stored (cut to its field): a refused one changes
+        // nothing, the class box included.
+        const QByteArray error = ExecutePass::PatternError(Bytes(triggerpattern->text()).left(TAdvancedItem::NameMax));
         if (!error.isEmpty()) {
             Message(QStringLiteral("The trigger has a regular expression error:\n") + Text(error));
             return;
@@ -410,7 +412,8 @@ void TfrmAdvanced::AddOrUpdate()
     case MacroPage:
         // The key code and modifiers are those of the session's last capture, not the ones shown.
         name = macroname->text();
-        added = store.AddMacro(Bytes(name), session->MacroKey, itemClass, MemoBytes(macrocommand), session->MacroShift);
+        added = store.AddMacro(Bytes(name), session->CapturedMacro().Key, itemClass, MemoBytes(macrocommand),
+                               session->CapturedMacro().Shift);
         type = QStringLiteral("Macro");
         break;
     case EventPage:
@@ -448,16 +451,16 @@ void TfrmAdvanced::AddOrUpdate()
 
 void TfrmAdvanced::RemoveRow()
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     const int row = grdAdv->currentRow();
     if (!session || row < 0)
         return;
     const QString type = Cell(row, 3);
     if (type == CompletionType) {
         // The words in use stay until they are next rebuilt.
-        session->Automation.SetTabCompletionText({});
+        session->Automations().SetTabCompletionText({});
     } else if (const KindRow *kind = KindOf(type)) {
-        session->Automation.Remove(kind->Kind, Bytes(Cell(row, 2)), Bytes(Cell(row, 1)));
+        session->Automations().Remove(kind->Kind, Bytes(Cell(row, 2)), Bytes(Cell(row, 1)));
     }
     if (row < grdAdv->rowCount() - 1) {
         grdAdv->removeRow(row);
@@ -469,36 +472,37 @@ void TfrmAdvanced::RemoveRow()
 
 void TfrmAdvanced::EnableRow()
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     const int row = grdAdv->currentRow();
     if (!session || row < 0)
         return;
     if (const KindRow *kind = KindOf(Cell(row, 3)))
-        session->Automation.SetEnabled(kind->Kind, Bytes(Cell(row, 2)), Bytes(Cell(row, 1)), true);
+        session->Automations().SetEnabled(kind->Kind, Bytes(Cell(row, 2)), Bytes(Cell(row, 1)), true);
     grdAdv->setItem(row, 0, new QTableWidgetItem(QStringLiteral("*")));
 }
 
 void TfrmAdvanced::DisableRow()
 {
-    TClient *session = m_current();
+    AutomationFace *session = m_session.Get();
     const int row = grdAdv->currentRow();
     if (!session || row < 0)
         return;
     // Every kind with that class and name is switched off; only this row shows it.
-    session->Automation.SetClassState(false, Bytes(Cell(row, 2)), false, Bytes(Cell(row, 1)));
+    session->Automations().SetClassState(false, Bytes(Cell(row, 2)), false, Bytes(Cell(row, 1)));
     grdAdv->setItem(row, 0, new QTableWidgetItem());
 }
 
 void TfrmAdvanced::Pick()
 {
-    TfrmMacro capture(m_current, this);
+    TfrmMacro capture([this] { return m_session.Get(); }, this);
     if (BeforePick)
         BeforePick(&capture);
     capture.exec();
-    if (TClient *session = m_current()) {
-        macroname->setText(Text(session->MacroKeyName));
-        ShowModifiers(session->MacroShift);
-    }
+    // The capture ran its own event loop: the session is looked up again.
+    m_session.Run([this](AutomationFace &session) {
+        macroname->setText(Text(session.CapturedMacro().Name));
+        ShowModifiers(session.CapturedMacro().Shift);
+    });
 }
 
 void TfrmAdvanced::Message(const QString &text)

@@ -3,6 +3,9 @@
 // words listed, edited, switched on and off, and saved.
 #pragma once
 
+#include "automation/automation_face.h"
+#include "base/live.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -18,14 +21,13 @@ class QTableWidget;
 
 namespace wren {
 
-class TClient;
 
 /// TfrmAdvanced: every change acts on the selected session's lists at once; only Save writes the file.
 class TfrmAdvanced : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmAdvanced(std::function<TClient *()> current, QWidget *parent = nullptr);
+    explicit TfrmAdvanced(std::function<AutomationFace *()> current, QWidget *parent = nullptr);
 
     // The controls, named as the designers named them, for the tests.
     QTableWidget *grdAdv = nullptr;
@@ -55,7 +57,7 @@ public:
     std::function<void(QDialog *dialog)> BeforePick;
 
     /// The session the dialog edits from now on; the grid is filled from it again.
-    void SetSession(std::function<TClient *()> current);
+    void SetSession(std::function<AutomationFace *()> current);
     void ShowRow(int row);
     void AddOrUpdate();
     void RemoveRow();
@@ -72,7 +74,7 @@ private:
     QString Cell(int row, int column) const;
     void Message(const QString &text);
 
-    std::function<TClient *()> m_current;
+    Live<AutomationFace> m_session;
 };
 
 } // namespace wren

@@ -56,28 +56,33 @@ bool IsSystemClass(const QByteArray &itemClass)
     return TrimBlanks(QByteArrayView(itemClass)) == QByteArrayView("System");
 }
 
-void MergeRecord(const TAdvancedItem &record, AutomationStore &store)
+// True when the store took the record (a kind it knows, a valid item).
+bool MergeRecord(const TAdvancedItem &record, AutomationStore &store)
 {
     const QByteArray &kind = record.Kind;
-    if (kind == "Alias") {
-        store.AddAlias(record.Name, record.Command, record.ItemClass);
-    } else if (kind == "Macro") {
-        store.AddMacro(record.Name, record.Number, record.ItemClass, record.Command, record.Shift);
-    } else if (kind == "Event") {
+    if (kind == "Alias")
+        return store.AddAlias(record.Name, record.Command, record.ItemClass);
+    if (kind == "Macro")
+        return store.AddMacro(record.Name, record.Number, record.ItemClass, record.Command, record.Shift);
+    if (kind == "Event") {
         // Files from before the event was renamed still use its old name.
         const QByteArray name = record.Name == "On Sound" ? QByteArray("On Sound Begin") : record.Name;
-        store.AddEvent(name, record.Command, record.ItemClass);
-    } else if (kind == "Trigger") {
+        return store.AddEvent(name, record.Command, record.ItemClass);
+    }
+    if (kind == "Trigger") {
         // Types above "Execute" come from older versions and load as "Replace With". A negative type is
         // passed on and refused by the store.
         const int type = record.Number > 1 ? 0 : record.Number;
-        store.AddTrigger(record.Name, record.Command, record.ItemClass, type);
-    } else if (kind == "Completion") {
+        return store.AddTrigger(record.Name, record.Command, record.ItemClass, type);
+    }
+    if (kind == "Completion") {
         store.SetTabCompletionText(record.Command);
         store.SetTabCompletion(record.Command);
-    } else if (kind == "Variable") {
-        store.AddVariable(record.Name, record.Command, record.ItemClass, record.Number);
+        return true;
     }
+    if (kind == "Variable")
+        return store.AddVariable(record.Name, record.Command, record.ItemClass, record.Number);
+    return false;
 }
 
 } // namespace
@@ -140,15 +145,17 @@ QByteArray SaveAdvancedBytes(const AutomationStore &store)
     return bytes;
 }
 
-void LoadAdvancedBytes(QByteArrayView file, AutomationStore &store)
+int LoadAdvancedBytes(QByteArrayView file, AutomationStore &store)
 {
+    int taken = 0;
     for (qsizetype at = 0; file.size() - at >= AdvancedRecordSize; at += AdvancedRecordSize) {
         if (const std::optional<TAdvancedItem> record = ReadAdvancedRecord(file.sliced(at, AdvancedRecordSize)))
-            MergeRecord(*record, store);
+            taken += MergeRecord(*record, store) ? 1 : 0;
     }
+    return taken;
 }
 
-bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error)
+bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error, int *items)
 {
     QFile file(path);
     if (!file.exists())
@@ -185,13 +192,25 @@ bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error)
             return tooLarge();
         bytes.append(chunk, got);
     }
-    LoadAdvancedBytes(bytes, store);
+    const int taken = LoadAdvancedBytes(bytes, store);
+    if (items)
+        *items = taken;
     return true;
 }
 
 bool SaveAdvanced(const QString &path, const AutomationStore &store, QString *error)
 {
-    return SaveFileAtomically(path, SaveAdvancedBytes(store), error);
+    const QByteArray bytes = SaveAdvancedBytes(store);
+    // A file that would be refused on loading is not written: the old one stays, whole.
+    if (bytes.size() > AdvancedFileMaxSize) {
+        if (error)
+            *error = QStringLiteral("The settings hold %1 items; the file takes at most %2. Remove some (variables set "
+                                    "by triggers, for instance) and save again. The file was not changed.")
+                         .arg(bytes.size() / AdvancedRecordSize)
+                         .arg(AdvancedFileMaxSize / AdvancedRecordSize);
+        return false;
+    }
+    return SaveFileAtomically(path, bytes, error);
 }
 
 } // namespace wren

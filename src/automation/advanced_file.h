@@ -38,16 +38,18 @@ QByteArray SaveAdvancedBytes(const AutomationStore &store);
 /// class and name) is updated, keeping its state, and any other is appended enabled, whatever the record
 /// says. An event named "On Sound" takes its newer name "On Sound Begin"; a trigger type above 1 becomes 0;
 /// a "Completion" record replaces the tab-completion text and words. Records of any other kind, and a
-/// trailing part shorter than a record, are skipped.
-void LoadAdvancedBytes(QByteArrayView file, AutomationStore &store);
+/// trailing part shorter than a record, are skipped. Returns the number of records the store took.
+int LoadAdvancedBytes(QByteArrayView file, AutomationStore &store);
 
 /// Reads the file at @p path into @p store (see LoadAdvancedBytes). A missing file is not an error: the
 /// store is left as it is and true returned. A file that cannot be read, or one larger than
 /// AdvancedFileMaxSize, changes nothing and returns false with the reason in @p error.
-bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error = nullptr);
+/// @p items, when given, receives the number of records taken.
+bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error = nullptr, int *items = nullptr);
 
 /// Writes SaveAdvancedBytes(@p store) to a temporary file and renames it over @p path, so a failed save
-/// leaves the previous file in place. Returns false with the system's text in @p error on failure.
+/// leaves the previous file in place. Settings larger than a load accepts (AdvancedFileMaxSize) are not
+/// written at all. Returns false with the system's text in @p error on failure.
 bool SaveAdvanced(const QString &path, const AutomationStore &store, QString *error = nullptr);
 
 } // namespace wren

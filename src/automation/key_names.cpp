@@ -175,4 +175,16 @@ int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quint32 nativeV
     }
 }
 
+std::uint8_t MacroShift(Qt::KeyboardModifiers modifiers)
+{
+    std::uint8_t shift = 0;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= 1;
+    if (modifiers & Qt::AltModifier)
+        shift |= 2;
+    if (modifiers & Qt::ControlModifier)
+        shift |= 4;
+    return shift;
+}
+
 } // namespace wren

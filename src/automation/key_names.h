@@ -2,6 +2,8 @@
 // Names of macro keys, the conversion of imported key names back to key codes, and Qt keys as key codes.
 #pragma once
 
+#include <cstdint>
+
 #include <QByteArray>
 #include <QtCore/qnamespace.h>
 
@@ -55,5 +57,8 @@ int KeyNameToCode(const QByteArray &name);
  * (Home 36, ...), as they do on Windows.
  */
 int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey);
+
+/// Modifier bits as macros store them: 1 Shift, 2 Alt, 4 Ctrl.
+std::uint8_t MacroShift(Qt::KeyboardModifiers modifiers);
 
 } // namespace wren

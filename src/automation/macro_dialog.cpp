@@ -3,8 +3,6 @@
 #include "automation/macro_dialog.h"
 
 #include "automation/key_names.h"
-#include "session/client.h"
-#include "ui/command_box.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,9 +10,9 @@
 
 namespace wren {
 
-TfrmMacro::TfrmMacro(std::function<TClient *()> current, QWidget *parent)
+TfrmMacro::TfrmMacro(std::function<AutomationFace *()> current, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_current(std::move(current))
+    , m_session(std::move(current))
 {
     setWindowTitle(QStringLiteral("Define a macro ..."));
     setFixedSize(193, 89);
@@ -49,11 +47,12 @@ bool TfrmMacro::event(QEvent *event)
 void TfrmMacro::keyPressEvent(QKeyEvent *event)
 {
     const int code = VirtualKeyFromQt(event->key(), event->modifiers(), event->nativeVirtualKey());
-    if (TClient *session = m_current()) {
-        session->MacroKeyName = KeyName(code);
-        session->MacroKey = code;
-        session->MacroShift = CommandBox::MacroShift(event->modifiers());
-    }
+    m_session.Run([&](AutomationFace &session) {
+        MacroCapture &capture = session.CapturedMacro();
+        capture.Name = KeyName(code);
+        capture.Key = code;
+        capture.Shift = MacroShift(event->modifiers());
+    });
     if (code != 16 && code != 17 && code != 18)
         accept();
 }

@@ -2,13 +2,15 @@
 // The key-capture dialog: the next key pressed becomes the selected session's macro key.
 #pragma once
 
+#include "automation/automation_face.h"
+#include "base/live.h"
+
 #include <QDialog>
 
 #include <functional>
 
 namespace wren {
 
-class TClient;
 
 /// TfrmMacro, "Define a macro ...": every key-down names the key and stores it, its code and its modifier
 /// set in the selected session; Shift, Ctrl and Alt alone keep it open so a combination can be completed.
@@ -16,14 +18,14 @@ class TfrmMacro : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TfrmMacro(std::function<TClient *()> current, QWidget *parent = nullptr);
+    explicit TfrmMacro(std::function<AutomationFace *()> current, QWidget *parent = nullptr);
 
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    std::function<TClient *()> m_current;
+    Live<AutomationFace> m_session;
 };
 
 } // namespace wren

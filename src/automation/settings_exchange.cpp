@@ -111,27 +111,32 @@ QList<QByteArray> BraceTokens(const QByteArray &line)
     return tokens;
 }
 
-void ImportZMudBytes(const QByteArray &bytes, AutomationStore &store, const QByteArray &pathChar)
+int ImportZMudBytes(const QByteArray &bytes, AutomationStore &store, const QByteArray &pathChar)
 {
     const QByteArray trimmedPath = TrimBlanks(pathChar);
     const QByteArray path = trimmedPath.isEmpty() ? QByteArray(".") : trimmedPath;
+    int taken = 0;
     for (const QByteArray &line : Lines(bytes)) {
         const QList<QByteArray> t = BraceTokens(line);
         if (t.size() < 3)
             continue; // an action needs a name and a value
+        bool added = false;
         if (t[0] == "#ALIAS")
-            store.AddAlias(t[1], t[2], "Main");
+            added = store.AddAlias(t[1], t[2], "Main");
         else if (t[0] == "#KEY")
-            store.AddMacro(t[1], KeyNameToCode(t[1]), "Main", t[2], 0);
+            added = store.AddMacro(t[1], KeyNameToCode(t[1]), "Main", t[2], 0);
         else if (t[0] == "#PATH")
-            store.AddAlias(t[1], path + t[2], "Main");
+            added = store.AddAlias(t[1], path + t[2], "Main");
         else if (t[0] == "#TRIGGER")
-            store.AddTrigger(t[1], t[2], "Main", 1);
+            added = store.AddTrigger(t[1], t[2], "Main", 1);
+        taken += added ? 1 : 0;
     }
+    return taken;
 }
 
-void ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
+int ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
 {
+    int taken = 0;
     enum class Section { None, Aliases, Macros, Triggers, Dropped };
     Section section = Section::None;
     for (const QByteArray &line : Lines(bytes)) {
@@ -159,7 +164,7 @@ void ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
         const auto field = [&fields](int i) { return i < fields.size() ? fields[i] : QByteArray(); };
         const QByteArray itemClass = field(0).isEmpty() ? QByteArray("Main") : field(0);
         if (section == Section::Aliases) {
-            store.AddAlias(field(5), field(1), itemClass);
+            taken += store.AddAlias(field(5), field(1), itemClass) ? 1 : 0;
         } else if (section == Section::Macros) {
             const int modifiers = field(6).toInt();
             std::uint8_t shift = 0;
@@ -169,11 +174,12 @@ void ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
                 shift |= 4; // Ctrl
             if (modifiers & 4)
                 shift |= 2; // Alt
-            store.AddMacro(field(5), KeyNameToCode(field(5)), itemClass, field(1), shift);
+            taken += store.AddMacro(field(5), KeyNameToCode(field(5)), itemClass, field(1), shift) ? 1 : 0;
         } else {
-            store.AddTrigger(field(1), field(2), itemClass, field(3).toInt());
+            taken += store.AddTrigger(field(1), field(2), itemClass, field(3).toInt()) ? 1 : 0;
         }
     }
+    return taken;
 }
 
 } // namespace wren

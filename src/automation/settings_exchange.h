@@ -24,14 +24,15 @@ QList<QByteArray> BraceTokens(const QByteArray &line);
 
 /// Merges a zMUD export into @p store, everything into class "Main": #ALIAS, #KEY, #PATH (an alias walking
 /// the path with @p pathChar) and #TRIGGER (an Execute trigger, its pattern as it is). Other lines, and
-/// lines with too few tokens for their action, are skipped.
-void ImportZMudBytes(const QByteArray &bytes, AutomationStore &store, const QByteArray &pathChar);
+/// lines with too few tokens for their action, are skipped. Returns the number of items taken.
+int ImportZMudBytes(const QByteArray &bytes, AutomationStore &store, const QByteArray &pathChar);
 
 /// The separator after each field of a ".wns" data line.
 inline constexpr char WnsSeparator[] = "\x86\xB7\x35";
 
 /// Merges a ".wns" file's [Aliases], [Macros] and [Triggers] sections into @p store; the other sections,
 /// and lines before the first header, are read and dropped. Items are added enabled, whatever the file says.
-void ImportWnsBytes(const QByteArray &bytes, AutomationStore &store);
+/// Returns the number of items taken.
+int ImportWnsBytes(const QByteArray &bytes, AutomationStore &store);
 
 } // namespace wren

@@ -2,7 +2,11 @@
 // Replacing a settings file safely: a temporary file renamed over the old one.
 #include "config/save_file.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -11,6 +15,55 @@
 namespace wren {
 
 namespace {
+
+// Files that failed to load, by absolute path, with the reason; the program's files are few.
+QHash<QString, QString> &FailedLoads()
+{
+    static QHash<QString, QString> failed;
+    return failed;
+}
+
+std::function<bool(const QString &)> &OverwriteQuestion()
+{
+    static std::function<bool(const QString &)> ask;
+    return ask;
+}
+
+QString Key(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+// A file that failed to load is replaced only when the user agrees, and only once it has been copied aside.
+bool MayReplace(const QString &path, QString *error)
+{
+    const QString key = Key(path);
+    const auto failed = FailedLoads().constFind(key);
+    if (failed == FailedLoads().constEnd() || !QFileInfo::exists(path))
+        return true;
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString question = QStringLiteral("%1 could not be read when it was loaded (%2), so what the program holds "
+                                            "may be less than the file does.\n\nReplace the file anyway? A copy of "
+                                            "it is kept beside it.")
+                                 .arg(shown, failed.value());
+    if (!OverwriteQuestion() || !OverwriteQuestion()(question)) {
+        if (error)
+            *error = QStringLiteral("It was not saved: the file could not be read when it was loaded (%1), and it is "
+                                    "kept as it is.")
+                         .arg(failed.value());
+        return false;
+    }
+    const QString backup
+        = path + QLatin1Char('.') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".bak");
+    if (!QFile::copy(path, backup)) {
+        if (error)
+            *error = QStringLiteral("It was not saved: the old file could not be copied to %1.")
+                         .arg(QDir::toNativeSeparators(backup));
+        return false;
+    }
+    FailedLoads().remove(key);
+    return true;
+}
 
 // QTemporaryFile creates its file for the owner alone; the rename keeps those permissions.
 bool SaveOwnerOnly(const QString &path, const QByteArray &bytes, QString *error)
@@ -35,6 +88,8 @@ bool SaveOwnerOnly(const QString &path, const QByteArray &bytes, QString *error)
 
 bool SaveFileAtomically(const QString &path, const QByteArray &bytes, QString *error, bool ownerOnly)
 {
+    if (!MayReplace(path, error))
+        return false;
     if (ownerOnly)
         return SaveOwnerOnly(path, bytes, error);
     QSaveFile file(path);
@@ -44,6 +99,21 @@ bool SaveFileAtomically(const QString &path, const QByteArray &bytes, QString *e
         *error = file.errorString();
     file.cancelWriting();
     return false;
+}
+
+void NoteLoadFailed(const QString &path, const QString &reason)
+{
+    FailedLoads().insert(Key(path), reason);
+}
+
+void NoteLoaded(const QString &path)
+{
+    FailedLoads().remove(Key(path));
+}
+
+void SetOverwriteQuestion(std::function<bool(const QString &question)> ask)
+{
+    OverwriteQuestion() = std::move(ask);
 }
 
 } // namespace wren

@@ -4,7 +4,6 @@
 
 #include "config/program_folder.h"
 #include "config/save_file.h"
-#include "session/client.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,10 +11,9 @@
 
 namespace wren {
 
-MusicPlayer::MusicPlayer(std::function<TClient *()> selectedSession, std::unique_ptr<AudioDevice> device,
-                         QObject *parent)
+MusicPlayer::MusicPlayer(PlayerHost *host, std::unique_ptr<AudioDevice> device, QObject *parent)
     : QObject(parent)
-    , m_selectedSession(std::move(selectedSession))
+    , m_host(host)
     , m_device(device ? std::move(device) : std::make_unique<QtAudioDevice>())
 {
     m_timer.setInterval(200);
@@ -41,8 +39,8 @@ QString MusicPlayer::FilePart(const QString &path)
 
 void MusicPlayer::RunEvent(const char *name)
 {
-    if (TClient *session = m_selectedSession ? m_selectedSession() : nullptr)
-        session->RunEvent(name);
+    if (m_host)
+        m_host->RunSoundEvent(name);
 }
 
 void MusicPlayer::SelectLine(int line)
@@ -60,11 +58,9 @@ void MusicPlayer::AddSong(const QString &name, const QString &path)
 
 void MusicPlayer::PlaySound(const QString &fileName)
 {
-    if (TClient *session = m_selectedSession ? m_selectedSession() : nullptr) {
-        if (!session->Options.EnableSounds)
-            return;
-        session->RunEvent("On Sound Begin");
-    }
+    if (m_host && !m_host->SoundsEnabled())
+        return;
+    RunEvent("On Sound Begin");
     const AudioDevice::Mode mode = m_device->CurrentMode();
     const bool musicPlays = mode == AudioDevice::Mode::Playing || mode == AudioDevice::Mode::Paused;
     if (musicPlays && !fileName.trimmed().isEmpty()) {

@@ -16,7 +16,16 @@
 
 namespace wren {
 
-class TClient;
+/// What the player asks of the session whose sounds it plays (the selected one).
+class PlayerHost
+{
+public:
+    virtual ~PlayerHost() = default;
+    /// Whether sounds play at all: the session's "Enable sounds" (true when no session is selected).
+    virtual bool SoundsEnabled() const = 0;
+    /// Runs an event ("On Sound Begin", "On Sound End") in the session, when one is selected.
+    virtual void RunSoundEvent(const QByteArray &name) = 0;
+};
 
 /// One player for the program. Its playlist is two lists kept in step: the lines shown ("N. " + the file
 /// name) and the songs' paths. CurrentSong is what Play plays; Selected is the line shown as selected.
@@ -24,10 +33,9 @@ class MusicPlayer : public QObject
 {
     Q_OBJECT
 public:
-    /// @p selectedSession gives the session whose "Enable sounds" applies and whose events run; may give
-    /// null. The player owns @p device; without one it makes the Qt Multimedia device.
-    explicit MusicPlayer(std::function<TClient *()> selectedSession, std::unique_ptr<AudioDevice> device = {},
-                         QObject *parent = nullptr);
+    /// @p host, when given, tells whether sounds play and runs their events; it must outlive the player.
+    /// The player owns @p device; without one it makes the Qt Multimedia device.
+    explicit MusicPlayer(PlayerHost *host, std::unique_ptr<AudioDevice> device = {}, QObject *parent = nullptr);
     ~MusicPlayer() override;
 
     const QStringList &Lines() const { return m_lines; }
@@ -84,7 +92,7 @@ private:
     void SelectLine(int line);
     void RunEvent(const char *name);
 
-    std::function<TClient *()> m_selectedSession;
+    PlayerHost *m_host = nullptr;
     std::unique_ptr<AudioDevice> m_device;
     QStringList m_lines;
     QStringList m_songs;

@@ -5,10 +5,8 @@
 #include "config/app_settings.h"
 #include "config/global_settings.h"
 #include "config/program_folder.h"
-#include "options/colour_text.h"
-#include "session/client.h"
 #include "base/text_helpers.h"
-#include "session/world_features.h"
+#include "options/colour_text.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -72,22 +70,22 @@ const Check PortalChecks[] = {
 };
 
 struct FeatureBox {
-    bool WorldFeatures::*Field;
+    const char *Key; ///< the switch's key in the settings file
     const char *Caption;
 };
 
 // The Connection tab's boxes. The telnet options take effect at the next connection, the rest at once.
 const FeatureBox WorldFeatureBoxes[] = {
-    {&WorldFeatures::Echo, "Hide what I type when the server asks (passwords)"},
-    {&WorldFeatures::WindowSize, "Tell the server the window size"},
-    {&WorldFeatures::Compression, "Accept compressed text (MCCP2)"},
-    {&WorldFeatures::Charset, "Accept UTF-8 when the server offers it"},
-    {&WorldFeatures::TerminalType, "Tell the server the client and what it shows (MTTS)"},
-    {&WorldFeatures::EndOfRecord, "Accept prompt marks (EOR)"},
-    {&WorldFeatures::ModernColours, "Modern colours: bright, 256 colours, true colour, inverse"},
-    {&WorldFeatures::Secure, "Secure connection (TLS)"},
-    {&WorldFeatures::AutoReconnect, "Reconnect by itself when the connection is lost"},
-    {&WorldFeatures::SplitView, "Show the newest text below while reading back"},
+    {"Telnet/Echo", "Hide what I type when the server asks (passwords)"},
+    {"Telnet/WindowSize", "Tell the server the window size"},
+    {"Telnet/Compression", "Accept compressed text (MCCP2)"},
+    {"Telnet/Charset", "Accept UTF-8 when the server offers it"},
+    {"Telnet/TerminalType", "Tell the server the client and what it shows (MTTS)"},
+    {"Telnet/EndOfRecord", "Accept prompt marks (EOR)"},
+    {"ModernColours", "Modern colours: bright, 256 colours, true colour, inverse"},
+    {"Secure", "Secure connection (TLS)"},
+    {"AutoReconnect", "Reconnect by itself when the connection is lost"},
+    {"SplitView", "Show the newest text below while reading back"},
 };
 
 /// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).
@@ -124,10 +122,10 @@ void Paint(QWidget *widget, const QColor &background, const QColor &text)
 
 } // namespace
 
-TfrmOptions::TfrmOptions(TGlobals &globals, std::function<TClient *()> current, QWidget *parent)
+TfrmOptions::TfrmOptions(TGlobals &globals, std::function<OptionsFace *()> current, QWidget *parent)
     : QDialog(parent)
     , m_globals(globals)
-    , m_current(std::move(current))
+    , m_session(std::move(current))
 {
     setWindowTitle(QStringLiteral("Options..."));
     ChooseColour = [this](const QColor &initial) { return QColorDialog::getColor(initial, this); };
@@ -158,15 +156,13 @@ TfrmOptions::TfrmOptions(TGlobals &globals, std::function<TClient *()> current, 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Tabs);
     layout->addLayout(buttons);
-    if (!m_current)
-        m_current = [] { return static_cast<TClient *>(nullptr); };
     Fill();
     Wire();
 }
 
-void TfrmOptions::SetSession(std::function<TClient *()> current)
+void TfrmOptions::SetSession(std::function<OptionsFace *()> current)
 {
-    m_current = std::move(current);
+    m_session = Live<OptionsFace>(std::move(current));
     // Filling writes nothing: the controls' signals are held while they take the session's values.
     const QList<QWidget *> controls = findChildren<QWidget *>();
     std::vector<QSignalBlocker> blockers;
@@ -353,15 +349,17 @@ void TfrmOptions::Fill()
     LogFileBox->setEnabled(false);
     for (QCheckBox *box : std::as_const(FeatureBoxes))
         box->setEnabled(false);
-    TClient *session = m_current();
+    OptionsFace *session = m_session.Get();
     if (!session)
         return;
-    const TSessionOptions &o = session->Options;
+    const TSessionOptions &o = session->SessionOptions();
     for (const Check &check : GeneralChecks)
         (this->*check.Box)->setChecked(o.*check.Option);
+    WorldFeatures features = session->SessionFeatures();
     for (qsizetype i = 0; i < FeatureBoxes.size(); ++i) {
-        FeatureBoxes[i]->setChecked(session->Features.*WorldFeatureBoxes[i].Field);
-        FeatureBoxes[i]->setEnabled(!session->Options.Host.trimmed().isEmpty()); // kept per world
+        const bool *on = features.Switch(QString::fromLatin1(WorldFeatureBoxes[i].Key));
+        FeatureBoxes[i]->setChecked(on && *on);
+        FeatureBoxes[i]->setEnabled(!o.Host.trimmed().isEmpty()); // kept per world
     }
     for (const Check &check : PortalChecks)
         (this->*check.Box)->setChecked(o.*check.Option);
@@ -383,10 +381,10 @@ void TfrmOptions::Fill()
 
 void TfrmOptions::ShowColours()
 {
-    TClient *session = m_current();
+    OptionsFace *session = m_session.Get();
     if (!session)
         return;
-    const TSessionOptions &o = session->Options;
+    const TSessionOptions &o = session->SessionOptions();
     Paint(TextSwatch, ToQtColour(o.TextColor), ToQtColour(o.TextColor));
     Paint(BackSwatch, ToQtColour(o.BackColor), ToQtColour(o.BackColor));
     Paint(Preview, ToQtColour(o.BackColor), ToQtColour(o.TextColor));
@@ -397,110 +395,117 @@ void TfrmOptions::ShowColours()
 
 void TfrmOptions::DrawAnsiEntry(int entry)
 {
-    TClient *session = m_current();
+    OptionsFace *session = m_session.Get();
     if (!session)
         return;
-    const QColor colour = ToQtColour(session->Options.AnsiColors[static_cast<size_t>(entry)]);
+    const QColor colour = ToQtColour(session->SessionOptions().AnsiColors[static_cast<size_t>(entry)]);
     QListWidgetItem *item = AnsiList->item(entry);
     item->setBackground(colour);
     item->setForeground(colour == QColor(Qt::white) ? Qt::black : Qt::white);
 }
 
+void TfrmOptions::Change(const std::function<void(TSessionOptions &options)> &change)
+{
+    m_session.Run([&](OptionsFace &session) { change(session.SessionOptions()); });
+}
+
+// The colour dialog runs its own event loop, and the session may be closed meanwhile: it is looked up
+// again for the answer.
+void TfrmOptions::PickColour(Colour TSessionOptions::*field, const QColor &fallback, bool background)
+{
+    OptionsFace *before = m_session.Get();
+    const QColor initial = before ? ToQtColour(before->SessionOptions().*field) : fallback;
+    const QColor chosen = ChooseColour(initial);
+    if (!chosen.isValid())
+        return;
+    m_session.Run([&](OptionsFace &session) {
+        TSessionOptions &o = session.SessionOptions();
+        o.*field = FromQtColour(chosen);
+        if (background) {
+            o.CurBackColor = o.BackColor;
+            session.ShowBackground(o.BackColor);
+        } else {
+            o.CurTextColor = o.TextColor;
+        }
+        ShowColours();
+    });
+}
+
 // Every control writes its option of the current session when it changes; with none, nothing changes.
 void TfrmOptions::Wire()
 {
-    const auto options = [this]() -> TSessionOptions * {
-        TClient *session = m_current();
-        return session ? &session->Options : nullptr;
-    };
     for (const Check &check : GeneralChecks) {
-        connect(this->*check.Box, &QCheckBox::toggled, this, [this, options, check](bool on) {
-            if (TSessionOptions *o = options()) {
-                o->*check.Option = on;
+        connect(this->*check.Box, &QCheckBox::toggled, this, [this, check](bool on) {
+            m_session.Run([&](OptionsFace &session) {
+                session.SessionOptions().*check.Option = on;
                 if (check.Option == &TSessionOptions::AutoHighlightLinks)
-                    m_current()->Display.Restyle(); // the view finds its links again at once
-            }
+                    session.Restyle(); // the view finds its links again at once
+            });
         });
     }
     for (const Check &check : PortalChecks) {
-        connect(this->*check.Box, &QCheckBox::toggled, this, [options, check](bool on) {
-            if (TSessionOptions *o = options())
-                o->*check.Option = on;
-        });
+        connect(this->*check.Box, &QCheckBox::toggled, this,
+                [this, check](bool on) { Change([&](TSessionOptions &o) { o.*check.Option = on; }); });
     }
     for (qsizetype i = 0; i < FeatureBoxes.size(); ++i) {
         connect(FeatureBoxes[i], &QCheckBox::toggled, this, [this, i](bool on) {
-            TClient *session = m_current();
-            if (!session || session->Options.Host.trimmed().isEmpty())
-                return;
-            session->Features.*WorldFeatureBoxes[i].Field = on;
-            AppSettings settings;
-            session->Features.Save(settings, TrimBlanks(session->Options.Host), TrimBlanks(session->Options.Port));
-            session->Display.Restyle();
+            m_session.Run([&](OptionsFace &session) {
+                if (session.SessionOptions().Host.trimmed().isEmpty())
+                    return;
+                session.SetFeature(QString::fromLatin1(WorldFeatureBoxes[i].Key), on);
+                session.Restyle();
+            });
         });
     }
-    connect(UseBrightColors, &QCheckBox::toggled, this, [options](bool on) {
-        if (TSessionOptions *o = options())
-            o->UseBrightColors = on;
-    });
-    connect(FontBox, &QComboBox::currentTextChanged, this, [this, options](const QString &family) {
-        if (TSessionOptions *o = options()) {
-            o->FontName = family.toLocal8Bit().left(40);
-            o->CurFontName = o->FontName;
-            ShowColours();
-        }
-    });
-    connect(SizeBox, &QComboBox::currentTextChanged, this, [this, options](const QString &text) {
-        if (TSessionOptions *o = options()) {
-            o->FontSize = LeadingNumber(text.toLatin1());
-            o->CurFontSize = o->FontSize;
-            ShowColours();
-        }
-    });
-    connect(TextSwatch, &QPushButton::clicked, this, [this, options] {
-        TSessionOptions *o = options();
-        const QColor chosen = ChooseColour(o ? ToQtColour(o->TextColor) : QColor(Qt::green));
-        if (!o || !chosen.isValid())
-            return;
-        o->TextColor = o->CurTextColor = FromQtColour(chosen);
+    connect(UseBrightColors, &QCheckBox::toggled, this,
+            [this](bool on) { Change([&](TSessionOptions &o) { o.UseBrightColors = on; }); });
+    connect(FontBox, &QComboBox::currentTextChanged, this, [this](const QString &family) {
+        Change([&](TSessionOptions &o) {
+            o.FontName = family.toLocal8Bit().left(40);
+            o.CurFontName = o.FontName;
+        });
         ShowColours();
     });
-    connect(BackSwatch, &QPushButton::clicked, this, [this, options] {
-        TSessionOptions *o = options();
-        const QColor chosen = ChooseColour(o ? ToQtColour(o->BackColor) : QColor(0, 0, 64));
-        if (!o || !chosen.isValid())
-            return;
-        o->BackColor = o->CurBackColor = FromQtColour(chosen);
-        m_current()->Display.SetBackground(o->BackColor);
+    connect(SizeBox, &QComboBox::currentTextChanged, this, [this](const QString &text) {
+        Change([&](TSessionOptions &o) {
+            o.FontSize = LeadingNumber(text.toLatin1());
+            o.CurFontSize = o.FontSize;
+        });
         ShowColours();
     });
+    connect(TextSwatch, &QPushButton::clicked, this,
+            [this] { PickColour(&TSessionOptions::TextColor, QColor(Qt::green), false); });
+    connect(BackSwatch, &QPushButton::clicked, this,
+            [this] { PickColour(&TSessionOptions::BackColor, QColor(0, 0, 64), true); });
+    WireAnsiAndOther();
+}
+
+void TfrmOptions::WireAnsiAndOther()
+{
     connect(AnsiList, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (TClient *session = m_current(); session && row >= 0)
-            Paint(Sample, ToQtColour(session->Options.AnsiColors[static_cast<size_t>(row)]), Qt::white);
+        if (OptionsFace *session = m_session.Get(); session && row >= 0)
+            Paint(Sample, ToQtColour(session->SessionOptions().AnsiColors[static_cast<size_t>(row)]), Qt::white);
     });
-    connect(ColourPicker, &QComboBox::currentTextChanged, this, [this, options](const QString &text) {
+    connect(ColourPicker, &QComboBox::currentTextChanged, this, [this](const QString &text) {
         const QColor colour(text.trimmed());
         const int row = AnsiList->currentRow();
-        TSessionOptions *o = options();
         // The first entry (Normal ESC[30) is not changed this way.
-        if (!colour.isValid() || !o || row <= 0)
+        if (!colour.isValid() || !m_session || row <= 0)
             return;
         Paint(Sample, colour, Qt::white);
-        o->AnsiColors[static_cast<size_t>(row)] = FromQtColour(colour);
+        Change([&](TSessionOptions &o) { o.AnsiColors[static_cast<size_t>(row)] = FromQtColour(colour); });
         DrawAnsiEntry(row);
     });
-    const auto text = [this, options](QLineEdit *box, QByteArray TSessionOptions::*field) {
-        connect(box, &QLineEdit::textChanged, this, [options, field](const QString &value) {
-            if (TSessionOptions *o = options())
-                o->*field = value.toLocal8Bit().left(5);
+    const auto text = [this](QLineEdit *box, QByteArray TSessionOptions::*field) {
+        connect(box, &QLineEdit::textChanged, this, [this, field](const QString &value) {
+            Change([&](TSessionOptions &o) { o.*field = value.toLocal8Bit().left(5); });
         });
     };
     text(txtexpsep, &TSessionOptions::ExprSeparator);
     text(txtcomchar, &TSessionOptions::CommandChar);
     text(txtpathchar, &TSessionOptions::PathChar);
-    connect(EndCr, &QRadioButton::toggled, this, [options](bool on) {
-        if (TSessionOptions *o = options())
-            o->LineEnd = on ? QByteArray("\r") : QByteArray("\n");
+    connect(EndCr, &QRadioButton::toggled, this, [this](bool on) {
+        Change([&](TSessionOptions &o) { o.LineEnd = on ? QByteArray("\r") : QByteArray("\n"); });
     });
     connect(LogSame, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -527,10 +532,10 @@ void TfrmOptions::Wire()
 void TfrmOptions::SetLogMode(int mode)
 {
     LogFileBox->setEnabled(mode == 2);
-    TClient *session = m_current();
+    OptionsFace *session = m_session.Get();
     if (!session)
         return;
-    TSessionOptions &o = session->Options;
+    TSessionOptions &o = session->SessionOptions();
     o.LogMode = mode;
     if (mode == 2) {
         m_globals.CommonLogFile = LogFileBox->text().toLocal8Bit();
@@ -573,8 +578,7 @@ void TfrmOptions::Save()
     QString error;
     if (!SaveGlobalSettings(path, m_globals, &error))
         Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), error));
-    if (TClient *session = m_current())
-        session->SaveOptions();
+    m_session.Run([](OptionsFace &session) { session.SaveOptions(); });
 }
 
 void TfrmOptions::done(int result)

@@ -2,7 +2,9 @@
 // The options dialog: every control writes its option of the current session at once; Save writes the files.
 #pragma once
 
+#include "base/live.h"
 #include "config/globals.h"
+#include "options/options_face.h"
 
 #include <QColor>
 #include <QDialog>
@@ -20,16 +22,15 @@ class QTabWidget;
 
 namespace wren {
 
-class TClient;
-
 /// TfrmOptions, "Options...": made afresh at each opening; there is no cancel, Close keeps what changed.
 class TfrmOptions : public QDialog
 {
     Q_OBJECT
 public:
     /// @p current gives the session the controls act on (null: none, and the controls change nothing but
-    /// the portal login and the log file box).
-    TfrmOptions(TGlobals &globals, std::function<TClient *()> current, QWidget *parent = nullptr);
+    /// the portal login and the log file box). It is looked up afresh for every change, so a session closed
+    /// while the dialog (or a colour dialog over it) is open is never touched.
+    TfrmOptions(TGlobals &globals, std::function<OptionsFace *()> current, QWidget *parent = nullptr);
 
     /// What the password box shows while a password is stored: never the password itself.
     static constexpr char Placeholder[] = "#QUIET-OWL#";
@@ -69,7 +70,7 @@ public:
     std::function<void(const QString &text)> ShowMessage;
 
     /// The session the controls act on from now on; the controls are filled from it again.
-    void SetSession(std::function<TClient *()> current);
+    void SetSession(std::function<OptionsFace *()> current);
     /// Save: the log file name, the portal login, "wn.ini", then the current session's options file.
     void Save();
 
@@ -86,14 +87,20 @@ private:
     QWidget *ConnectionTab();
     void Fill();
     void Wire();
+    void WireAnsiAndOther();
     void ShowColours();
     void DrawAnsiEntry(int entry);
     void TestLogin();
     void SetLogMode(int mode);
     void Message(const QString &text);
+    /// Applies @p change to the session's options, when there is a session.
+    void Change(const std::function<void(TSessionOptions &options)> &change);
+    /// Asks for a colour starting from the option @p field, then writes it there: the session is looked up
+    /// again after the question, which may have outlived it.
+    void PickColour(Colour TSessionOptions::*field, const QColor &fallback, bool background);
 
     TGlobals &m_globals;
-    std::function<TClient *()> m_current;
+    Live<OptionsFace> m_session;
 };
 
 } // namespace wren

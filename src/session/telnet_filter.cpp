@@ -58,6 +58,7 @@ void TelnetFilter::Reset()
     m_inflater.reset();
     m_pending.clear();
     m_capped = false;
+    m_abandoned = false;
 }
 
 void TelnetFilter::Answer(QByteArray &replies, unsigned char verb, unsigned char option)
@@ -206,15 +207,15 @@ bool TelnetFilter::Subnegotiation(Output &out)
     }
 }
 
-void TelnetFilter::EndCompression(Output &out, const QByteArray &notice)
+void TelnetFilter::Abandon(Output &out, const QByteArray &notice)
 {
     m_inflater.reset();
+    m_pending.clear();
+    m_capped = false;
+    m_abandoned = true;
+    m_state = State::Data;
     out.Notices.append(notice);
-    // The server is asked to stop; whatever it sends from then on is read as it comes.
-    if (m_remote[Mccp2]) {
-        m_remote[Mccp2] = false;
-        Answer(out.Replies, DONT, Mccp2);
-    }
+    out.Abandon = true;
 }
 
 // Inflates compressed bytes and parses what they give, until the input is used up or this step has given
@@ -241,9 +242,9 @@ qsizetype TelnetFilter::Inflate(const char *data, qsizetype size, QByteArray &te
         inflater.Out += produced;
         inflater.In = inBefore + used;
         if (inflater.Out >= BombFloor && inflater.Out > MaxExpansion * std::max<qint64>(inflater.In, 1)) {
-            EndCompression(out, "The server's compressed text expands more than " + QByteArray::number(MaxExpansion)
-                                    + " times, like a compression bomb; the rest of it is dropped and compression is off.\r\n");
-            m_capped = false;
+            Abandon(out, "The server's compressed text expands more than " + QByteArray::number(MaxExpansion)
+                             + " times, like a compression bomb; the rest of it is dropped and the connection is "
+                               "closed.\r\n");
             return size;
         }
         Parse(reinterpret_cast<const unsigned char *>(plain.constData()), plain.size(), text, out);
@@ -254,10 +255,10 @@ qsizetype TelnetFilter::Inflate(const char *data, qsizetype size, QByteArray &te
             return used;
         }
         if (rc != Z_OK && rc != Z_BUF_ERROR) {
-            EndCompression(out, "Compressed text from the server could not be read (" + QByteArray(z.msg ? z.msg : "error")
-                                    + "); compression is off.\r\n");
-            m_capped = false;
-            return size; // the rest of this read was compressed and cannot be read either
+            // What follows is compressed too and can never be read: it is dropped, not shown as text.
+            Abandon(out, "Compressed text from the server could not be read (" + QByteArray(z.msg ? z.msg : "error")
+                             + "); the rest of it is dropped and the connection is closed.\r\n");
+            return size;
         }
         if (z.avail_out != 0 || rc == Z_BUF_ERROR) {
             m_capped = false;
@@ -273,6 +274,11 @@ qsizetype TelnetFilter::Inflate(const char *data, qsizetype size, QByteArray &te
 TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
 {
     Output out;
+    out.AgreedUtf8 = m_utf8;
+    if (m_abandoned) {
+        out.Segments.append(QByteArray());
+        return out;
+    }
     // Fast path: plain text with no command pending is passed on without a copy.
     if (m_state == State::Data && !m_inflater && m_pending.isEmpty()
         && !std::memchr(bytes.constData(), IAC, static_cast<size_t>(bytes.size()))) {
@@ -290,7 +296,7 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
     text.reserve(std::min<qsizetype>(input.size(), MaxInflatedPerRead));
     qint64 inflated = 0;
     qsizetype at = 0;
-    for (;;) {
+    while (!m_abandoned) {
         if (m_inflater && (at < input.size() || m_capped)) {
             if (inflated >= MaxInflatedPerRead) {
                 // This step has given enough: the rest waits for the next one.
@@ -307,101 +313,128 @@ TelnetFilter::Output TelnetFilter::Feed(const QByteArray &bytes)
         at += Parse(reinterpret_cast<const unsigned char *>(input.constData()) + at, input.size() - at, text, out);
     }
     out.Segments.append(text);
+    out.AgreedUtf8 = m_utf8;
     return out;
 }
 
+// The parser's states, in the order a command's bytes come: text, IAC, the option of a verb, and a
+// subnegotiation with the IAC inside it. Each state's function takes what it can and says where it stopped.
 qsizetype TelnetFilter::Parse(const unsigned char *data, qsizetype size, QByteArray &text, Output &out)
 {
     qsizetype i = 0;
     while (i < size) {
         switch (m_state) {
-        case State::Data: {
-            const void *iac = std::memchr(data + i, IAC, static_cast<size_t>(size - i));
-            const qsizetype end = iac ? static_cast<const unsigned char *>(iac) - data : size;
-            text.append(reinterpret_cast<const char *>(data + i), end - i);
-            i = end;
-            if (iac) {
-                m_state = State::Iac;
-                ++i;
-            }
-            break;
-        }
-        case State::Iac: {
-            const unsigned char c = data[i++];
-            m_state = State::Data;
-            if (c == IAC)
-                text.append(static_cast<char>(IAC));
-            else if (c == WILL)
-                m_state = State::Will;
-            else if (c == WONT)
-                m_state = State::Wont;
-            else if (c == DO)
-                m_state = State::Do;
-            else if (c == DONT)
-                m_state = State::Dont;
-            else if (c == SB) {
-                m_state = State::Sub;
-                m_sub.clear();
-                m_subOverflow = false;
-            } else if (c == GA || c == EOR) {
-                out.Segments.append(text);
-                text.clear();
-            }
-            // Every other byte after IAC is a two-byte command (NOP, AYT, ...) or junk; both are dropped.
-            break;
-        }
+        case State::Data: i = InData(data, size, i, text); break;
+        case State::Iac: InIac(data[i++], text, out); break;
         case State::Will:
         case State::Wont:
         case State::Do:
-        case State::Dont: {
-            const unsigned char verb = m_state == State::Will ? WILL
-                : m_state == State::Wont                      ? WONT
-                : m_state == State::Do                        ? DO
-                                                              : DONT;
-            m_state = State::Data;
-            Verb(out, verb, data[i++]);
+        case State::Dont: InVerb(data[i++], out); break;
+        case State::Sub: i = InSub(data, size, i); break;
+        case State::SubIac:
+            if (InSubIac(data[i], i, out))
+                return i; // the rest is compressed
             break;
-        }
-        case State::Sub:
-        case State::SubIac: {
-            const unsigned char c = data[i++];
-            if (m_state == State::SubIac) {
-                // IAC SE ends the subnegotiation; IAC IAC is an escaped data byte inside it.
-                if (c == SE) {
-                    m_state = State::Data;
-                    const bool compress = !m_subOverflow && Subnegotiation(out);
-                    m_sub.clear();
-                    if (compress) {
-                        m_inflater = std::make_unique<Inflater>();
-                        if (!m_inflater->Ready)
-                            EndCompression(out, "Compression could not be started; it is off.\r\n");
-                        return i; // the rest is compressed
-                    }
-                } else if (c == IAC) {
-                    m_state = State::Sub;
-                    if (m_sub.size() < MaxSubnegotiation)
-                        m_sub.append(static_cast<char>(IAC));
-                } else {
-                    // Another command inside SB ends the subnegotiation; the command itself is read again.
-                    m_state = State::Iac;
-                    m_sub.clear();
-                    --i;
-                }
-            } else if (c == IAC) {
-                m_state = State::SubIac;
-            } else if (m_sub.size() >= MaxSubnegotiation) {
-                // Runaway subnegotiation: give it up; what follows is text again.
-                m_state = State::Data;
-                m_sub.clear();
-                m_subOverflow = true;
-            } else {
-                m_sub.append(static_cast<char>(c));
-            }
-            break;
-        }
         }
     }
     return i;
+}
+
+// Text up to the next IAC, in one piece.
+qsizetype TelnetFilter::InData(const unsigned char *data, qsizetype size, qsizetype at, QByteArray &text)
+{
+    const void *iac = std::memchr(data + at, IAC, static_cast<size_t>(size - at));
+    const qsizetype end = iac ? static_cast<const unsigned char *>(iac) - data : size;
+    text.append(reinterpret_cast<const char *>(data + at), end - at);
+    if (!iac)
+        return end;
+    m_state = State::Iac;
+    return end + 1;
+}
+
+// The byte after IAC: an escaped 255, a verb, the start of a subnegotiation, a prompt end, or a two-byte
+// command (NOP, AYT, ...) or junk, both of which are dropped.
+void TelnetFilter::InIac(unsigned char c, QByteArray &text, Output &out)
+{
+    m_state = State::Data;
+    switch (c) {
+    case IAC: text.append(static_cast<char>(IAC)); break;
+    case WILL: m_state = State::Will; break;
+    case WONT: m_state = State::Wont; break;
+    case DO: m_state = State::Do; break;
+    case DONT: m_state = State::Dont; break;
+    case SB:
+        m_state = State::Sub;
+        m_sub.clear();
+        m_subOverflow = false;
+        break;
+    case GA:
+    case EOR:
+        out.Segments.append(text);
+        text.clear();
+        break;
+    default: break;
+    }
+}
+
+void TelnetFilter::InVerb(unsigned char option, Output &out)
+{
+    const unsigned char verb = m_state == State::Will ? WILL
+        : m_state == State::Wont                      ? WONT
+        : m_state == State::Do                        ? DO
+                                                      : DONT;
+    m_state = State::Data;
+    Verb(out, verb, option);
+}
+
+// A subnegotiation's bytes up to the next IAC. Past MaxSubnegotiation bytes it is given up: the rest of it,
+// up to its IAC SE, is dropped rather than kept or shown.
+qsizetype TelnetFilter::InSub(const unsigned char *data, qsizetype size, qsizetype at)
+{
+    const void *iac = std::memchr(data + at, IAC, static_cast<size_t>(size - at));
+    const qsizetype end = iac ? static_cast<const unsigned char *>(iac) - data : size;
+    if (!m_subOverflow) {
+        const qsizetype room = MaxSubnegotiation - m_sub.size();
+        m_sub.append(reinterpret_cast<const char *>(data + at), std::min(room, end - at));
+        if (end - at > room) {
+            m_subOverflow = true;
+            m_sub.clear();
+        }
+    }
+    if (!iac)
+        return end;
+    m_state = State::SubIac;
+    return end + 1;
+}
+
+// The byte after an IAC inside a subnegotiation: SE ends it, IAC is an escaped data byte, and any other
+// command ends it and is read again as a command.
+bool TelnetFilter::InSubIac(unsigned char c, qsizetype &at, Output &out)
+{
+    if (c == SE) {
+        ++at;
+        m_state = State::Data;
+        const bool compress = !m_subOverflow && Subnegotiation(out);
+        m_sub.clear();
+        m_subOverflow = false;
+        if (!compress)
+            return false;
+        m_inflater = std::make_unique<Inflater>();
+        if (!m_inflater->Ready)
+            Abandon(out, "Compression could not be started; the connection is closed.\r\n");
+        return true;
+    }
+    if (c == IAC) {
+        ++at;
+        m_state = State::Sub;
+        if (m_sub.size() < MaxSubnegotiation && !m_subOverflow)
+            m_sub.append(static_cast<char>(IAC));
+        return false;
+    }
+    m_state = State::Iac;
+    m_sub.clear();
+    m_subOverflow = false;
+    return false;
 }
 
 } // namespace wren

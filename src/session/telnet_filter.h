@@ -14,8 +14,10 @@ namespace wren {
 /// Consumes every telnet command in the received bytes, keeping its state across reads.
 ///
 /// Two-byte commands are dropped; WILL/WONT/DO/DONT take their option byte; SB ... IAC SE is read (a
-/// subnegotiation longer than MaxSubnegotiation bytes is given up and the bytes after it are text again);
-/// IAC IAC gives one byte 255. IAC GA and IAC EOR end a prompt: the text is cut there into segments.
+/// subnegotiation longer than MaxSubnegotiation bytes is given up, and the rest of it up to its IAC SE is
+/// dropped, never shown); IAC IAC gives one byte 255. IAC GA and IAC EOR end a prompt: the text is cut
+/// there into segments. A compressed stream that cannot be read (broken, or expanding like a compression
+/// bomb) is abandoned: nothing after it is shown, and the caller ends the connection.
 ///
 /// Options the world's settings allow are agreed to: the server's ECHO (it hides what is typed), EOR and
 /// MCCP2 compression (86), and our NAWS, TTYPE and CHARSET. Every other option is refused. An answer is sent
@@ -55,6 +57,11 @@ public:
         bool WindowSizeWanted = false;
         /// Compressed bytes wait to be read: call Feed again (with nothing new, or the next read) soon.
         bool MorePending = false;
+        /// The world agreed to UTF-8 through CHARSET (now or earlier).
+        bool AgreedUtf8 = false;
+        /// The stream cannot be read any further: the caller ends the connection. Feed gives no more text
+        /// until Reset.
+        bool Abandon = false;
     };
 
     TelnetFilter();
@@ -86,12 +93,21 @@ public:
 private:
     enum class State { Data, Iac, Will, Wont, Do, Dont, Sub, SubIac };
 
+    // One function per state of the parser, each taking the bytes from @p at on and returning where it
+    // stopped; see Parse.
+    qsizetype InData(const unsigned char *data, qsizetype size, qsizetype at, QByteArray &text);
+    void InIac(unsigned char c, QByteArray &text, Output &out);
+    void InVerb(unsigned char option, Output &out);
+    qsizetype InSub(const unsigned char *data, qsizetype size, qsizetype at);
+    /// True when compression starts right after this byte.
+    bool InSubIac(unsigned char c, qsizetype &at, Output &out);
+    void Abandon(Output &out, const QByteArray &notice);
+
     struct Inflater;
     /// Parses @p data; returns where compression started (the rest is compressed), or data.size().
     qsizetype Parse(const unsigned char *data, qsizetype size, QByteArray &text, Output &out);
     /// Inflates from @p data on; returns the bytes used (the rest follows the compressed stream's end).
     qsizetype Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated);
-    void EndCompression(Output &out, const QByteArray &notice);
     void Verb(Output &out, unsigned char verb, unsigned char option);
     static void Answer(QByteArray &replies, unsigned char verb, unsigned char option);
     static void Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload);
@@ -115,6 +131,7 @@ private:
     std::unique_ptr<Inflater> m_inflater;
     QByteArray m_pending; ///< received bytes not read yet, because one step gave enough text
     bool m_capped = false; ///< the inflater stopped at the step's limit and may hold more output
+    bool m_abandoned = false; ///< the stream could not be read: nothing more is taken
 };
 
 } // namespace wren

@@ -15,6 +15,18 @@
 
 namespace wren {
 
+bool SessionSounds::SoundsEnabled() const
+{
+    const TClient *session = m_session();
+    return !session || session->Options.EnableSounds;
+}
+
+void SessionSounds::RunSoundEvent(const QByteArray &name)
+{
+    if (TClient *session = m_session())
+        session->RunEvent(name);
+}
+
 Workspace::Workspace(TGlobals &globals, QObject *parent)
     : QObject(parent)
     , m_globals(globals)
@@ -40,6 +52,11 @@ TClient *Workspace::At(int index) const
     return index >= 0 && index < Count() ? m_globals.Sessions[index] : nullptr;
 }
 
+CommandFace *Workspace::CurrentFace() const
+{
+    return Current();
+}
+
 void Workspace::SetCurrent(int index)
 {
     if (index < -1 || index >= Count())
@@ -54,6 +71,7 @@ TClient *Workspace::NewSession(const QByteArray &name, const QByteArray &host, i
     session->Index = Count();
     m_globals.Sessions.append(session);
     m_globals.CurrentSession = session->Index;
+    QObject::connect(session, &TClient::TypingHiddenChanged, this, &Workspace::TypingHiddenChanged);
     emit SessionAdded(session, name);
     emit CurrentChanged(session->Index);
     session->Open(name, host, port);

@@ -12,7 +12,23 @@
 
 namespace wren {
 
+class CommandFace;
 class TClient;
+
+/// The player's host for the session a lookup gives (the workspace's selected one, or a test's).
+class SessionSounds : public PlayerHost
+{
+public:
+    explicit SessionSounds(std::function<TClient *()> session)
+        : m_session(std::move(session))
+    {
+    }
+    bool SoundsEnabled() const override;
+    void RunSoundEvent(const QByteArray &name) override;
+
+private:
+    std::function<TClient *()> m_session;
+};
 
 /// Owns the sessions (in TGlobals::Sessions, where each session's position is its Index) and the selected
 /// one (TGlobals::CurrentSession, -1 for none). It holds no widgets: the window follows its signals.
@@ -28,6 +44,8 @@ public:
     TClient *At(int index) const;
     int CurrentIndex() const { return m_globals.CurrentSession; }
     TClient *Current() const { return At(m_globals.CurrentSession); }
+    /// The selected session as the command box sees it; null for none.
+    CommandFace *CurrentFace() const;
     /// Selects a session (-1 for none).
     void SetCurrent(int index);
 
@@ -58,8 +76,12 @@ public:
     void PreviousSong() override { Music.Previous(); }
     bool StopSong() override { return Music.StopAndTell(); }
 
+private:
+    SessionSounds m_sounds {[this] { return Current(); }};
+
+public:
     /// The program's player and playlist; sounds play for the selected session.
-    MusicPlayer Music {[this] { return Current(); }};
+    MusicPlayer Music {&m_sounds};
 
     /// Opens what RUN names; the system's handler unless a test puts its own here.
     std::function<void(const QString &target)> Opener;
@@ -71,6 +93,8 @@ signals:
     /// The session that was at @p index has been taken out of the list; it is deleted soon after.
     void SessionRemoved(int index, wren::TClient *session);
     void CurrentChanged(int index);
+    /// A session's server started or stopped hiding what is typed.
+    void TypingHiddenChanged();
     void QuitRequested();
     /// A command asks for the options dialog or the connection manager; the window shows it modally.
     void SettingsWanted();

@@ -5,7 +5,9 @@
 
 #include "automation/key_names.h"
 #include "session/byte_decoder.h"
-#include "session/client.h"
+#include "automation/key_names.h"
+#include "session/command_face.h"
+#include "session/command_history.h"
 #include "session/workspace.h"
 #include "ui/session_view.h"
 
@@ -43,34 +45,18 @@ CommandBox::CommandBox(Workspace &workspace, QWidget *parent)
     setContextMenuPolicy(Qt::NoContextMenu);
     // A server that hides what is typed (a password prompt) hides it in the box too.
     connect(&m_workspace, &Workspace::CurrentChanged, this, &CommandBox::FollowTypingHidden);
-    connect(&m_workspace, &Workspace::SessionAdded, this, [this](TClient *session) {
-        connect(session, &TClient::TypingHiddenChanged, this, &CommandBox::FollowTypingHidden);
-    });
-    for (int i = 0; i < m_workspace.Count(); ++i)
-        connect(m_workspace.At(i), &TClient::TypingHiddenChanged, this, &CommandBox::FollowTypingHidden);
+    connect(&m_workspace, &Workspace::TypingHiddenChanged, this, &CommandBox::FollowTypingHidden);
 }
 
 void CommandBox::FollowTypingHidden()
 {
-    const TClient *session = m_workspace.Current();
+    const CommandFace *session = m_workspace.CurrentFace();
     const EchoMode mode = session && session->HidesTyping() ? QLineEdit::Password : QLineEdit::Normal;
     if (mode == echoMode())
         return;
     if (mode == QLineEdit::Normal && echoMode() == QLineEdit::Password)
         clear(); // what was typed hidden is not shown when the prompt has passed
     setEchoMode(mode);
-}
-
-std::uint8_t CommandBox::MacroShift(Qt::KeyboardModifiers modifiers)
-{
-    std::uint8_t shift = 0;
-    if (modifiers & Qt::ShiftModifier)
-        shift |= 1;
-    if (modifiers & Qt::AltModifier)
-        shift |= 2;
-    if (modifiers & Qt::ControlModifier)
-        shift |= 4;
-    return shift;
 }
 
 bool CommandBox::event(QEvent *event)
@@ -94,7 +80,7 @@ bool CommandBox::event(QEvent *event)
 
 void CommandBox::keyPressEvent(QKeyEvent *event)
 {
-    TClient *session = m_workspace.Current();
+    CommandFace *session = m_workspace.CurrentFace();
     if (!session) {
         // No session selected: Tab does nothing, Backspace in an empty box does nothing, Enter does nothing.
         const int key = event->key();
@@ -107,7 +93,7 @@ void CommandBox::keyPressEvent(QKeyEvent *event)
         QLineEdit::keyPressEvent(event);
 }
 
-bool CommandBox::SessionKey(QKeyEvent *event, TClient &session)
+bool CommandBox::SessionKey(QKeyEvent *event, CommandFace &session)
 {
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
@@ -137,7 +123,7 @@ bool CommandBox::SessionKey(QKeyEvent *event, TClient &session)
     return false;
 }
 
-void CommandBox::Enter(TClient &session)
+void CommandBox::Enter(CommandFace &session)
 {
     if (session.HidesTyping()) {
         // A password: it goes to the world as typed, and nowhere else (no echo, history, log or aliases).
@@ -148,32 +134,34 @@ void CommandBox::Enter(TClient &session)
     const int before = m_workspace.CurrentIndex();
     const QString typed = text();
     const QByteArray line = session.EncodeTyped(typed);
-    QPointer<TClient> guard = &session;
     // A command sent while the view is held brings it back to the end.
-    if (session.ScrolledBack) {
-        session.ScrolledBack = false;
+    if (session.IsHeld()) {
+        session.SetHeld(false);
         session.ScrollToEnd();
     }
     session.ProcessCommand(line);
-    if (m_workspace.CurrentIndex() != before || !guard || guard->IsClosing()) {
+    // A session its own command closed is deleted only once the event loop is reached again, so it can
+    // still be asked here.
+    const bool closed = session.IsClosing();
+    if (m_workspace.CurrentIndex() != before || closed) {
         // The command closed its session or selected another: nothing is recorded. When the session it
         // selected is still there (a world it opened), typing goes on there, where the tabs show it;
         // otherwise the first session is selected, or none.
-        if (!guard || guard->IsClosing() || !m_workspace.Current())
+        if (closed || !m_workspace.Current())
             m_workspace.SetCurrent(m_workspace.Count() > 0 ? 0 : -1);
         selectAll();
         setFocus();
         return;
     }
     if (!typed.isEmpty())
-        session.History.Record(line);
-    if (session.Options.AutoClearCommand)
+        session.TypedHistory().Record(line);
+    if (session.ClearsAfterEnter())
         clear();
     else
         selectAll();
 }
 
-void CommandBox::Complete(TClient &session)
+void CommandBox::Complete(CommandFace &session)
 {
     const int caret = cursorPosition();
     if (caret <= 0)
@@ -188,19 +176,19 @@ void CommandBox::Complete(TClient &session)
     setFocus();
 }
 
-bool CommandBox::ScrollKey(QKeyEvent *event, TClient &session)
+bool CommandBox::ScrollKey(QKeyEvent *event, CommandFace &session)
 {
     const int key = event->key();
-    SessionView *view = ViewOf ? ViewOf(&session) : nullptr;
-    if (!session.ScrolledBack) {
+    SessionView *view = SelectedView ? SelectedView() : nullptr;
+    if (!session.IsHeld()) {
         if (key == Qt::Key_ScrollLock) {
-            session.ScrolledBack = true;
+            session.SetHeld(true);
             return true;
         }
         if (key == Qt::Key_PageUp) {
             if (view)
                 view->ScrollPageUp();
-            session.ScrolledBack = true;
+            session.SetHeld(true);
             return true;
         }
         return false;
@@ -208,7 +196,7 @@ bool CommandBox::ScrollKey(QKeyEvent *event, TClient &session)
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     switch (key) {
     case Qt::Key_ScrollLock:
-        session.ScrolledBack = false;
+        session.SetHeld(false);
         session.ScrollToEnd();
         return true;
     case Qt::Key_PageUp:
@@ -242,24 +230,25 @@ bool CommandBox::ScrollKey(QKeyEvent *event, TClient &session)
     }
 }
 
-bool CommandBox::HistoryKey(QKeyEvent *event, TClient &session)
+bool CommandBox::HistoryKey(QKeyEvent *event, CommandFace &session)
 {
     const int key = event->key();
     if ((key != Qt::Key_Up && key != Qt::Key_Down) || (event->modifiers() & ~Qt::KeypadModifier))
         return false;
     const QByteArray box = session.EncodeTyped(text());
-    const bool wrap = session.Options.WrapHistory;
-    const auto entry = key == Qt::Key_Up ? session.History.Up(box, wrap) : session.History.Down(box, wrap);
+    const bool wrap = session.WrapsHistory();
+    CommandHistory &history = session.TypedHistory();
+    const auto entry = key == Qt::Key_Up ? history.Up(box, wrap) : history.Down(box, wrap);
     if (!entry)
         return false;
     ShowBytes(*entry);
     return true;
 }
 
-bool CommandBox::MacroKey(QKeyEvent *event, TClient &session)
+bool CommandBox::MacroKey(QKeyEvent *event, CommandFace &session)
 {
     const int code = VirtualKeyFromQt(event->key(), event->modifiers(), event->nativeVirtualKey());
-    const QByteArray command = session.Automation.FindMacro(code, MacroShift(event->modifiers()));
+    const QByteArray command = session.MacroFor(code, MacroShift(event->modifiers()));
     if (command.trimmed().isEmpty())
         return false;
     session.ProcessCommand(command);

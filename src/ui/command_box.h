@@ -9,8 +9,8 @@
 
 namespace wren {
 
+class CommandFace;
 class SessionView;
-class TClient;
 class Workspace;
 
 /// Belongs to the main window, not to a session: its keys act on the selected session.
@@ -20,11 +20,8 @@ class CommandBox : public QLineEdit
 public:
     explicit CommandBox(Workspace &workspace, QWidget *parent = nullptr);
 
-    /// The view that shows @p session (for the scroll keys); set by the window.
-    std::function<SessionView *(TClient *session)> ViewOf;
-
-    /// Modifier bits as macros store them: 1 Shift, 2 Alt, 4 Ctrl.
-    static std::uint8_t MacroShift(Qt::KeyboardModifiers modifiers);
+    /// The view of the selected session (for the scroll keys); set by the window.
+    std::function<SessionView *()> SelectedView;
 
 protected:
     bool event(QEvent *event) override;
@@ -32,13 +29,13 @@ protected:
 
 private:
     /// True when the key was taken; false lets the box edit as usual.
-    bool SessionKey(QKeyEvent *event, TClient &session);
-    void Enter(TClient &session);
-    void Complete(TClient &session);
-    bool ScrollKey(QKeyEvent *event, TClient &session);
-    bool HistoryKey(QKeyEvent *event, TClient &session);
+    bool SessionKey(QKeyEvent *event, CommandFace &session);
+    void Enter(CommandFace &session);
+    void Complete(CommandFace &session);
+    bool ScrollKey(QKeyEvent *event, CommandFace &session);
+    bool HistoryKey(QKeyEvent *event, CommandFace &session);
     /// Runs a macro of the key; true when its character is to be swallowed.
-    bool MacroKey(QKeyEvent *event, TClient &session);
+    bool MacroKey(QKeyEvent *event, CommandFace &session);
     void ShowBytes(const QByteArray &bytes);
     void FollowTypingHidden();
 

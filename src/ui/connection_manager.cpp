@@ -5,7 +5,7 @@
 #include "config/app_settings.h"
 #include "config/program_folder.h"
 #include "config/save_file.h"
-#include "session/world_features.h"
+#include "config/world_features.h"
 #include "ui/world_list.h"
 
 #include <QCheckBox>
@@ -224,6 +224,7 @@ void TfrmConnect::WorldClicked()
 
 void TfrmConnect::AddWorld()
 {
+    SaveSecure();
     AppendRow(grdMain, {txtID->text(), txtHost->text(), txtPort->text()});
     grdMain->setCurrentCell(grdMain->rowCount() - 2, 0);
 }
@@ -243,6 +244,7 @@ void TfrmConnect::DeleteWorld()
 
 void TfrmConnect::SaveWorlds()
 {
+    SaveSecure();
     QList<SavedWorld> worlds;
     for (int row = 0; row + 1 < grdMain->rowCount(); ++row)
         worlds.append({Cell(grdMain, row, 0).toLocal8Bit(), Cell(grdMain, row, 1).toLocal8Bit(),
@@ -269,18 +271,21 @@ void TfrmConnect::ShowSecure()
     chkSecure->setChecked(!host.isEmpty() && WorldFeatures::Load(AppSettings(), host, port).Secure);
 }
 
+// The Secure box belongs to the world in the boxes: kept whenever the world is (Add, Save, Connect).
+void TfrmConnect::SaveSecure()
+{
+    const auto [host, port] = WorldKey(txtHost->text(), txtPort->text());
+    if (host.isEmpty())
+        return;
+    AppSettings settings;
+    WorldFeatures features = WorldFeatures::Load(settings, host, port);
+    if (features.Secure != chkSecure->isChecked())
+        features.SaveSwitch(settings, host, port, QStringLiteral("Secure"), chkSecure->isChecked());
+}
+
 void TfrmConnect::ConnectWorld()
 {
     SaveWorlds();
-    const auto [host, port] = WorldKey(txtHost->text(), txtPort->text());
-    if (!host.isEmpty()) {
-        AppSettings settings;
-        WorldFeatures features = WorldFeatures::Load(settings, host, port);
-        if (features.Secure != chkSecure->isChecked()) {
-            features.Secure = chkSecure->isChecked();
-            features.Save(settings, host, port);
-        }
-    }
     m_open(txtID->text().toLocal8Bit(), txtHost->text().toLocal8Bit(), PortNumber(txtPort->text().toLatin1()),
            !m_offline);
     accept();

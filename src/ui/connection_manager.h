@@ -54,6 +54,7 @@ private:
     void AddWorld();
     void DeleteWorld();
     void ConnectWorld();
+    void SaveSecure();
     void MudDoubleClicked();
     QString Folder() const;
     /// The check box shows what is kept for the host and port in the boxes.

@@ -8,7 +8,7 @@
 #include "config/logging.h"
 #include "config/program_folder.h"
 #include "session/client.h"
-#include "session/world_features.h"
+#include "config/world_features.h"
 #include "automation/advanced_dialog.h"
 #include "options/options_dialog.h"
 #include "ui/command_box.h"
@@ -191,7 +191,7 @@ void TfrmMain::BuildLayout()
     m_tabs->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_command = new CommandBox(m_workspace, central);
-    m_command->ViewOf = [this](TClient *session) { return ViewOf(session); };
+    m_command->SelectedView = [this] { return ViewOf(m_workspace.Current()); };
 
     m_search = new SearchBar(central);
     m_search->CurrentView = [this] { return VisibleView(); };
@@ -622,7 +622,8 @@ std::function<TClient *()> TfrmMain::BindToCurrent(QDialog &dialog)
 void TfrmMain::OpenOptions()
 {
     TfrmOptions dialog(m_globals, {}, this);
-    dialog.SetSession(BindToCurrent(dialog));
+    const auto session = BindToCurrent(dialog);
+    dialog.SetSession([session]() -> OptionsFace * { return session(); });
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)
@@ -637,7 +638,8 @@ void TfrmMain::OpenAdvanced()
     if (!session || IsWelcome(session))
         return;
     TfrmAdvanced dialog({}, this);
-    dialog.SetSession(BindToCurrent(dialog));
+    const auto bound = BindToCurrent(dialog);
+    dialog.SetSession([bound]() -> AutomationFace * { return bound(); });
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)
@@ -685,9 +687,7 @@ void TfrmMain::Start(const QList<QByteArray> &arguments)
             AppSettings settings;
             const QByteArray host = address->Host.trimmed().left(50);
             const QByteArray port = QByteArray::number(address->Port);
-            WorldFeatures features = WorldFeatures::Load(settings, host, port);
-            features.Secure = true;
-            features.Save(settings, host, port);
+            WorldFeatures::Load(settings, host, port).SaveSwitch(settings, host, port, QStringLiteral("Secure"), true);
         }
         NewWindow(address->Host, address->Host, address->Port, true);
     }

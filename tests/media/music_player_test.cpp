@@ -107,8 +107,7 @@ protected:
         QObject::connect(m_session.get(), &TClient::EventRaised, [this](const QByteArray &name) { Events.append(name); });
         auto device = std::make_unique<ScriptedDevice>();
         Device = device.get();
-        m_player = std::make_unique<MusicPlayer>([this] { return WithSession ? m_session.get() : nullptr; },
-                                                 std::move(device));
+        m_player = std::make_unique<MusicPlayer>(&m_sounds, std::move(device));
         for (const char *name : {"a.wav", "b.wav", "c.wav", "ding.wav"})
             Write(m_folder.filePath(QString::fromLatin1(name)), "RIFF");
     }
@@ -126,6 +125,7 @@ protected:
     QTemporaryDir m_folder;
     TGlobals m_globals;
     std::unique_ptr<TClient> m_session;
+    SessionSounds m_sounds {[this] { return WithSession ? m_session.get() : nullptr; }};
     std::unique_ptr<MusicPlayer> m_player;
     ScriptedDevice *Device = nullptr;
     QList<QByteArray> Events;
@@ -357,7 +357,8 @@ TEST(RealPlayer, GeneratedSoundsPlayToTheirEnd)
     TClient session(globals);
     QList<QByteArray> events;
     QObject::connect(&session, &TClient::EventRaised, [&](const QByteArray &name) { events.append(name); });
-    MusicPlayer player([&session] { return &session; });
+    SessionSounds sounds([&session] { return &session; });
+    MusicPlayer player(&sounds);
     player.AddSongs({folder.filePath(QStringLiteral("one.wav")), folder.filePath(QStringLiteral("two.wav"))});
     player.Play();
     ASSERT_TRUE(player.SongTimerActive());

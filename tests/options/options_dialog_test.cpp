@@ -6,7 +6,7 @@
 #include "options/colour_text.h"
 #include "options/options_dialog.h"
 #include "session/client.h"
-#include "session/world_features.h"
+#include "config/world_features.h"
 #include "support/http_server.h"
 #include "support/test_support.h"
 #include "config/app_settings.h"
@@ -289,7 +289,7 @@ TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
     const WorldFeatures saved = WorldFeatures::Load(AppSettings(), "mud.example", "4000");
     EXPECT_FALSE(saved.Compression);
     EXPECT_TRUE(saved.AutoReconnect);
-    EXPECT_FALSE(saved.Telnet().Compression);
+    EXPECT_FALSE(TelnetAllowed(saved).Compression);
     EXPECT_TRUE(WorldFeatures::Load(AppSettings(), "other.example", "4000").Compression) << "another world keeps its own";
     EXPECT_EQ(WriteOptionsRecord(m_session->Options), record);
 

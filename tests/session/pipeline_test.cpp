@@ -82,7 +82,7 @@ protected:
     {
         TGlobals globals;
         TClient client(globals);
-        client.FastLane = fastLane;
+        client.Incoming().FastLane = fastLane;
         const QString log = m_folder.filePath(QStringLiteral("log-%1.txt").arg(++m_logs));
         client.Options.LogMode = 1;
         client.Options.LogFile = log.toLocal8Bit();
@@ -190,7 +190,7 @@ TEST_F(PipelineRules, ExecutePassSeesCompleteLinesAndTheBlocksUnfinishedLine)
 {
     TClient client(m_globals);
     QList<QByteArray> lines;
-    client.OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
+    client.Incoming().OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
     client.ReceiveBytes(B("first\r\n\r\nsec\x1b[31mond\r\nEnter your name: "));
     client.ReceiveBytes("bob\r\n");
     // Empty lines run no trigger; the prompt is a line of its own, and so is its continuation.
@@ -201,7 +201,7 @@ TEST_F(PipelineRules, PromptEndInsideAReadClosesTheTriggerLine)
 {
     TClient client(m_globals);
     QList<QByteArray> lines;
-    client.OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
+    client.Incoming().OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
     client.ReceiveBytes(B("Name: \xff\xf9Password: \xff\xf9"));
     EXPECT_EQ(lines, (QList<QByteArray> {"Name: ", "Password: "}));
     EXPECT_EQ(test::Render(client.Display), "[ffffff]Name: Password: ");
@@ -224,7 +224,7 @@ TEST_F(PipelineRules, ReplacementTextWithLineEndsMakesNewLines)
 {
     TClient client(m_globals);
     QList<QByteArray> lines;
-    client.OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
+    client.Incoming().OnTriggerLine = [&](const QByteArray &line) { lines.append(line); };
     client.Automation.AddTrigger("&", "one\r\ntwo", "Main", 0);
     client.ReceiveBytes(B("a&b\r\nc\r\n"));
     EXPECT_EQ(test::Render(client.Display), "[ffffff]aone|[ffffff]twob|[ffffff]c|");

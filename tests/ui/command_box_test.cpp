@@ -248,7 +248,7 @@ TEST_F(CommandBoxTest, TypedLinesGoOutWithOneEncodingAndByte255Doubled)
 
     // Once the world's text has been UTF-8, typed lines are UTF-8 as a whole.
     m_world.Peer->write(B("na\xc3\xafve\r\n"));
-    ASSERT_TRUE(WaitFor([&] { return Session()->SawUtf8; }));
+    ASSERT_TRUE(WaitFor([&] { return Session()->Incoming().SawUtf8; }));
     m_world.Received.clear();
     Enter(QStringLiteral("say caf\u00e9 \u2713"));
     ASSERT_TRUE(Received(B("say caf\xc3\xa9 \xe2\x9c\x93\r\n")));

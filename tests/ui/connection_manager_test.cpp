@@ -7,7 +7,7 @@
 #include "support/test_support.h"
 #include "ui/connection_manager.h"
 #include "ui/world_list.h"
-#include "session/world_features.h"
+#include "config/world_features.h"
 
 #include <QCheckBox>
 #include <QFile>

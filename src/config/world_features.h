@@ -2,9 +2,8 @@
 // What a world may use beyond the classic client: telnet options, modern colours, TLS, reconnecting.
 #pragma once
 
-#include "session/telnet_filter.h"
-
 #include <QByteArray>
+#include <QStringList>
 
 namespace wren {
 
@@ -26,8 +25,13 @@ struct WorldFeatures {
     QByteArray TrustedCertificate;
 
     static WorldFeatures Load(const AppSettings &settings, const QByteArray &host, const QByteArray &port);
-    void Save(AppSettings &settings, const QByteArray &host, const QByteArray &port) const;
-    TelnetFilter::Allowed Telnet() const;
+    /// The switch kept under @p key ("Secure", "Telnet/Echo", ...), null for an unknown key.
+    bool *Switch(const QString &key);
+    /// Changes one switch here and that key alone in the settings, so that what another session of the
+    /// same world changed meanwhile is kept. False for an unknown key.
+    bool SaveSwitch(AppSettings &settings, const QByteArray &host, const QByteArray &port, const QString &key, bool on);
+    /// The keys of every switch, in the order the options dialog shows them.
+    static QStringList SwitchKeys();
 };
 
 } // namespace wren

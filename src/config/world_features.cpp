@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a world may use beyond the classic client: telnet options, modern colours, TLS, reconnecting.
-#include "session/world_features.h"
+#include "config/world_features.h"
 
 #include "config/app_settings.h"
 
@@ -8,12 +8,12 @@ namespace wren {
 
 namespace {
 
-struct Switch {
+struct SwitchEntry {
     const char *Key;
     bool WorldFeatures::*Field;
 };
 
-constexpr Switch Switches[] = {
+constexpr SwitchEntry Switches[] = {
     {"Telnet/Echo", &WorldFeatures::Echo},
     {"Telnet/WindowSize", &WorldFeatures::WindowSize},
     {"Telnet/Compression", &WorldFeatures::Compression},
@@ -31,7 +31,7 @@ constexpr Switch Switches[] = {
 WorldFeatures WorldFeatures::Load(const AppSettings &settings, const QByteArray &host, const QByteArray &port)
 {
     WorldFeatures features;
-    for (const Switch &s : Switches) {
+    for (const SwitchEntry &s : Switches) {
         const QString key = QString::fromLatin1(s.Key);
         features.*s.Field = settings.WorldValue(host, port, key, features.*s.Field).toBool();
     }
@@ -40,24 +40,32 @@ WorldFeatures WorldFeatures::Load(const AppSettings &settings, const QByteArray 
     return features;
 }
 
-void WorldFeatures::Save(AppSettings &settings, const QByteArray &host, const QByteArray &port) const
+bool *WorldFeatures::Switch(const QString &key)
 {
-    for (const Switch &s : Switches)
-        settings.SetWorldValue(host, port, QString::fromLatin1(s.Key), this->*s.Field);
-    settings.SetWorldValue(host, port, QStringLiteral("TrustedCertificate"), QString::fromLatin1(TrustedCertificate));
+    for (const auto &s : Switches) {
+        if (key == QLatin1String(s.Key))
+            return &(this->*s.Field);
+    }
+    return nullptr;
 }
 
-TelnetFilter::Allowed WorldFeatures::Telnet() const
+bool WorldFeatures::SaveSwitch(AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                               const QString &key, bool on)
 {
-    TelnetFilter::Allowed allowed;
-    allowed.Echo = Echo;
-    allowed.WindowSize = WindowSize;
-    allowed.Compression = Compression;
-    allowed.Charset = Charset;
-    allowed.TerminalType = TerminalType;
-    allowed.EndOfRecord = EndOfRecord;
-    allowed.ModernColours = ModernColours;
-    return allowed;
+    bool *field = Switch(key);
+    if (!field)
+        return false;
+    *field = on;
+    settings.SetWorldValue(host, port, key, on);
+    return true;
+}
+
+QStringList WorldFeatures::SwitchKeys()
+{
+    QStringList keys;
+    for (const auto &s : Switches)
+        keys.append(QString::fromLatin1(s.Key));
+    return keys;
 }
 
 } // namespace wren
