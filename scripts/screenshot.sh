@@ -37,14 +37,19 @@ export DISPLAY=:97 QT_QPA_PLATFORM=xcb
 client=$!
 sleep 3
 # Log in and look at the world's map, as a player would.
-window=$(xdotool search --sync --name "Wren Client" | head -n 1)
+window=$(xdotool search --sync --name "Wren Client - v" | head -n 1)
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 type_line() {
   xdotool type --window "$window" --delay 30 "$1"
   xdotool key --window "$window" Return
   sleep 1
 }
-for line in "Visitor" "map" "look"; do
+if ((manual)); then
+  login=("Visitor" "secret" "map")
+else
+  login=("Visitor" "map" "look")
+fi
+for line in "${login[@]}"; do
   type_line "$line"
 done
 sleep "${WREN_SCREENSHOT_WAIT:-2}"
@@ -57,24 +62,35 @@ fi
 
 mkdir -p docs/manual
 build/tools/grab_screen docs/manual/main-window.png "$window"
-# A modal dialog: opened by a command or key, pictured, closed with Escape.
-grab_dialog() { # title-pattern picture
+# A dialog: pictured once it shows, then closed with Escape. Without a window manager the main window
+# gets the keyboard back only through a click, and from then on keys go through XTEST.
+grab_dialog() { # title-pattern picture [keys to press first]
   local dialog
-  dialog=$(xdotool search --sync --name "$1" | head -n 1)
   sleep 1
+  dialog=$(xdotool search --sync --onlyvisible --name "$1" | tail -n 1)
+  for keys in "${@:3}"; do
+    xdotool key --delay 100 $keys
+  done
+  sleep 0.5
   build/tools/grab_screen "docs/manual/$2.png" "$dialog"
-  xdotool key --window "$dialog" Escape
+  xdotool key Escape
   sleep 1
+  xdotool mousemove --window "$window" 300 420 click 1
+  sleep 0.5
 }
 type_line "/NEW"
 grab_dialog "Connection Manager" connection-manager
-type_line "/SETTINGS"
-grab_dialog "Options" options
-xdotool key --window "$window" ctrl+F11
+xdotool key ctrl+F10
+# The options open on "Fonts / Colors"; five tabs on is "Connection".
+grab_dialog "Options" options "ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab"
+xdotool key ctrl+F11
 grab_dialog "wn2" advanced
-# The music list beside the text, with the welcome sound as a song.
-type_line "/ADD connect.wav"
-xdotool key --window "$window" alt+m
+# The music list beside the text (Music, Show), with the welcome sound as a song.
+xdotool key ctrl+a
+xdotool type --delay 30 "/ADD connect.wav"
+xdotool key Return
+sleep 1
+xdotool key alt+m
 sleep 0.5
 xdotool key Return
 sleep 1
