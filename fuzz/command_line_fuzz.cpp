@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(!address->Host.isEmpty() && address->Port >= 1 && address->Port <= 65535, "a host and a real port");
         Check(address->Secure == line.StartArguments.front().startsWith("telnets://"), "TLS as the scheme says");
         const wren::CommandLine again = wren::ParseCommandLine(line.StartArguments);
-        Check(again.What == Action::Run && again.StartArguments == line.StartArguments, "the address reads the same again");
+        Check(again.What == Action::Run && again.StartArguments == line.StartArguments,
+              "the address reads the same again");
     }
     return 0;
 }

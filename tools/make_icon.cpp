@@ -71,7 +71,8 @@ QByteArray Svg()
 {
     const auto n = [](qreal v) { return QByteArray::number(v, 'g', 6); };
     QByteArray svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n";
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\"\n"
+                     "     viewBox=\"0 0 256 256\">\n";
     for (const Shape &s : Icon()) {
         const QByteArray colour = s.Colour.name().toLatin1();
         const QPointF &a = s.Points[0];

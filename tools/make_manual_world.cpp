@@ -30,7 +30,8 @@ int main(int argc, char *argv[])
     store.AddEvent("On Connect", "/ECHO Connected: have fun!", "Main");
     store.AddVariable("@food", "bread", "Main", 0);
     store.AddVariable("@target", "rat", "Main", 0);
-    const QString path = QDir(QString::fromLocal8Bit(argv[1])).filePath(QString::fromLocal8Bit(argv[2]) + QStringLiteral(".wn2"));
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const QString path = folder.filePath(QString::fromLocal8Bit(argv[2]) + QStringLiteral(".wn2"));
     QString error;
     if (!wren::SaveAdvanced(path, store, &error)) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(error));
@@ -38,7 +39,6 @@ int main(int argc, char *argv[])
     }
     // The connection manager's lists: your worlds, and a public list (a number, the name, host, port and web
     // site, TAB-separated).
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
     const QList<wren::SavedWorld> worlds = {{"Demo world", "127.0.0.1", "4000"},
                                             {"Demo world (TLS)", "127.0.0.1", "4443"},
                                             {"My MUD", "mud.example.org", "4000"}};

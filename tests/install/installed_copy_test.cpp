@@ -55,7 +55,8 @@ void SetWritable(const QString &root, bool writable)
         QFileDevice::Permissions permissions = QFile::permissions(path);
         const auto write = QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup
             | QFileDevice::WriteOther;
-        permissions = writable ? (permissions | QFileDevice::WriteOwner | QFileDevice::WriteUser) : (permissions & ~write);
+        permissions =
+            writable ? (permissions | QFileDevice::WriteOwner | QFileDevice::WriteUser) : (permissions & ~write);
         QFile::setPermissions(path, permissions);
     }
 }

@@ -51,7 +51,8 @@ TEST(HelpViewer, HelpMenuShowsTheDocumentsInsideTheProgram)
         {"manual", window.Menu().Manual, "manual",
          {QStringLiteral("First connection"), QStringLiteral("connection manager"), QStringLiteral("%rest"),
           QStringLiteral("ZEL"), QStringLiteral("Game data (GMCP, MSDP, MSSP)"), QStringLiteral("The map"),
-          QStringLiteral("Scripts"), QStringLiteral("Accessibility and speech"), QStringLiteral("Where your files live")},
+          QStringLiteral("Scripts"), QStringLiteral("Accessibility and speech"),
+          QStringLiteral("Where your files live")},
          4},
         {"versions", window.Menu().VersionInfo, "versions", {QStringLiteral("Version 2.13")}, 0},
     };

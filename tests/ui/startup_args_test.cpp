@@ -61,6 +61,13 @@ class ReadCommandLine : public ::testing::TestWithParam<CommandLineCase>
 
 using Action = CommandLine::Action;
 
+// A row whose one argument is refused as not an address.
+CommandLineCase NotAnAddress(const char *name, const char *argument)
+{
+    return {name, {argument}, Action::Invalid, {},
+            "not an address: '" + QByteArray(argument) + "' (expected telnet://host:port or telnets://host:port)"};
+}
+
 } // namespace
 
 TEST_P(ReadCommandLine, DecidesWhatTheProgramDoes)
@@ -103,22 +110,14 @@ INSTANTIATE_TEST_SUITE_P(
                          "unknown option '-platform'"},
         CommandLineCase {"TwoAddresses", {"telnet://a:1", "extra"}, Action::Invalid, {},
                          "one address at most, 2 given"},
-        CommandLineCase {"PortNotANumber", {"telnet://host:abc"}, Action::Invalid, {},
-                         "not an address: 'telnet://host:abc' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"JunkAfterPort", {"telnet://host:4000abc"}, Action::Invalid, {},
-                         "not an address: 'telnet://host:4000abc' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"PortTooLarge", {"telnet://host:99999"}, Action::Invalid, {},
-                         "not an address: 'telnet://host:99999' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"PortZero", {"telnet://host:0"}, Action::Invalid, {},
-                         "not an address: 'telnet://host:0' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"NoHost", {"telnet://:4000"}, Action::Invalid, {},
-                         "not an address: 'telnet://:4000' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"EmptyArgument", {""}, Action::Invalid, {},
-                         "not an address: '' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"PathAfterAddress", {"telnet://host:23/room"}, Action::Invalid, {},
-                         "not an address: 'telnet://host:23/room' (expected telnet://host:port or telnets://host:port)"},
-        CommandLineCase {"OtherScheme", {"http://host:80"}, Action::Invalid, {},
-                         "not an address: 'http://host:80' (expected telnet://host:port or telnets://host:port)"}),
+        NotAnAddress("PortNotANumber", "telnet://host:abc"),
+        NotAnAddress("JunkAfterPort", "telnet://host:4000abc"),
+        NotAnAddress("PortTooLarge", "telnet://host:99999"),
+        NotAnAddress("PortZero", "telnet://host:0"),
+        NotAnAddress("NoHost", "telnet://:4000"),
+        NotAnAddress("EmptyArgument", ""),
+        NotAnAddress("PathAfterAddress", "telnet://host:23/room"),
+        NotAnAddress("OtherScheme", "http://host:80")),
     [](const ::testing::TestParamInfo<CommandLineCase> &info) { return std::string(info.param.Name); });
 
 // The real program: a bad command line ends it with status 2 and the usage on stderr before any window
