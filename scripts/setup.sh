@@ -19,7 +19,7 @@ if [[ "${WREN_WITH_FUZZ:-0}" == 1 ]]; then
 fi
 # Building and checking the Debian package (scripts/package.sh, scripts/check-package.sh).
 if [[ "${WREN_WITH_PACKAGING:-0}" == 1 ]]; then
-  packages+=(dpkg-dev fakeroot file lintian desktop-file-utils appstream)
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream)
 fi
 if [[ "${WREN_WITH_XVFB:-0}" == 1 ]]; then
   packages+=(xvfb xauth)
