@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the fuzz target and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
-# tests, then fuzzes for N seconds.
+# Builds the fuzz targets and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
+# tests, then fuzzes the byte pipeline for N seconds and the command line for a few.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
-ninja -C build-fuzz -j2 pipeline_fuzz sanitized_tests
+ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz sanitized_tests
 QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
 mkdir -p build-fuzz/corpus
@@ -18,3 +18,9 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   -print_final_stats=1 build-fuzz/corpus > build-fuzz/fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/fuzz.log | head -n 60; exit 1; }
 tail -n 8 build-fuzz/fuzz.log
 echo "fuzzing: no crash in ${seconds} s"
+mkdir -p build-fuzz/corpus-command-line
+cp -n fuzz/corpus/command_line_fuzz/* build-fuzz/corpus-command-line/ 2>/dev/null || true
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
+  build-fuzz/fuzz/command_line_fuzz -max_total_time=10 -max_len=512 build-fuzz/corpus-command-line \
+  > build-fuzz/command-line-fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/command-line-fuzz.log | head -n 40; exit 1; }
+echo "command-line fuzzing: no crash in 10 s"

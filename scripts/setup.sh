@@ -17,6 +17,10 @@ fi
 if [[ "${WREN_WITH_FUZZ:-0}" == 1 ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# Building and checking the Debian package (scripts/package.sh, scripts/check-package.sh).
+if [[ "${WREN_WITH_PACKAGING:-0}" == 1 ]]; then
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream)
+fi
 if [[ "${WREN_WITH_XVFB:-0}" == 1 ]]; then
   packages+=(xvfb xauth)
 fi

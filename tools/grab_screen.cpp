@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saves a picture of the whole screen of the display it runs on (for the README's screenshot under Xvfb).
+// Saves a picture of the whole screen of the display it runs on, or of one window (for the README's
+// screenshot and the manual's pictures under Xvfb).
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -9,10 +10,11 @@
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: grab_screen out.png\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: grab_screen out.png [window-id]\n");
         return 2;
     }
-    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0);
-    return picture.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    const WId window = argc == 3 ? QByteArray(argv[2]).toULongLong() : 0;
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(window);
+    return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }

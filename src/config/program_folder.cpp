@@ -27,6 +27,19 @@ bool IsWritableFolder(const QString &folder)
     return probe.open();
 }
 
+// An installed copy, its desktop entry in the data folder beside its bin folder, never writes beside itself,
+// even where it could (run by root, or from a prefix the user owns): that folder belongs to the package
+// manager or to whoever installed it, and files left there would be lost on the next update.
+bool IsInstalledCopy(const QString &executableFolder)
+{
+#ifdef WREN_DESKTOP_ENTRY_FROM_BIN
+    return QFileInfo::exists(QDir(executableFolder).filePath(QStringLiteral(WREN_DESKTOP_ENTRY_FROM_BIN)));
+#else
+    Q_UNUSED(executableFolder);
+    return false;
+#endif
+}
+
 } // namespace
 
 QString ProgramFolder()
@@ -35,7 +48,7 @@ QString ProgramFolder()
     if (!folder.isEmpty())
         return folder;
     const QString executable = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-    if (IsWritableFolder(executable)) {
+    if (!IsInstalledCopy(executable) && IsWritableFolder(executable)) {
         folder = executable;
     } else {
         folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

@@ -6,8 +6,10 @@
 
 namespace wren {
 
-/// The executable's folder when it is writable (portable use); otherwise the per-user data folder.
-/// Decided once; the folder exists when this returns.
+/// The executable's folder when it is writable (portable use, the build folder) and not an installed copy
+/// (one whose desktop entry is installed beside its bin folder); otherwise the per-user data folder
+/// ($XDG_DATA_HOME/Wren Client, by default ~/.local/share/Wren Client). Decided once; the folder exists
+/// when this returns.
 QString ProgramFolder();
 
 /// For tests and the benchmark: use @p folder from now on.

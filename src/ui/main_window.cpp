@@ -13,6 +13,7 @@
 #include "options/options_dialog.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
+#include "ui/help_viewer.h"
 #include "ui/search_bar.h"
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
@@ -21,7 +22,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -38,7 +38,6 @@
 #include <QStackedWidget>
 #include <QSysInfo>
 #include <QTabBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <unistd.h>
@@ -281,11 +280,10 @@ void TfrmMain::BuildMenus()
     m.MinimizeAll = m.Window->addAction(QStringLiteral("Minimize &All"), this, &TfrmMain::MinimizeAll);
 
     m.Help = bar->addMenu(QStringLiteral("&Help"));
-    m.VersionInfo = m.Help->addAction(QStringLiteral("&View version info"), this, [] {
-        const QString path = QDir(ProgramFolder()).filePath(QStringLiteral("versions.txt"));
-        if (QFile::exists(path))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    });
+    m.Manual = m.Help->addAction(QStringLiteral("&Manual"), this,
+                                 [this] { HelpViewer::Show(this, HelpViewer::Document::Manual); });
+    m.VersionInfo = m.Help->addAction(QStringLiteral("&View version info"), this,
+                                      [this] { HelpViewer::Show(this, HelpViewer::Document::Versions); });
     m.About = m.Help->addAction(QStringLiteral("&About..."), this, [this] {
         QMessageBox::about(this, QStringLiteral("About Wren Client"), AboutText(m_globals.Version));
     });

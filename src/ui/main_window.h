@@ -44,6 +44,7 @@ public:
                 *Find = nullptr;
         QAction *Settings = nullptr, *Logging = nullptr, *Advanced = nullptr;
         QAction *ClearText = nullptr, *MinimizeAll = nullptr, *VersionInfo = nullptr, *About = nullptr;
+        QAction *Manual = nullptr; ///< Help, Manual: the player's guide inside the program
         QAction *Reconnect = nullptr, *TabDisconnect = nullptr, *TabClose = nullptr, *Configure = nullptr;
         QAction *ShowMusic = nullptr, *Loop = nullptr, *Play = nullptr, *Pause = nullptr, *Stop = nullptr,
                 *Next = nullptr, *Previous = nullptr, *AddSongs = nullptr, *Append = nullptr, *SavePlaylist = nullptr,
