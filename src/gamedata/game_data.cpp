@@ -5,6 +5,7 @@
 #include "config/logging.h"
 #include "gamedata/json_text.h"
 #include "gamedata/msdp.h"
+#include "session/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -159,11 +160,11 @@ bool GameData::ApplyMssp(QByteArrayView name, const QList<QByteArray> &values)
 {
     QJsonValue value;
     if (values.size() == 1) {
-        value = QString::fromUtf8(values.front());
+        value = DecodeBytes(values.front());
     } else {
         QJsonArray array;
         for (const QByteArray &item : values)
-            array.append(QString::fromUtf8(item));
+            array.append(DecodeBytes(item));
         value = array;
     }
     // MSSP sends the whole status each time: a name's values replace the old ones (Put merges objects only).

@@ -52,7 +52,8 @@ public:
     bool ApplyGmcp(QByteArrayView package, const QJsonValue &value);
     /// Stores an MSDP variable's value (its strings stay strings). Emits MsdpChanged when stored.
     bool ApplyMsdp(QByteArrayView name, const msdp::Value &value);
-    /// Stores an MSSP name's values: one value as a string, several as an array of strings. Emits MsspChanged.
+    /// Stores an MSSP name's values: one value as a string, several as an array of strings (UTF-8 where valid,
+    /// Windows-1252 elsewhere, as MSDP's). Emits MsspChanged.
     bool ApplyMssp(QByteArrayView name, const QList<QByteArray> &values);
     /// Forgets everything (a new connection). Emits Cleared.
     void Clear();
