@@ -110,7 +110,7 @@ GameData::GameData(QObject *parent)
 {
 }
 
-bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value)
+bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value, bool merge)
 {
     if (name.isEmpty() || value.isUndefined())
         return false;
@@ -120,7 +120,7 @@ bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value)
         qCWarning(lcGameData) << "game data: too many names, not stored:" << name;
         return false;
     }
-    if (it != store.end() && it->Value.isObject() && value.isObject()) {
+    if (merge && it != store.end() && it->Value.isObject() && value.isObject()) {
         // A package may send only what changed: the new keys go into the stored object.
         QJsonObject merged = it->Value.toObject();
         const QJsonObject update = value.toObject();
@@ -142,7 +142,7 @@ bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value)
 
 bool GameData::ApplyGmcp(QByteArrayView package, const QJsonValue &value)
 {
-    if (!Put(m_gmcp, package, value))
+    if (!Put(m_gmcp, package, value, true))
         return false;
     emit GmcpChanged(package.toByteArray());
     return true;
@@ -150,7 +150,8 @@ bool GameData::ApplyGmcp(QByteArrayView package, const QJsonValue &value)
 
 bool GameData::ApplyMsdp(QByteArrayView name, const msdp::Value &value)
 {
-    if (!Put(m_msdp, name, msdp::ToJson(value)))
+    // MSDP sends a variable whole each time: a table replaces the old one, never merges (old exits would stay).
+    if (!Put(m_msdp, name, msdp::ToJson(value), false))
         return false;
     emit MsdpChanged(name.toByteArray());
     return true;
@@ -167,8 +168,7 @@ bool GameData::ApplyMssp(QByteArrayView name, const QList<QByteArray> &values)
             array.append(DecodeBytes(item));
         value = array;
     }
-    // MSSP sends the whole status each time: a name's values replace the old ones (Put merges objects only).
-    if (!Put(m_mssp, name, value))
+    if (!Put(m_mssp, name, value, false))
         return false;
     emit MsspChanged(name.toByteArray());
     return true;

@@ -50,7 +50,8 @@ public:
     /// the new value replaces the old. Undefined (a message without data) stores nothing. Emits GmcpChanged
     /// when stored.
     bool ApplyGmcp(QByteArrayView package, const QJsonValue &value);
-    /// Stores an MSDP variable's value (its strings stay strings). Emits MsdpChanged when stored.
+    /// Stores an MSDP variable's value (its strings stay strings). It replaces the old value whole, tables
+    /// included: MSDP sends a variable complete each time. Emits MsdpChanged when stored.
     bool ApplyMsdp(QByteArrayView name, const msdp::Value &value);
     /// Stores an MSSP name's values: one value as a string, several as an array of strings (UTF-8 where valid,
     /// Windows-1252 elsewhere, as MSDP's). Emits MsspChanged.
@@ -97,7 +98,8 @@ private:
     };
     using Store = QHash<QByteArray, Entry>;
 
-    bool Put(Store &store, QByteArrayView name, QJsonValue value);
+    /// Stores @p value under @p name; @p merge puts an object's keys into a stored object (GMCP only).
+    bool Put(Store &store, QByteArrayView name, QJsonValue value, bool merge);
     static QJsonValue Resolve(const Store &store, QByteArrayView rest);
     static QList<QByteArray> Names(const Store &store);
 

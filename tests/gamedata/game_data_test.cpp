@@ -150,6 +150,18 @@ TEST(GameDataStore, MsdpChangesLeaveTheOtherVariables)
     EXPECT_EQ(data.Msdp("HEALTH"), QJsonValue(QStringLiteral("90"))) << "MSDP values stay strings";
     EXPECT_EQ(changed.count(), 4);
     EXPECT_EQ(changed.back().at(0).toByteArray(), "HEALTH");
+
+    // A table comes whole each time: the exits of the room before must not stay.
+    for (const QByteArray &exits : { QByteArray("\x01ROOM_EXITS\x02\x03\x01n\x02"
+                                                "1\x01"
+                                                "e\x02"
+                                                "2\x04"),
+             QByteArray("\x01ROOM_EXITS\x02\x03\x01s\x02"
+                        "3\x04") }) {
+        for (const msdp::Variable &variable : msdp::Parse(exits).Variables)
+            data.ApplyMsdp(variable.Name, variable.Data);
+    }
+    EXPECT_EQ(data.Lookup("msdp.ROOM_EXITS"), R"({"s":"3"})");
 }
 
 TEST(GameDataStore, MsspValuesReplaceAndClearForgetsAll)
