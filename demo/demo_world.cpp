@@ -28,7 +28,6 @@ constexpr char Iac = '\xFF';
 constexpr unsigned char IacByte = 255;
 constexpr unsigned char DontByte = 254;
 constexpr unsigned char DoByte = 253;
-constexpr unsigned char WontByte = 252;
 constexpr unsigned char WillByte = 251;
 constexpr unsigned char SbByte = 250;
 constexpr unsigned char SeByte = 240;
@@ -68,8 +67,8 @@ constexpr int MaxQueuedLines = 256;
 constexpr int MaxNameCharacters = 20;
 constexpr qint64 MaxSpamLines = 100000;
 /// While spamming, more lines are written whenever the socket's buffer drains below this.
-constexpr qint64 SpamLowWater = 64 * 1024;
-constexpr qsizetype SpamChunk = 16 * 1024;
+constexpr qint64 SpamLowWater = qint64(64) * 1024;
+constexpr qsizetype SpamChunk = qsizetype(16) * 1024;
 
 struct HelpEntry {
     const char *Command;
@@ -344,90 +343,89 @@ void DemoWorld::acceptConnections(QTcpServer *from, bool secure)
 void DemoWorld::readFromClient(Client &client)
 {
     const QByteArray data = client.Socket->readAll();
+    for (const char ch : data) {
+        if (client.Quitting || client.Gone)
+            return;
+        if (telnetByte(client, static_cast<unsigned char>(ch)))
+            lineByte(client, ch);
+    }
+}
+
+bool DemoWorld::telnetByte(Client &client, unsigned char byte)
+{
+    using Telnet = Client::Telnet;
+    switch (client.TelnetState) {
+    case Telnet::Data:
+        if (byte != IacByte)
+            return true;
+        client.TelnetState = Telnet::Iac;
+        return false;
+    case Telnet::Iac:
+        client.TelnetState = Telnet::Data; // a two-byte command such as NOP, GA or AYT ends here
+        if (byte == IacByte)
+            return true;
+        if (byte >= WillByte && byte <= DontByte) {
+            client.Verb = byte;
+            client.TelnetState = Telnet::Option;
+        } else if (byte == SbByte) {
+            client.Sub.clear();
+            client.TelnetState = Telnet::Sub;
+        }
+        return false;
+    case Telnet::Option:
+        client.TelnetState = Telnet::Data;
+        handleOption(client, client.Verb, byte);
+        return false;
+    case Telnet::Sub:
+        if (byte == IacByte) {
+            client.TelnetState = Telnet::SubIac;
+        } else if (client.Sub.size() >= MaxSubnegotiation) {
+            client.Sub.clear();
+            client.TelnetState = Telnet::Data; // runaway subnegotiation: treat what follows as text
+        } else {
+            client.Sub += static_cast<char>(byte);
+        }
+        return false;
+    case Telnet::SubIac:
+        client.TelnetState = byte == SeByte ? Telnet::Data : Telnet::Sub;
+        if (byte == SeByte)
+            handleSubnegotiation(client);
+        else if (byte == IacByte)
+            client.Sub += static_cast<char>(byte);
+        return false;
+    }
+    return false;
+}
+
+void DemoWorld::lineByte(Client &client, char ch)
+{
+    if (client.AfterCr) {
+        client.AfterCr = false;
+        if (ch == '\n' || ch == '\0')
+            return; // the rest of CR LF or CR NUL
+    }
+    if (ch == '\r') {
+        client.AfterCr = true;
+        takeLine(client);
+    } else if (ch == '\n') {
+        takeLine(client);
+    } else if (client.Line.size() < MaxLineLength) {
+        client.Line += ch;
+    }
+}
+
+void DemoWorld::takeLine(Client &client)
+{
+    const QByteArray line = client.Line;
+    client.Line.clear();
     if (client.Quitting || client.Gone)
         return;
-
-    const auto takeLine = [this, &client] {
-        const QByteArray line = client.Line;
-        client.Line.clear();
-        if (client.Quitting || client.Gone)
-            return;
-        if (client.spamming() || !client.Queued.isEmpty()) {
-            if (client.Queued.size() < MaxQueuedLines)
-                client.Queued.append(line);
-            return;
-        }
-        handleLine(client, line);
-    };
-
-    const auto takeByte = [&client, &takeLine](char ch) {
-        if (client.AfterCr) {
-            client.AfterCr = false;
-            if (ch == '\n' || ch == '\0')
-                return; // the rest of CR LF or CR NUL
-        }
-        if (ch == '\r') {
-            client.AfterCr = true;
-            takeLine();
-        } else if (ch == '\n') {
-            takeLine();
-        } else if (client.Line.size() < MaxLineLength) {
-            client.Line += ch;
-        }
-    };
-
-    using Telnet = Client::Telnet;
-    for (const char ch : data) {
-        const auto byte = static_cast<unsigned char>(ch);
-        switch (client.TelnetState) {
-        case Telnet::Data:
-            if (byte == IacByte)
-                client.TelnetState = Telnet::Iac;
-            else
-                takeByte(ch);
-            break;
-        case Telnet::Iac:
-            if (byte == IacByte) {
-                takeByte(ch);
-                client.TelnetState = Telnet::Data;
-            } else if (byte >= WillByte && byte <= DontByte) {
-                client.Verb = byte;
-                client.TelnetState = Telnet::Option;
-            } else if (byte == SbByte) {
-                client.Sub.clear();
-                client.TelnetState = Telnet::Sub;
-            } else {
-                client.TelnetState = Telnet::Data; // a two-byte command such as NOP, GA or AYT
-            }
-            break;
-        case Telnet::Option:
-            client.TelnetState = Telnet::Data;
-            handleOption(client, client.Verb, byte);
-            break;
-        case Telnet::Sub:
-            if (byte == IacByte) {
-                client.TelnetState = Telnet::SubIac;
-            } else if (client.Sub.size() >= MaxSubnegotiation) {
-                client.Sub.clear();
-                client.TelnetState = Telnet::Data; // runaway subnegotiation: treat what follows as text
-            } else {
-                client.Sub += ch;
-            }
-            break;
-        case Telnet::SubIac:
-            if (byte == SeByte) {
-                client.TelnetState = Telnet::Data;
-                handleSubnegotiation(client);
-            } else {
-                if (byte == IacByte)
-                    client.Sub += ch;
-                client.TelnetState = Telnet::Sub;
-            }
-            break;
-        }
-        if (client.Quitting || client.Gone)
-            return;
+    if (client.spamming() || !client.Queued.isEmpty()) {
+        if (client.Queued.size() < MaxQueuedLines)
+            client.Queued.append(line);
+        return;
     }
+    handleLine(client, line);
 }
 
 void DemoWorld::handleOption(Client &client, unsigned char verb, unsigned char option)

@@ -67,6 +67,11 @@ private:
 
     void acceptConnections(QTcpServer *from, bool secure);
     void readFromClient(Client &client);
+    /// One received byte through the telnet state machine; true when it is text for the line.
+    bool telnetByte(Client &client, unsigned char byte);
+    /// One byte of text: CR, LF and CR LF end a line.
+    void lineByte(Client &client, char ch);
+    void takeLine(Client &client);
     void handleOption(Client &client, unsigned char verb, unsigned char option);
     void handleSubnegotiation(Client &client);
     void handlePassword(Client &client);
