@@ -117,7 +117,7 @@ bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value, bool mer
     const QByteArray key = Fold(name);
     auto it = store.find(key);
     if (it == store.end() && store.size() >= MaxEntries) {
-        qCWarning(lcGameData) << "game data: too many names, not stored:" << name;
+        qCDebug(lcGameData) << "game data: too many names, not stored:" << name;
         return false;
     }
     if (merge && it != store.end() && it->Value.isObject() && value.isObject()) {
@@ -132,7 +132,7 @@ bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value, bool mer
     const qint64 size = ApproximateSize(value) + 2 * name.size();
     const qint64 old = it == store.end() ? 0 : it->Size;
     if (m_bytes - old + size > MaxBytes) {
-        qCWarning(lcGameData) << "game data: the store is full, not stored:" << name;
+        qCDebug(lcGameData) << "game data: the store is full, not stored:" << name;
         return false;
     }
     m_bytes += size - old;
@@ -273,11 +273,9 @@ QByteArray SubstituteGameData(QByteArrayView command, const GameData &data)
         const qsizetype close = command.indexOf('}', open + 2);
         if (close < 0)
             break; // unterminated: the rest stays as typed
-        const qsizetype inner = command.indexOf("${", open + 2);
-        if (inner >= 0 && inner < close) {
-            open = inner; // "${a${gmcp.x}": the inner one is the reference
-            continue;
-        }
+        // "${a${gmcp.x}": the last "${" before the "}" is the reference. Searching back from the "}" keeps a
+        // command full of "${" linear.
+        open = command.lastIndexOf("${", close - 2);
         const QByteArrayView name = command.sliced(open + 2, close - open - 2);
         const bool ours = !AfterProtocol(name, "gmcp").isNull() || !AfterProtocol(name, "msdp").isNull()
             || !AfterProtocol(name, "mssp").isNull();

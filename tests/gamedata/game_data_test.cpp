@@ -242,6 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, Substitute,
         SubstituteCase { "Unterminated", "x ${gmcp.Char.Vitals.hp y", "x ${gmcp.Char.Vitals.hp y" },
         SubstituteCase { "UnterminatedAfterOne", "${gmcp.Char.name} ${gmcp.Char", "Bob ${gmcp.Char" },
         SubstituteCase { "InnerReference", "a${b${gmcp.Char.name}}", "a${bBob}" },
+        SubstituteCase { "ManyOpenings", "${${${gmcp.Char.name}${${}", "${${Bob${${}" },
         SubstituteCase { "DollarAlone", "$ {gmcp.Char.name} $", "$ {gmcp.Char.name} $" },
         SubstituteCase { "LineBreakInValueBecomesSpace", "chat ${gmcp.Comm.Channel.Text}", "chat two lines" }),
     [](const auto &info) { return std::string(info.param.Name); });
