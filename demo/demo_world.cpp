@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The demo world's rooms, its telnet handling and its command interpreter.
+// The demo world's telnet handling, its login and its command interpreter.
 #include "demo/demo_world.h"
 
+#include "demo/demo_client.h"
+#include "demo/demo_protocols.h"
+
+#include <QDateTime>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -11,8 +15,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -26,13 +28,13 @@ constexpr char Iac = '\xFF';
 constexpr unsigned char IacByte = 255;
 constexpr unsigned char DontByte = 254;
 constexpr unsigned char DoByte = 253;
-constexpr unsigned char WontByte = 252;
 constexpr unsigned char WillByte = 251;
 constexpr unsigned char SbByte = 250;
 constexpr unsigned char SeByte = 240;
 
 /// What a TinyMUX server offers the moment a connection opens: WILL EOR, DO EOR, DO SGA, DO TTYPE,
-/// DO NAWS, DO NEW-ENVIRON, WILL CHARSET, DO CHARSET; and compression, WILL MCCP2.
+/// DO NAWS, DO NEW-ENVIRON, WILL CHARSET, DO CHARSET; compression, WILL MCCP2; and game data beside the
+/// text: WILL GMCP, WILL MSDP, WILL MSSP.
 constexpr char Negotiation[] = "\xFF\xFB\x19"
                                "\xFF\xFD\x19"
                                "\xFF\xFD\x03"
@@ -41,7 +43,10 @@ constexpr char Negotiation[] = "\xFF\xFB\x19"
                                "\xFF\xFD\x27"
                                "\xFF\xFB\x2A"
                                "\xFF\xFD\x2A"
-                               "\xFF\xFB\x56";
+                               "\xFF\xFB\x56"
+                               "\xFF\xFB\xC9"
+                               "\xFF\xFB\x45"
+                               "\xFF\xFB\x46";
 
 // Telnet options the world negotiates.
 constexpr unsigned char EchoOption = 1;
@@ -62,90 +67,29 @@ constexpr int MaxQueuedLines = 256;
 constexpr int MaxNameCharacters = 20;
 constexpr qint64 MaxSpamLines = 100000;
 /// While spamming, more lines are written whenever the socket's buffer drains below this.
-constexpr qint64 SpamLowWater = 64 * 1024;
-constexpr qsizetype SpamChunk = 16 * 1024;
-
-enum Direction { North, East, South, West, DirectionCount };
-
-constexpr std::array<const char *, DirectionCount> DirectionNames = {"north", "east", "south", "west"};
-
-/// One room. The texts are the exact bytes sent (whatever their encoding); description lines are
-/// separated by '\n' and go out with CR LF.
-struct Room {
-    const char *Name;
-    /// The SGR code the description is shown in: 32 for green, 39 for the default colour.
-    int DescriptionColour;
-    const char *Description;
-    /// The room each way leads to, -1 where there is no exit.
-    std::array<int, DirectionCount> Exits;
-};
-
-constexpr int StartRoom = 0;
-
-// clang-format off
-const std::array<Room, 5> Rooms = {{
-    {
-        "The Town Square", 39,
-        "Cobblestones spread out in every direction from a dry fountain in the middle\n"
-        "of the square. A weathered signpost points north to the library, east to a\n"
-        "little cafe by the water, west to an inn and south towards the harbour.",
-        {1, 2, 4, 3},
-    },
-    {
-        "The Old Library", 32,
-        "Tall shelves of dusty books lean against each other like tired old men. A\n"
-        "reading lamp flickers over a desk where someone left a half-finished letter.\n"
-        "The only way out is back south to the square.",
-        {-1, -1, 0, -1},
-    },
-    {
-        // Latin-1: "Café du Port", "café", "crème brûlée", "Ærøskøbing", "Zürich", "L'Haÿ-les-Roses"
-        // (the ÿ is byte 255, so it goes out as IAC IAC), "£2", "naïve".
-        "Caf\xE9 du Port", 32,
-        "A cosy little caf\xE9 smelling of coffee and cr\xE8me br\xFBl\xE9" "e. Postcards from\n"
-        "\xC6r\xF8sk\xF8" "bing and Z\xFCrich are pinned above the counter, beside a faded menu\n"
-        "from L'Ha\xFF-les-Roses. The chalk board reads: \"Caf\xE9 au lait \xA3" "2, na\xEFve prices!\"\n"
-        "The door leads back west to the square.",
-        {-1, -1, -1, 0},
-    },
-    {
-        // UTF-8: "The Travellers’ Inn", "naïve", "日本語", "ünïcödé", "Ελληνικά", "Русский", "☕".
-        "The Travellers\xE2\x80\x99 Inn", 32,
-        "Travellers from far away have left their marks on the walls: a na\xC3\xAFve\n"
-        "drawing of a ship, the words \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E painted in red, and "
-        "\"\xC3\xBCn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9\" carved\n"
-        "into a beam. A sign over the bar says \xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC, "
-        "\xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9 and \xE2\x98\x95 in one breath.\n"
-        "The square lies back to the east.",
-        {-1, 0, -1, -1},
-    },
-    {
-        "The Harbour", 39,
-        "Fishing boats rock gently against the pier while gulls argue over scraps.\n"
-        "Nets are drying in the salty wind, and the smell of tar hangs in the air.\n"
-        "A road climbs north to the square.",
-        {0, -1, -1, -1},
-    },
-}};
-// clang-format on
+constexpr qint64 SpamLowWater = qint64(64) * 1024;
+constexpr qsizetype SpamChunk = qsizetype(16) * 1024;
 
 struct HelpEntry {
     const char *Command;
     const char *Meaning;
 };
 
-constexpr std::array<HelpEntry, 12> HelpEntries = {{
+constexpr std::array<HelpEntry, 15> HelpEntries = {{
     {"look, l", "describe the room you are in"},
-    {"north, n", "walk north"},
-    {"south, s", "walk south"},
-    {"east, e", "walk east"},
-    {"west, w", "walk west"},
+    {"n, ne, e, se, s, sw, w, nw", "walk (north, northeast, ... in full too)"},
+    {"u, d", "climb up or down"},
     {"say <text>, '<text>", "say something"},
+    {"chat <text>", "talk on the chat channel to everyone"},
     {"who", "list the players who are connected"},
+    {"fight", "spar with the training dummy (costs health)"},
+    {"cast", "cast a little light (costs mana)"},
+    {"rest", "rest until you are whole again"},
     {"colours", "show the ANSI, 256 and true colours"},
-    {"client", "what your client told the world (size, type, charset)"},
+    {"client", "what your client told the world (size, type, charset, GMCP, MSDP)"},
     {"map", "show a map of the world (ZEL clients)"},
     {"spam <n>", "send n lines of coloured filler text"},
+    {"help", "this list"},
     {"quit", "leave the world"},
 }};
 
@@ -252,48 +196,6 @@ QByteArray PasswordPrompt()
 
 } // namespace
 
-/// Compresses what the world sends once the client agreed to MCCP2.
-class Deflater
-{
-public:
-    Deflater()
-    {
-        m_stream.zalloc = Z_NULL;
-        m_stream.zfree = Z_NULL;
-        m_stream.opaque = Z_NULL;
-        m_ok = deflateInit(&m_stream, Z_DEFAULT_COMPRESSION) == Z_OK;
-    }
-    ~Deflater()
-    {
-        if (m_ok)
-            deflateEnd(&m_stream);
-    }
-    Deflater(const Deflater &) = delete;
-    Deflater &operator=(const Deflater &) = delete;
-
-    bool ok() const { return m_ok; }
-
-    /// The bytes of @p data compressed and flushed, so the client can show them at once.
-    QByteArray compress(const QByteArray &data)
-    {
-        QByteArray out;
-        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-        m_stream.avail_in = static_cast<uInt>(data.size());
-        char buffer[16384];
-        do {
-            m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
-            m_stream.avail_out = sizeof(buffer);
-            deflate(&m_stream, Z_SYNC_FLUSH);
-            out.append(buffer, static_cast<qsizetype>(sizeof(buffer) - m_stream.avail_out));
-        } while (m_stream.avail_out == 0);
-        return out;
-    }
-
-private:
-    z_stream m_stream {};
-    bool m_ok = false;
-};
-
 // A self-signed certificate for the demo's secure port. It protects nothing: the key is published here.
 constexpr char DemoCertificate[] = R"(-----BEGIN CERTIFICATE-----
 MIIDFzCCAf+gAwIBAgIUSQng7teMBL/R066QfrvORzUnvhEwDQYJKoZIhvcNAQEL
@@ -345,47 +247,9 @@ w7a02zpjYwRw8nSGmXf/TpH/
 -----END PRIVATE KEY-----
 )";
 
-struct DemoWorld::Client {
-    enum class Telnet { Data, Iac, Option, Sub, SubIac };
-
-    Client(QTcpSocket *socket, bool secure) : Socket(socket), Secure(secure) {}
-
-    QTcpSocket *Socket;
-    bool Secure;
-    Telnet TelnetState = Telnet::Data;
-    unsigned char Verb = 0;
-    QByteArray Sub;
-    /// Set once the client agreed to compression: everything sent after IAC SB 86 IAC SE goes through it.
-    std::unique_ptr<Deflater> Compressor;
-    /// What the client reported: its window in characters, its terminal types, the character set agreed.
-    int Columns = 0;
-    int Rows = 0;
-    QList<QByteArray> TerminalTypes;
-    QByteArray Charset;
-    bool CharsetAsked = false;
-    bool EchoAgreed = false;
-    bool AwaitingPassword = false;
-    QByteArray Line;
-    bool AfterCr = false;
-    /// Lines that came in while a spam was being sent; run when it is done.
-    QList<QByteArray> Queued;
-    bool LoggedIn = false;
-    /// Answered the markup banner: gets tags and pictures.
-    bool Zel = false;
-    QByteArray Name;
-    int Room = StartRoom;
-    qint64 SpamTotal = 0;
-    qint64 SpamSent = 0;
-    /// Said goodbye; the connection closes once the goodbye is out. Input is ignored from then on.
-    bool Quitting = false;
-    /// The connection is closed; the entry is removed soon.
-    bool Gone = false;
-
-    bool spamming() const { return SpamTotal > 0; }
-};
-
 DemoWorld::DemoWorld(QObject *parent) : QObject(parent), server_(new QTcpServer(this)), secureServer_(new QSslServer(this))
 {
+    startedAt_ = QDateTime::currentSecsSinceEpoch();
     connect(server_, &QTcpServer::newConnection, this, [this] { acceptConnections(server_, false); });
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setLocalCertificate(QSslCertificate(QByteArray(DemoCertificate)));
@@ -479,90 +343,89 @@ void DemoWorld::acceptConnections(QTcpServer *from, bool secure)
 void DemoWorld::readFromClient(Client &client)
 {
     const QByteArray data = client.Socket->readAll();
+    for (const char ch : data) {
+        if (client.Quitting || client.Gone)
+            return;
+        if (telnetByte(client, static_cast<unsigned char>(ch)))
+            lineByte(client, ch);
+    }
+}
+
+bool DemoWorld::telnetByte(Client &client, unsigned char byte)
+{
+    using Telnet = Client::Telnet;
+    switch (client.TelnetState) {
+    case Telnet::Data:
+        if (byte != IacByte)
+            return true;
+        client.TelnetState = Telnet::Iac;
+        return false;
+    case Telnet::Iac:
+        client.TelnetState = Telnet::Data; // a two-byte command such as NOP, GA or AYT ends here
+        if (byte == IacByte)
+            return true;
+        if (byte >= WillByte && byte <= DontByte) {
+            client.Verb = byte;
+            client.TelnetState = Telnet::Option;
+        } else if (byte == SbByte) {
+            client.Sub.clear();
+            client.TelnetState = Telnet::Sub;
+        }
+        return false;
+    case Telnet::Option:
+        client.TelnetState = Telnet::Data;
+        handleOption(client, client.Verb, byte);
+        return false;
+    case Telnet::Sub:
+        if (byte == IacByte) {
+            client.TelnetState = Telnet::SubIac;
+        } else if (client.Sub.size() >= MaxSubnegotiation) {
+            client.Sub.clear();
+            client.TelnetState = Telnet::Data; // runaway subnegotiation: treat what follows as text
+        } else {
+            client.Sub += static_cast<char>(byte);
+        }
+        return false;
+    case Telnet::SubIac:
+        client.TelnetState = byte == SeByte ? Telnet::Data : Telnet::Sub;
+        if (byte == SeByte)
+            handleSubnegotiation(client);
+        else if (byte == IacByte)
+            client.Sub += static_cast<char>(byte);
+        return false;
+    }
+    return false;
+}
+
+void DemoWorld::lineByte(Client &client, char ch)
+{
+    if (client.AfterCr) {
+        client.AfterCr = false;
+        if (ch == '\n' || ch == '\0')
+            return; // the rest of CR LF or CR NUL
+    }
+    if (ch == '\r') {
+        client.AfterCr = true;
+        takeLine(client);
+    } else if (ch == '\n') {
+        takeLine(client);
+    } else if (client.Line.size() < MaxLineLength) {
+        client.Line += ch;
+    }
+}
+
+void DemoWorld::takeLine(Client &client)
+{
+    const QByteArray line = client.Line;
+    client.Line.clear();
     if (client.Quitting || client.Gone)
         return;
-
-    const auto takeLine = [this, &client] {
-        const QByteArray line = client.Line;
-        client.Line.clear();
-        if (client.Quitting || client.Gone)
-            return;
-        if (client.spamming() || !client.Queued.isEmpty()) {
-            if (client.Queued.size() < MaxQueuedLines)
-                client.Queued.append(line);
-            return;
-        }
-        handleLine(client, line);
-    };
-
-    const auto takeByte = [&client, &takeLine](char ch) {
-        if (client.AfterCr) {
-            client.AfterCr = false;
-            if (ch == '\n' || ch == '\0')
-                return; // the rest of CR LF or CR NUL
-        }
-        if (ch == '\r') {
-            client.AfterCr = true;
-            takeLine();
-        } else if (ch == '\n') {
-            takeLine();
-        } else if (client.Line.size() < MaxLineLength) {
-            client.Line += ch;
-        }
-    };
-
-    using Telnet = Client::Telnet;
-    for (const char ch : data) {
-        const auto byte = static_cast<unsigned char>(ch);
-        switch (client.TelnetState) {
-        case Telnet::Data:
-            if (byte == IacByte)
-                client.TelnetState = Telnet::Iac;
-            else
-                takeByte(ch);
-            break;
-        case Telnet::Iac:
-            if (byte == IacByte) {
-                takeByte(ch);
-                client.TelnetState = Telnet::Data;
-            } else if (byte >= WillByte && byte <= DontByte) {
-                client.Verb = byte;
-                client.TelnetState = Telnet::Option;
-            } else if (byte == SbByte) {
-                client.Sub.clear();
-                client.TelnetState = Telnet::Sub;
-            } else {
-                client.TelnetState = Telnet::Data; // a two-byte command such as NOP, GA or AYT
-            }
-            break;
-        case Telnet::Option:
-            client.TelnetState = Telnet::Data;
-            handleOption(client, client.Verb, byte);
-            break;
-        case Telnet::Sub:
-            if (byte == IacByte) {
-                client.TelnetState = Telnet::SubIac;
-            } else if (client.Sub.size() >= MaxSubnegotiation) {
-                client.Sub.clear();
-                client.TelnetState = Telnet::Data; // runaway subnegotiation: treat what follows as text
-            } else {
-                client.Sub += ch;
-            }
-            break;
-        case Telnet::SubIac:
-            if (byte == SeByte) {
-                client.TelnetState = Telnet::Data;
-                handleSubnegotiation(client);
-            } else {
-                if (byte == IacByte)
-                    client.Sub += ch;
-                client.TelnetState = Telnet::Sub;
-            }
-            break;
-        }
-        if (client.Quitting || client.Gone)
-            return;
+    if (client.spamming() || !client.Queued.isEmpty()) {
+        if (client.Queued.size() < MaxQueuedLines)
+            client.Queued.append(line);
+        return;
     }
+    handleLine(client, line);
 }
 
 void DemoWorld::handleOption(Client &client, unsigned char verb, unsigned char option)
@@ -589,6 +452,8 @@ void DemoWorld::handleOption(Client &client, unsigned char verb, unsigned char o
         write(client, command(SbByte, CharsetOption, QByteArrayLiteral("\x01;UTF-8;ISO-8859-1")));
     } else if (option == EchoOption && (verb == DoByte || verb == DontByte)) {
         client.EchoAgreed = verb == DoByte;
+    } else if (verb == DoByte || verb == DontByte) {
+        gameDataOption(client, verb == DoByte, option);
     }
 }
 
@@ -612,6 +477,10 @@ void DemoWorld::handleSubnegotiation(Client &client)
             write(client, QByteArrayLiteral("\xFF\xFA\x18\x01\xFF\xF0"));
     } else if (option == CharsetOption && sub.size() >= 2 && sub[1] == '\x02') {
         client.Charset = CleanInput(sub.mid(2)).left(40);
+    } else if (option == GmcpOption && client.Gmcp) {
+        handleGmcp(client, sub.mid(1));
+    } else if (option == MsdpOption && client.Msdp) {
+        handleMsdp(client, sub.mid(1));
     }
 }
 
@@ -672,12 +541,31 @@ void DemoWorld::handlePassword(Client &client)
 
 void DemoWorld::handleCommand(Client &client, const QByteArray &line)
 {
+    using Run = bool (DemoWorld::*)(Client &, const QByteArray &);
+    // Each command answers whether the prompt follows now (a spam sends it after its last line).
+    static const std::array<std::pair<const char *, Run>, 15> Commands = {{
+        {"look", &DemoWorld::commandLook},
+        {"l", &DemoWorld::commandLook},
+        {"say", &DemoWorld::commandSay},
+        {"chat", &DemoWorld::commandChat},
+        {"who", &DemoWorld::commandWho},
+        {"help", &DemoWorld::commandHelp},
+        {"colours", &DemoWorld::commandColours},
+        {"colors", &DemoWorld::commandColours},
+        {"client", &DemoWorld::commandClient},
+        {"map", &DemoWorld::commandMap},
+        {"spam", &DemoWorld::commandSpam},
+        {"fight", &DemoWorld::commandFight},
+        {"cast", &DemoWorld::commandCast},
+        {"rest", &DemoWorld::commandRest},
+        {"quit", &DemoWorld::commandQuit},
+    }};
+
     const QByteArray input = CleanInput(line);
     if (input.isEmpty()) {
         sendPrompt(client);
         return;
     }
-
     QByteArray verb;
     QByteArray argument;
     if (input.startsWith('\'')) {
@@ -689,97 +577,193 @@ void DemoWorld::handleCommand(Client &client, const QByteArray &line)
         argument = space < 0 ? QByteArray() : input.mid(space + 1).trimmed();
     }
 
-    if (verb == "look" || verb == "l") {
-        showRoom(client);
-    } else if (verb == "north" || verb == "n") {
-        move(client, North);
-    } else if (verb == "east" || verb == "e") {
-        move(client, East);
-    } else if (verb == "south" || verb == "s") {
-        move(client, South);
-    } else if (verb == "west" || verb == "w") {
-        move(client, West);
-    } else if (verb == "say") {
-        if (argument.isEmpty())
-            sendText(client, QByteArrayLiteral("Say what?") + Crlf);
-        else
-            sendText(client, Sgr(35) + QByteArrayLiteral("You say, \"") + argument + '"' + Sgr(0) + Crlf);
-    } else if (verb == "who") {
-        QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Players online:") + Sgr(22) + Crlf + Sgr(32);
-        int count = 0;
-        for (const auto &other : clients_) {
-            if (other->LoggedIn && !other->Gone) {
-                text += QByteArrayLiteral("  ") + other->Name + Crlf;
-                ++count;
-            }
-        }
-        text += Sgr(33) + QByteArray::number(count)
-                + (count == 1 ? QByteArrayLiteral(" player is") : QByteArrayLiteral(" players are"))
-                + QByteArrayLiteral(" connected.") + Sgr(0) + Crlf;
-        sendText(client, text);
-    } else if (verb == "help") {
-        QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Commands:") + Sgr(22) + Crlf;
-        for (const HelpEntry &entry : HelpEntries) {
-            text += Sgr(33) + QByteArrayLiteral("  ") + QByteArray(entry.Command).leftJustified(22);
-            text += Sgr(39) + QByteArray(entry.Meaning) + Crlf;
-        }
-        text += QByteArrayLiteral("Anything else gets a puzzled look.") + Sgr(0) + Crlf;
-        sendText(client, text);
-    } else if (verb == "colours" || verb == "colors") {
-        QByteArray text = QByteArrayLiteral("Normal:      ");
-        for (int i = 0; i < 8; ++i)
-            text += Sgr(30 + i) + ColourNames[i] + ' ';
-        text += Sgr(0) + Crlf + QByteArrayLiteral("Bright:      ") + Sgr(1);
-        for (int i = 0; i < 8; ++i)
-            text += Sgr(30 + i) + ColourNames[i] + ' ';
-        text += Sgr(0) + Crlf + QByteArrayLiteral("High:        ");
-        for (int i = 0; i < 8; ++i)
-            text += Sgr(90 + i) + ColourNames[i] + ' ';
-        text += Sgr(0) + Crlf + QByteArrayLiteral("Backgrounds: ");
-        for (int i = 0; i < 8; ++i)
-            text += Sgr(40 + i) + Sgr(i == 7 ? 30 : 37) + ColourNames[i] + Sgr(0) + ' ';
-        text += Crlf + QByteArrayLiteral("Styles:      ") + Sgr(1) + QByteArrayLiteral("bold") + Sgr(0) + ' ';
-        text += Sgr(3) + QByteArrayLiteral("italic") + Sgr(0) + ' ';
-        text += Sgr(4) + QByteArrayLiteral("underline") + Sgr(0) + ' ';
-        text += Sgr(7) + QByteArrayLiteral("inverse") + Sgr(0) + Crlf;
-        text += QByteArrayLiteral("256 colours: ");
-        for (int i = 16; i < 232; i += 6)
-            text += "\x1b[48;5;" + QByteArray::number(i) + "m ";
-        text += Sgr(0) + Crlf + QByteArrayLiteral("True colour: ");
-        for (int i = 0; i < 48; ++i) {
-            const int red = 255 - i * 255 / 47;
-            const int blue = i * 255 / 47;
-            text += "\x1b[38;2;" + QByteArray::number(red) + ";80;" + QByteArray::number(blue) + "m#";
-        }
-        text += Sgr(0) + Crlf;
-        sendText(client, text);
-    } else if (verb == "client") {
-        const auto or_ = [](const QByteArray &value, const char *otherwise) {
-            return value.isEmpty() ? QByteArray(otherwise) : value;
-        };
-        QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("What your client told this world:") + Sgr(22) + Crlf;
-        text += QByteArrayLiteral("  Window:          ")
-                + (client.Columns > 0 ? QByteArray::number(client.Columns) + " x " + QByteArray::number(client.Rows)
-                                              + " characters"
-                                      : QByteArray("not reported"))
-                + Crlf;
-        text += QByteArrayLiteral("  Terminal types:  ") + or_(client.TerminalTypes.join(", "), "not reported") + Crlf;
-        text += QByteArrayLiteral("  Character set:   ") + or_(client.Charset, "not agreed") + Crlf;
-        text += QByteArrayLiteral("  Compression:     ") + (client.Compressor ? "MCCP2" : "none") + Crlf;
-        text += QByteArrayLiteral("  Connection:      ") + (client.Secure ? "TLS" : "plain") + Sgr(0) + Crlf;
-        sendText(client, text);
-    } else if (verb == "map") {
-        showMap(client);
-    } else if (verb == "spam") {
-        startSpam(client, argument);
-        return; // the prompt follows the last line
-    } else if (verb == "quit") {
-        quit(client);
-        return;
+    bool prompt = true;
+    if (const int direction = DirectionFromWord(verb); direction >= 0) {
+        move(client, direction);
+    } else if (const auto it = std::find_if(Commands.begin(), Commands.end(),
+                                            [&verb](const auto &command) { return verb == command.first; });
+               it != Commands.end()) {
+        prompt = (this->*(it->second))(client, argument);
     } else {
         sendText(client, QByteArrayLiteral("Huh?  (Type \"help\" for a list of commands.)") + Crlf);
     }
-    sendPrompt(client);
+    if (prompt)
+        sendPrompt(client);
+}
+
+bool DemoWorld::commandLook(Client &client, const QByteArray &)
+{
+    showRoom(client);
+    return true;
+}
+
+bool DemoWorld::commandSay(Client &client, const QByteArray &argument)
+{
+    if (argument.isEmpty())
+        sendText(client, QByteArrayLiteral("Say what?") + Crlf);
+    else
+        sendText(client, Sgr(35) + QByteArrayLiteral("You say, \"") + argument + '"' + Sgr(0) + Crlf);
+    return true;
+}
+
+bool DemoWorld::commandChat(Client &client, const QByteArray &argument)
+{
+    if (argument.isEmpty()) {
+        sendText(client, QByteArrayLiteral("Chat what?") + Crlf);
+        return true;
+    }
+    const QByteArray line = "[chat] " + client.Name + ": " + argument;
+    for (const auto &other : clients_) {
+        if (!other->LoggedIn || other->Gone || other->Quitting)
+            continue;
+        sendText(*other, Sgr(33) + line + Sgr(0) + Crlf);
+        sendChannelText(*other, "chat", client.Name, line);
+        // Others get their prompt back under the line; the speaker gets it when the command ends.
+        if (other.get() != &client && !other->spamming())
+            sendPrompt(*other);
+    }
+    return true;
+}
+
+bool DemoWorld::commandWho(Client &client, const QByteArray &)
+{
+    QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Players online:") + Sgr(22) + Crlf + Sgr(32);
+    int count = 0;
+    for (const auto &other : clients_) {
+        if (other->LoggedIn && !other->Gone) {
+            text += QByteArrayLiteral("  ") + other->Name + Crlf;
+            ++count;
+        }
+    }
+    text += Sgr(33) + QByteArray::number(count)
+            + (count == 1 ? QByteArrayLiteral(" player is") : QByteArrayLiteral(" players are"))
+            + QByteArrayLiteral(" connected.") + Sgr(0) + Crlf;
+    sendText(client, text);
+    return true;
+}
+
+bool DemoWorld::commandHelp(Client &client, const QByteArray &)
+{
+    QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("Commands:") + Sgr(22) + Crlf;
+    for (const HelpEntry &entry : HelpEntries) {
+        text += Sgr(33) + QByteArrayLiteral("  ") + QByteArray(entry.Command).leftJustified(28);
+        text += Sgr(39) + QByteArray(entry.Meaning) + Crlf;
+    }
+    text += QByteArrayLiteral("Walking costs movement; the prompt shows health, mana and movement.") + Crlf;
+    text += QByteArrayLiteral("Anything else gets a puzzled look.") + Sgr(0) + Crlf;
+    sendText(client, text);
+    return true;
+}
+
+bool DemoWorld::commandColours(Client &client, const QByteArray &)
+{
+    QByteArray text = QByteArrayLiteral("Normal:      ");
+    for (int i = 0; i < 8; ++i)
+        text += Sgr(30 + i) + ColourNames[i] + ' ';
+    text += Sgr(0) + Crlf + QByteArrayLiteral("Bright:      ") + Sgr(1);
+    for (int i = 0; i < 8; ++i)
+        text += Sgr(30 + i) + ColourNames[i] + ' ';
+    text += Sgr(0) + Crlf + QByteArrayLiteral("High:        ");
+    for (int i = 0; i < 8; ++i)
+        text += Sgr(90 + i) + ColourNames[i] + ' ';
+    text += Sgr(0) + Crlf + QByteArrayLiteral("Backgrounds: ");
+    for (int i = 0; i < 8; ++i)
+        text += Sgr(40 + i) + Sgr(i == 7 ? 30 : 37) + ColourNames[i] + Sgr(0) + ' ';
+    text += Crlf + QByteArrayLiteral("Styles:      ") + Sgr(1) + QByteArrayLiteral("bold") + Sgr(0) + ' ';
+    text += Sgr(3) + QByteArrayLiteral("italic") + Sgr(0) + ' ';
+    text += Sgr(4) + QByteArrayLiteral("underline") + Sgr(0) + ' ';
+    text += Sgr(7) + QByteArrayLiteral("inverse") + Sgr(0) + Crlf;
+    text += QByteArrayLiteral("256 colours: ");
+    for (int i = 16; i < 232; i += 6)
+        text += "\x1b[48;5;" + QByteArray::number(i) + "m ";
+    text += Sgr(0) + Crlf + QByteArrayLiteral("True colour: ");
+    for (int i = 0; i < 48; ++i) {
+        const int red = 255 - i * 255 / 47;
+        const int blue = i * 255 / 47;
+        text += "\x1b[38;2;" + QByteArray::number(red) + ";80;" + QByteArray::number(blue) + "m#";
+    }
+    text += Sgr(0) + Crlf;
+    sendText(client, text);
+    return true;
+}
+
+bool DemoWorld::commandClient(Client &client, const QByteArray &)
+{
+    const auto or_ = [](const QByteArray &value, const char *otherwise) {
+        return value.isEmpty() ? QByteArray(otherwise) : value;
+    };
+    QByteArray text = Sgr(1) + Sgr(37) + QByteArrayLiteral("What your client told this world:") + Sgr(22) + Crlf;
+    text += QByteArrayLiteral("  Window:          ")
+            + (client.Columns > 0 ? QByteArray::number(client.Columns) + " x " + QByteArray::number(client.Rows)
+                                          + " characters"
+                                  : QByteArray("not reported"))
+            + Crlf;
+    text += QByteArrayLiteral("  Terminal types:  ") + or_(client.TerminalTypes.join(", "), "not reported") + Crlf;
+    text += QByteArrayLiteral("  Character set:   ") + or_(client.Charset, "not agreed") + Crlf;
+    text += QByteArrayLiteral("  Compression:     ") + (client.Compressor ? "MCCP2" : "none") + Crlf;
+    text += QByteArrayLiteral("  GMCP:            ")
+            + (client.Gmcp ? or_(client.GmcpClient, "agreed") + " (" + or_(client.GmcpModules.join(", "), "no modules")
+                                 + ')'
+                           : QByteArray("off"))
+            + Crlf;
+    text += QByteArrayLiteral("  MSDP reports:    ")
+            + (client.Msdp ? or_(client.Reported.join(", "), "nothing yet") : QByteArray("off")) + Crlf;
+    text += QByteArrayLiteral("  Connection:      ") + (client.Secure ? "TLS" : "plain") + Sgr(0) + Crlf;
+    sendText(client, text);
+    return true;
+}
+
+bool DemoWorld::commandMap(Client &client, const QByteArray &)
+{
+    showMap(client);
+    return true;
+}
+
+bool DemoWorld::commandSpam(Client &client, const QByteArray &argument)
+{
+    startSpam(client, argument);
+    return false; // the prompt follows the last line
+}
+
+bool DemoWorld::commandFight(Client &client, const QByteArray &)
+{
+    if (client.Hp <= 15) {
+        sendText(client, Sgr(31) + QByteArrayLiteral("You are too weak to fight. Rest first.") + Sgr(0) + Crlf);
+        return true;
+    }
+    // The same blows every time, so a test knows what a fight costs.
+    const int damage = 5 + (client.FightRounds++ * 7) % 9;
+    client.Hp = std::max(1, client.Hp - damage);
+    client.Mv = std::max(0, client.Mv - 2);
+    sendText(client, Sgr(31) + QByteArrayLiteral("You trade blows with the training dummy. It hits back for ")
+                         + QByteArray::number(damage) + QByteArrayLiteral(" damage!") + Sgr(0) + Crlf);
+    return true;
+}
+
+bool DemoWorld::commandCast(Client &client, const QByteArray &)
+{
+    if (client.Mp < 10) {
+        sendText(client, QByteArrayLiteral("You do not have enough mana.") + Crlf);
+        return true;
+    }
+    client.Mp -= 10;
+    sendText(client, Sgr(36) + QByteArrayLiteral("A little ball of light floats above your hand.") + Sgr(0) + Crlf);
+    return true;
+}
+
+bool DemoWorld::commandRest(Client &client, const QByteArray &)
+{
+    client.Hp = client.MaxHp;
+    client.Mp = client.MaxMp;
+    client.Mv = client.MaxMv;
+    sendText(client, Sgr(32) + QByteArrayLiteral("You sit down, rest a while, and feel whole again.") + Sgr(0) + Crlf);
+    return true;
+}
+
+bool DemoWorld::commandQuit(Client &client, const QByteArray &)
+{
+    quit(client);
+    return false;
 }
 
 void DemoWorld::showMap(Client &client)
@@ -794,19 +778,22 @@ void DemoWorld::showMap(Client &client)
 
 void DemoWorld::showRoom(Client &client)
 {
-    const Room &room = Rooms[static_cast<std::size_t>(client.Room)];
-    const QByteArray name = client.Zel ? "<U>" + QByteArray(room.Name) + "</U>" : QByteArray(room.Name);
+    const Room *room = FindRoom(client.Room);
+    if (!room)
+        return;
+    const QByteArray name = client.Zel ? "<U>" + QByteArray(room->Name) + "</U>" : QByteArray(room->Name);
     QByteArray text = Sgr(1) + Sgr(36) + name + Crlf;
-    text += Sgr(22) + Sgr(room.DescriptionColour);
-    text += QByteArray(room.Description).replace('\n', Crlf) + Crlf;
+    text += Sgr(22) + Sgr(room->DescriptionColour);
+    text += QByteArray(room->Description).replace('\n', Crlf) + Crlf;
 
     QByteArray exits;
+    const auto leads = ExitsOf(*room);
     for (int direction = 0; direction < DirectionCount; ++direction) {
-        if (room.Exits[static_cast<std::size_t>(direction)] < 0)
+        if (leads[static_cast<size_t>(direction)] == 0)
             continue;
         if (!exits.isEmpty())
             exits += ", ";
-        exits += DirectionNames[static_cast<std::size_t>(direction)];
+        exits += Directions[static_cast<size_t>(direction)].Long;
     }
     text += Sgr(33) + QByteArrayLiteral("Exits: ") + exits + '.' + Sgr(0) + Crlf;
     sendText(client, text);
@@ -814,11 +801,17 @@ void DemoWorld::showRoom(Client &client)
 
 void DemoWorld::move(Client &client, int direction)
 {
-    const int target = Rooms[static_cast<std::size_t>(client.Room)].Exits[static_cast<std::size_t>(direction)];
-    if (target < 0) {
+    const Room *room = FindRoom(client.Room);
+    const int target = room ? ExitsOf(*room)[static_cast<size_t>(direction)] : 0;
+    if (target == 0 || !FindRoom(target)) {
         sendText(client, Sgr(31) + QByteArrayLiteral("You can't go that way.") + Sgr(0) + Crlf);
         return;
     }
+    if (client.Mv <= 0) {
+        sendText(client, Sgr(31) + QByteArrayLiteral("You are too exhausted to walk. Rest first.") + Sgr(0) + Crlf);
+        return;
+    }
+    client.Mv -= 1;
     client.Room = target;
     showRoom(client);
 }
@@ -871,7 +864,10 @@ void DemoWorld::sendText(Client &client, const QByteArray &text)
 
 void DemoWorld::sendPrompt(Client &client)
 {
-    write(client, QByteArrayLiteral("<100hp 50mp> ") + GoAhead);
+    write(client, '<' + QByteArray::number(client.Hp) + "hp " + QByteArray::number(client.Mp) + "mp "
+                      + QByteArray::number(client.Mv) + "mv> " + GoAhead);
+    // Game data goes out after the prompt, and only what changed.
+    sendGameData(client);
 }
 
 void DemoWorld::quit(Client &client)

@@ -23,10 +23,13 @@ namespace wren::demo {
 /// ended by IAC GA; its banner announces the markup protocol ZEL, and a client that answers it gets styled
 /// rooms and a picture served by the world's own little web server). It negotiates what modern clients
 /// speak: the window size (NAWS), terminal types (TTYPE/MTTS), UTF-8 (CHARSET), compression (MCCP2) and
-/// echo off at its password prompt. It lets the player walk between a handful of rooms (one described in
-/// Latin-1, one in UTF-8), talk, list the players and colours (ANSI, 256 and true colour), see what the
-/// client reported, and flood the screen with "spam <n>". Everything is event driven, so it can run in the
-/// same thread as the client that talks to it.
+/// echo off at its password prompt. It sends game data beside the text: GMCP (Char.Vitals, Char.Name,
+/// Room.Info, Comm.Channel.Text, once the client has named its modules with Core.Supports.Set), MSDP
+/// (LIST and REPORT; a report sends only what changed) and MSSP (its status on DO MSSP). It lets the player
+/// walk a map of three areas (two with map coordinates, one without; one room described in Latin-1, one
+/// in UTF-8), fight, rest, cast, talk and chat, list the players and colours (ANSI, 256 and true colour),
+/// see what the client reported, and flood the screen with "spam <n>". Everything is event driven, so it
+/// can run in the same thread as the client that talks to it.
 class DemoWorld : public QObject
 {
     Q_OBJECT
@@ -57,11 +60,18 @@ public:
     /// The number of open connections, logged in or not.
     int clientCount() const;
 
-private:
+    /// One connection (demo_client.h).
     struct Client;
+
+private:
 
     void acceptConnections(QTcpServer *from, bool secure);
     void readFromClient(Client &client);
+    /// One received byte through the telnet state machine; true when it is text for the line.
+    bool telnetByte(Client &client, unsigned char byte);
+    /// One byte of text: CR, LF and CR LF end a line.
+    void lineByte(Client &client, char ch);
+    void takeLine(Client &client);
     void handleOption(Client &client, unsigned char verb, unsigned char option);
     void handleSubnegotiation(Client &client);
     void handlePassword(Client &client);
@@ -70,6 +80,20 @@ private:
     void handleLine(Client &client, const QByteArray &line);
     void handleLogin(Client &client, const QByteArray &line);
     void handleCommand(Client &client, const QByteArray &line);
+    // The commands: each answers whether the prompt follows now.
+    bool commandLook(Client &client, const QByteArray &argument);
+    bool commandSay(Client &client, const QByteArray &argument);
+    bool commandChat(Client &client, const QByteArray &argument);
+    bool commandWho(Client &client, const QByteArray &argument);
+    bool commandHelp(Client &client, const QByteArray &argument);
+    bool commandColours(Client &client, const QByteArray &argument);
+    bool commandClient(Client &client, const QByteArray &argument);
+    bool commandMap(Client &client, const QByteArray &argument);
+    bool commandSpam(Client &client, const QByteArray &argument);
+    bool commandFight(Client &client, const QByteArray &argument);
+    bool commandCast(Client &client, const QByteArray &argument);
+    bool commandRest(Client &client, const QByteArray &argument);
+    bool commandQuit(Client &client, const QByteArray &argument);
     void showRoom(Client &client);
     void showMap(Client &client);
     void move(Client &client, int direction);
@@ -78,6 +102,20 @@ private:
     void runQueuedLines(Client &client);
     void sendText(Client &client, const QByteArray &text);
     void sendPrompt(Client &client);
+
+    // Game data beside the text (demo_game_data.cpp).
+    /// The client agreed to (DO) or refused (DONT) GMCP, MSDP or MSSP.
+    void gameDataOption(Client &client, bool agreed, unsigned char option);
+    void handleGmcp(Client &client, const QByteArray &payload);
+    void handleMsdp(Client &client, const QByteArray &payload);
+    void sendMssp(Client &client);
+    /// What changed since it was last sent: GMCP Char.Vitals and Room.Info, reported MSDP variables.
+    void sendGameData(Client &client);
+    void sendChannelText(Client &client, const char *channel, const QByteArray &talker, const QByteArray &text);
+    /// The variables the world reports over MSDP, and one of them framed as MSDP (empty when there is no such
+    /// variable).
+    QList<QByteArray> reportableVariables() const;
+    QByteArray msdpVariable(const Client &client, const QByteArray &name) const;
     void quit(Client &client);
     void clientGone(QTcpSocket *socket);
     void purgeGoneClients();
@@ -88,6 +126,8 @@ private:
     PictureServer pictures_;
     std::vector<std::unique_ptr<Client>> clients_;
     bool purgeQueued_ = false;
+    /// When the world started, for MSSP's UPTIME (seconds since the epoch).
+    qint64 startedAt_ = 0;
 };
 
 } // namespace wren::demo

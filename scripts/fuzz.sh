@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
-# tests, then fuzzes the byte pipeline for N seconds and the command line for a few.
+# tests, then fuzzes the byte pipeline for N seconds, the command line for a few, and each game data reader
+# (GMCP, MSDP, MSSP) for WREN_GAMEDATA_FUZZ_SECONDS (15 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
-ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz sanitized_tests
+ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz gmcp_fuzz msdp_fuzz mssp_fuzz sanitized_tests
 QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
 mkdir -p build-fuzz/corpus
@@ -24,3 +25,13 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/fuzz/command_line_fuzz -max_total_time=10 -max_len=512 build-fuzz/corpus-command-line \
   > build-fuzz/command-line-fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/command-line-fuzz.log | head -n 40; exit 1; }
 echo "command-line fuzzing: no crash in 10 s"
+
+for target in gmcp_fuzz msdp_fuzz mssp_fuzz; do
+  mkdir -p "build-fuzz/corpus-$target"
+  cp -n fuzz/corpus/"$target"/* "build-fuzz/corpus-$target/"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
+    "build-fuzz/fuzz/$target" -max_total_time="${WREN_GAMEDATA_FUZZ_SECONDS:-15}" -rss_limit_mb=2048 \
+    -max_len=8192 "build-fuzz/corpus-$target" > "build-fuzz/$target.log" 2>&1 \
+    || { grep -E -A3 'invariant|ERROR|SUMMARY' "build-fuzz/$target.log" | head -n 60; exit 1; }
+  echo "$target: no crash"
+done
