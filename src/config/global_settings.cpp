@@ -51,19 +51,17 @@ QByteArray ReadScreenName()
 
 bool LoadGlobalSettings(const QString &path, TGlobals &globals, QString *error)
 {
-    QFile file(path);
-    if (!file.exists()) {
+    // A settings file of three short lines; anything far larger is not one, and is kept as it is.
+    QByteArray bytes;
+    switch (ReadUserFile(path, 64 * 1024, &bytes, error)) {
+    case FileRead::Missing:
         globals.WPLogin.clear();
         globals.WPPass.clear();
         return SaveGlobalSettings(path, globals, error);
+    case FileRead::Failed: return false;
+    case FileRead::Read: break;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    // A settings file of three short lines; anything far larger is not one.
-    const WnIniLogin login = ParseWnIni(file.read(64 * 1024));
+    const WnIniLogin login = ParseWnIni(bytes);
     globals.WPLogin = login.WPLogin;
     globals.WPPass = login.WPPass;
     return true;

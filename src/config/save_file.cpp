@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Replacing a settings file safely: a temporary file renamed over the old one.
+// Reading and replacing the user's files safely: whole or not at all, and a temporary file renamed over
+// the old one.
 #include "config/save_file.h"
 
 #include <QDateTime>
@@ -109,6 +110,38 @@ void NoteLoadFailed(const QString &path, const QString &reason)
 void NoteLoaded(const QString &path)
 {
     FailedLoads().remove(Key(path));
+}
+
+FileRead ReadUserFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)
+{
+    bytes->clear();
+    QFile file(path);
+    if (!file.exists()) {
+        NoteLoaded(path);
+        return FileRead::Missing;
+    }
+    QString problem;
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = file.errorString();
+    } else {
+        // One byte more than allowed tells a file that is too large, whatever its reported size.
+        *bytes = file.read(maxBytes + 1);
+        if (bytes->size() > maxBytes) {
+            bytes->clear();
+            problem = QStringLiteral("The file is larger than %1 KiB.").arg(maxBytes / 1024);
+        } else if (file.error() != QFileDevice::NoError) {
+            bytes->clear();
+            problem = file.errorString();
+        }
+    }
+    if (problem.isEmpty()) {
+        NoteLoaded(path);
+        return FileRead::Read;
+    }
+    NoteLoadFailed(path, problem);
+    if (error)
+        *error = problem;
+    return FileRead::Failed;
 }
 
 void SetOverwriteQuestion(std::function<bool(const QString &question)> ask)

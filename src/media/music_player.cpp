@@ -226,14 +226,16 @@ void MusicPlayer::Clear()
     emit Changed();
 }
 
-void MusicPlayer::Load(const QString &path, bool append)
+bool MusicPlayer::Load(const QString &path, bool append, QString *error)
 {
+    // A playlist too large to take whole is not taken in part: saving over it would lose the rest.
+    QByteArray bytes;
+    if (ReadUserFile(path, 4 * 1024 * 1024, &bytes, error) == FileRead::Failed)
+        return false;
     if (!append)
         Clear();
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
+    {
         // Line by line as a text reader reads: a line end at the end of the file ends its last line.
-        const QByteArray bytes = file.read(4 * 1024 * 1024);
         QList<QByteArray> lines = bytes.split('\n');
         if (!lines.isEmpty() && lines.back().isEmpty())
             lines.removeLast();
@@ -248,6 +250,7 @@ void MusicPlayer::Load(const QString &path, bool append)
     }
     m_currentSong = 0;
     emit ShowWanted();
+    return true;
 }
 
 bool MusicPlayer::Save(QString path, QString *error)

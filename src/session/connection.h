@@ -95,6 +95,8 @@ public:
     std::function<bool(const QString &question)> TrustPrompt;
 
     static constexpr int ConnectTimeoutMs = 30000;
+    /// How long a connection may take to be made (tests shorten it); the trust question does not count.
+    int ConnectTimeout = ConnectTimeoutMs;
     static constexpr int CloseTimeoutMs = 3000;
 
 signals:

@@ -7,6 +7,7 @@
 #include "config/http_client.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
+#include "config/save_file.h"
 #include "session/client.h"
 #include "config/world_features.h"
 #include "automation/advanced_dialog.h"
@@ -111,6 +112,8 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
     NormalIcon = DrawIcon(QColor(40, 90, 170));
     AlertIcon = DrawIcon(QColor(220, 130, 20));
     setWindowIcon(NormalIcon);
+    // A file that failed to load is replaced only when the user says so.
+    SetOverwriteQuestion([this](const QString &question) { return Ask(QStringLiteral("Replace a file?"), question); });
     ChooseFiles = [this](Choose mode, const QString &filter) {
         const QString folder = ProgramFolder();
         switch (mode) {
@@ -152,6 +155,7 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
 
 TfrmMain::~TfrmMain()
 {
+    SetOverwriteQuestion({});
     // The views go before the sessions whose documents they show.
     const QList<SessionView *> views = m_views.values();
     m_views.clear();
@@ -365,8 +369,9 @@ void TfrmMain::BuildMusicMenu()
     const QString playlists = QStringLiteral("Playlists (*.pls *.m3u)");
     const auto load = [this, playlists](bool append) {
         const QStringList files = ChooseFiles(Choose::Open, playlists);
-        if (!files.isEmpty())
-            m_workspace.Music.Load(files.front(), append);
+        QString error;
+        if (!files.isEmpty() && !m_workspace.Music.Load(files.front(), append, &error))
+            Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(files.front()), error));
     };
     m.ShowMusic = m.Music->addAction(QStringLiteral("Show"), this, [this](bool on) { ShowMusicList(on); });
     m.ShowMusic->setCheckable(true);
@@ -493,11 +498,7 @@ void TfrmMain::OnSessionAdded(TClient *session, const QByteArray &name)
     connect(view, &SessionView::FocusReturned, m_command, [this] { m_command->setFocus(); });
     connect(view, &SessionView::ContextMenuWanted, this, &TfrmMain::ShowTabMenu);
     connect(session, &TClient::Notice, this, &TfrmMain::Message);
-    session->TrustPrompt = [this](const QString &question) {
-        if (AskYesNo)
-            return AskYesNo(question);
-        return QMessageBox::question(this, QStringLiteral("Certificate"), question) == QMessageBox::Yes;
-    };
+    session->TrustPrompt = [this](const QString &question) { return Ask(QStringLiteral("Certificate"), question); };
     connect(session, &TClient::AlertIconWanted, this, [this] {
         QApplication::setWindowIcon(AlertIcon);
         QApplication::alert(this);
@@ -576,6 +577,13 @@ void TfrmMain::CopySelection()
         view->Copy();
     else if (m_command->hasSelectedText())
         m_command->copy();
+}
+
+bool TfrmMain::Ask(const QString &title, const QString &question)
+{
+    if (AskYesNo)
+        return AskYesNo(question);
+    return QMessageBox::question(this, title, question) == QMessageBox::Yes;
 }
 
 void TfrmMain::Message(const QString &text)
