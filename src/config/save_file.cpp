@@ -3,25 +3,45 @@
 // the old one.
 #include "config/save_file.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <cstdio>
+#include <optional>
 
 namespace wren {
 
 namespace {
 
-// Files that failed to load, by absolute path, with the reason; the program's files are few.
+// Files that failed to load, by absolute path, with the reason; the program's files are few. Downloads
+// are saved from worker threads, so the list is looked at under a lock.
 QHash<QString, QString> &FailedLoads()
 {
     static QHash<QString, QString> failed;
     return failed;
+}
+
+QMutex &FailedLoadsLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+std::optional<QString> FailedLoad(const QString &key)
+{
+    const QMutexLocker locker(&FailedLoadsLock());
+    const auto found = FailedLoads().constFind(key);
+    if (found == FailedLoads().constEnd())
+        return std::nullopt;
+    return found.value();
 }
 
 std::function<bool(const QString &)> &OverwriteQuestion()
@@ -39,19 +59,21 @@ QString Key(const QString &path)
 bool MayReplace(const QString &path, QString *error)
 {
     const QString key = Key(path);
-    const auto failed = FailedLoads().constFind(key);
-    if (failed == FailedLoads().constEnd() || !QFileInfo::exists(path))
+    const std::optional<QString> failed = FailedLoad(key);
+    if (!failed || !QFileInfo::exists(path))
         return true;
     const QString shown = QDir::toNativeSeparators(path);
     const QString question = QStringLiteral("%1 could not be read when it was loaded (%2), so what the program holds "
                                             "may be less than the file does.\n\nReplace the file anyway? A copy of "
                                             "it is kept beside it.")
-                                 .arg(shown, failed.value());
-    if (!OverwriteQuestion() || !OverwriteQuestion()(question)) {
+                                 .arg(shown, *failed);
+    // Only the window's thread may ask; a save from elsewhere leaves such a file alone.
+    const bool mayAsk = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    if (!mayAsk || !OverwriteQuestion() || !OverwriteQuestion()(question)) {
         if (error)
             *error = QStringLiteral("It was not saved: the file could not be read when it was loaded (%1), and it is "
                                     "kept as it is.")
-                         .arg(failed.value());
+                         .arg(*failed);
         return false;
     }
     const QString backup
@@ -62,7 +84,7 @@ bool MayReplace(const QString &path, QString *error)
                          .arg(QDir::toNativeSeparators(backup));
         return false;
     }
-    FailedLoads().remove(key);
+    NoteLoaded(path);
     return true;
 }
 
@@ -104,11 +126,13 @@ bool SaveFileAtomically(const QString &path, const QByteArray &bytes, QString *e
 
 void NoteLoadFailed(const QString &path, const QString &reason)
 {
+    const QMutexLocker locker(&FailedLoadsLock());
     FailedLoads().insert(Key(path), reason);
 }
 
 void NoteLoaded(const QString &path)
 {
+    const QMutexLocker locker(&FailedLoadsLock());
     FailedLoads().remove(Key(path));
 }
 

@@ -18,7 +18,7 @@ namespace wren {
 class AutomationStore;
 class SessionDocument;
 class SessionLog;
-class TagHost;
+class MarkupSide;
 struct TGlobals;
 struct TSessionOptions;
 struct WorldFeatures;
@@ -49,7 +49,7 @@ struct IncomingState {
     const WorldFeatures &Features;
     SessionLog &Log;
     SessionLifetime &Lifetime;
-    TagHost &Tags;
+    MarkupSide &Markup;
     const bool &ScrolledBack;
     QByteArray &AnsiBuffer;
     QByteArray &TagBuffer;
@@ -98,10 +98,12 @@ public:
         m_executePass.UseDatabase(on);
     }
 
+    /// Copies text to the log alone (the session's or the common file, as the options say).
+    void LogText(QByteArrayView text);
+
 private:
     friend class DisplayWriter<IncomingText>;
     // What the display writer needs.
-    void LogText(QByteArrayView text);
     bool WantsLines() { return ExecutePassWanted(); }
     void LineDone(const QByteArray &line) { RunExecuteTriggers(line); }
     bool ExecutePassWanted();

@@ -212,6 +212,88 @@ bool SessionDocument::AppendPicture(const QImage &image)
     return true;
 }
 
+quint64 SessionDocument::HoldPicturePlace()
+{
+    Paragraph &last = m_paragraphs.back();
+    const quint32 style = CurrentStyle();
+    const qsizetype before = last.Text.size();
+    last.Text.append('\0');
+    const quint64 slot = m_nextSlot++;
+    last.Pictures.push_back({static_cast<qint32>(before), QImage(), slot});
+    MarkChanged(last, before, style);
+    Touch();
+    return slot;
+}
+
+bool SessionDocument::FindPlace(quint64 slot, size_t *paragraph, size_t *picture)
+{
+    for (size_t i = m_paragraphs.size(); i-- > 0;) {
+        const std::vector<InlinePicture> &pictures = m_paragraphs[i].Pictures;
+        for (size_t p = 0; p < pictures.size(); ++p) {
+            if (pictures[p].Slot == slot) {
+                *paragraph = i;
+                *picture = p;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void SessionDocument::Remeasure(size_t index)
+{
+    Paragraph &changed = m_paragraphs[index];
+    const int oldRows = changed.Rows;
+    const int oldHeight = changed.Height;
+    ++changed.Version;
+    changed.Measured = false;
+    Measure(changed);
+    if (index + 1 < m_paragraphs.size()) {
+        m_closedRows += changed.Rows - oldRows;
+        const int moved = changed.Height - oldHeight;
+        for (size_t i = index + 1; i < m_paragraphs.size(); ++i)
+            m_paragraphs[i].Top += moved;
+    }
+    Touch();
+}
+
+bool SessionDocument::FillPicturePlace(quint64 slot, const QImage &image)
+{
+    size_t paragraph = 0, picture = 0;
+    if (!FindPlace(slot, &paragraph, &picture) || PictureBytes() + image.sizeInBytes() > PictureBudget)
+        return false;
+    InlinePicture &place = m_paragraphs[paragraph].Pictures[picture];
+    place.Image = image;
+    place.Slot = 0;
+    Remeasure(paragraph);
+    return true;
+}
+
+bool SessionDocument::ReplacePicturePlace(quint64 slot, QByteArrayView text)
+{
+    size_t index = 0, picture = 0;
+    if (!FindPlace(slot, &index, &picture))
+        return false;
+    Paragraph &paragraph = m_paragraphs[index];
+    const qint32 at = paragraph.Pictures[picture].Offset;
+    QByteArray shown = text.toByteArray();
+    RemoveByte(shown, '\r');
+    shown.replace('\n', ' ');
+    paragraph.Pictures.erase(paragraph.Pictures.begin() + static_cast<qsizetype>(picture));
+    paragraph.Text.replace(at, 1, shown);
+    const auto grown = static_cast<qint32>(shown.size() - 1);
+    for (InlinePicture &later : paragraph.Pictures) {
+        if (later.Offset > at)
+            later.Offset += grown;
+    }
+    for (StyleRun &run : paragraph.Runs) {
+        if (run.Start > at)
+            run.Start += grown;
+    }
+    Remeasure(index);
+    return true;
+}
+
 void SessionDocument::SetAlignment(Alignment alignment)
 {
     CurrentAlignment = alignment;
