@@ -97,6 +97,13 @@ public:
         m_replacePass.UseDatabase(on);
         m_executePass.UseDatabase(on);
     }
+    /// Prepares the line triggers now and waits up to @p ms for their pattern database, which is otherwise
+    /// built in the background while a literal search serves (benchmarks and tests).
+    bool PrepareTriggers(int ms)
+    {
+        m_executePass.Any(m_state.Automation);
+        return m_executePass.WaitForDatabase(ms);
+    }
 
     /// Copies text to the log alone (the session's or the common file, as the options say).
     void LogText(QByteArrayView text);
