@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The map panel offscreen: it paints, follows the player, walks on a double-click, finds rooms, speaks to screen readers.
+#include "mapper/map_model.h"
+#include "support/test_support.h"
+#include "ui/map_canvas.h"
+#include "ui/map_panel.h"
+
+#include <QAccessible>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+using namespace wren;
+
+namespace {
+
+RoomRecord MakeRoom(const QByteArray &id, const QByteArray &name, std::vector<RoomExit> exits, int x, int y, int z = 0)
+{
+    RoomRecord room;
+    room.Id = id;
+    room.Name = name;
+    room.Area = "Midgaard";
+    room.Exits = std::move(exits);
+    room.HasCoordinates = true;
+    room.X = x;
+    room.Y = y;
+    room.Z = z;
+    return room;
+}
+
+/// Temple (0,0) with the altar north of it, the market east (one way: no way back), a tower above.
+void FillTown(MapModel &map)
+{
+    map.Arrive(MakeRoom("altar", "The Altar", {{"s", "temple"}}, 0, 1));
+    map.Arrive(MakeRoom("market", "Market Square", {}, 1, 0));
+    map.Arrive(MakeRoom("tower", "Tower Top", {{"d", "temple"}}, 0, 0, 1));
+    map.Arrive(MakeRoom("temple", "Temple Square", {{"n", "altar"}, {"e", "market"}, {"u", "tower"}, {"w", "unseen"}}, 0, 0));
+}
+
+class MapPanelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FillTown(m_map);
+        m_panel.resize(400, 400);
+        m_panel.SetModel(&m_map);
+        m_panel.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_panel));
+    }
+
+    MapCanvas &Canvas() { return *m_panel.Canvas(); }
+
+    MapModel m_map;
+    MapPanel m_panel;
+};
+
+TEST_F(MapPanelTest, PaintsThePlayersRoomInTheMiddleAtEveryZoom)
+{
+    for (double cell : {MapCanvas::MinCellSize, 3.0, MapCanvas::DetailCellSize, MapCanvas::DefaultCellSize, MapCanvas::MaxCellSize}) {
+        Canvas().SetCellSize(cell);
+        const QImage image = Canvas().grab().toImage();
+        const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+        EXPECT_NE(middle, QColor(0x1c, 0x1f, 0x24)) << "cell size " << cell; // a room is drawn there
+    }
+    Canvas().SetCellSize(MapCanvas::DefaultCellSize);
+    const QRect temple = Canvas().RoomRect("temple");
+    ASSERT_FALSE(temple.isEmpty());
+    EXPECT_LT((temple.center() - Canvas().rect().center()).manhattanLength(), 3);
+    EXPECT_TRUE(Canvas().RoomRect("tower").isEmpty()); // another level
+}
+
+TEST_F(MapPanelTest, FollowsThePlayerAndTheirLevel)
+{
+    m_map.Arrive(MakeRoom("tower", "Tower Top", {{"d", "temple"}}, 0, 0, 1), "u");
+    m_panel.Refresh();
+    EXPECT_EQ(Canvas().ShownLevel(), 1);
+    EXPECT_FALSE(Canvas().RoomRect("tower").isEmpty());
+    EXPECT_TRUE(Canvas().RoomRect("temple").isEmpty());
+}
+
+TEST_F(MapPanelTest, DoubleClickOnARoomAsksToWalkThere)
+{
+    QSignalSpy walk(&m_panel, &MapPanel::WalkRequested);
+    const QRect market = Canvas().RoomRect("market");
+    ASSERT_FALSE(market.isEmpty());
+    QTest::mouseDClick(&Canvas(), Qt::LeftButton, {}, market.center());
+    ASSERT_EQ(walk.count(), 1);
+    EXPECT_EQ(walk.at(0).at(0).toByteArray(), "market");
+    QTest::mouseDClick(&Canvas(), Qt::LeftButton, {}, QPoint(2, 2)); // no room there
+    EXPECT_EQ(walk.count(), 1);
+}
+
+TEST_F(MapPanelTest, SearchFindsARoomCentresOnItAndWalks)
+{
+    QSignalSpy walk(&m_panel, &MapPanel::WalkRequested);
+    QTest::keyClicks(m_panel.SearchBox(), QStringLiteral("altar"));
+    ASSERT_EQ(m_panel.Matches()->count(), 1);
+    EXPECT_EQ(m_panel.Matches()->item(0)->text(), QStringLiteral("The Altar, Midgaard, exits: south"));
+    QTest::keyClick(m_panel.SearchBox(), Qt::Key_Return);
+    EXPECT_EQ(Canvas().SelectedRoom(), "altar");
+    EXPECT_EQ(Canvas().Centre(), QPointF(0, 1));
+    EXPECT_TRUE(m_panel.WalkButton()->isEnabled());
+    QTest::mouseClick(m_panel.WalkButton(), Qt::LeftButton);
+    ASSERT_EQ(walk.count(), 1);
+    EXPECT_EQ(walk.at(0).at(0).toByteArray(), "altar");
+    m_panel.SearchBox()->setText(QStringLiteral("nothing like it"));
+    EXPECT_EQ(m_panel.Matches()->count(), 1); // the line saying so
+    QTest::keyClick(m_panel.SearchBox(), Qt::Key_Return);
+    EXPECT_EQ(Canvas().SelectedRoom(), "altar");
+}
+
+TEST_F(MapPanelTest, KeyboardZoomsPansSelectsAndWalks)
+{
+    QSignalSpy walk(&m_panel, &MapPanel::WalkRequested);
+    Canvas().setFocus();
+    const double cell = Canvas().CellSize();
+    QTest::keyClick(&Canvas(), Qt::Key_Plus);
+    EXPECT_GT(Canvas().CellSize(), cell);
+    QTest::keyClick(&Canvas(), Qt::Key_Minus);
+    EXPECT_DOUBLE_EQ(Canvas().CellSize(), cell);
+    QTest::keyClick(&Canvas(), Qt::Key_Right);
+    EXPECT_GT(Canvas().Centre().x(), 0);
+    QTest::keyClick(&Canvas(), Qt::Key_Home);
+    EXPECT_EQ(Canvas().Centre(), QPointF(0, 0));
+    QTest::keyClick(&Canvas(), Qt::Key_Right, Qt::ShiftModifier); // the room east of the middle
+    EXPECT_EQ(Canvas().SelectedRoom(), "market");
+    QTest::keyClick(&Canvas(), Qt::Key_Return);
+    ASSERT_EQ(walk.count(), 1);
+    EXPECT_EQ(walk.at(0).at(0).toByteArray(), "market");
+    QTest::keyClick(&Canvas(), Qt::Key_PageUp);
+    EXPECT_EQ(Canvas().ShownLevel(), 1);
+}
+
+TEST_F(MapPanelTest, ScreenReadersHearTheRoomsAroundThePlayer)
+{
+    QAccessibleInterface *map = QAccessible::queryAccessibleInterface(&Canvas());
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->role(), QAccessible::List);
+    EXPECT_EQ(map->text(QAccessible::Name),
+              QStringLiteral("Map: Temple Square, Midgaard, exits: north, east, west, up"));
+    ASSERT_EQ(map->childCount(), 5); // the temple, then where its exits lead
+    QStringList names;
+    for (int i = 0; i < map->childCount(); ++i)
+        names.append(map->child(i)->text(QAccessible::Name));
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Temple Square, Midgaard, exits: north, east, west, up"),
+                                  QStringLiteral("The Altar, Midgaard, exits: south"),
+                                  QStringLiteral("Market Square, Midgaard, no exits"),
+                                  QStringLiteral("Room unseen, not visited"),
+                                  QStringLiteral("Tower Top, Midgaard, exits: down")}));
+    QAccessibleInterface *altar = map->child(1);
+    EXPECT_EQ(altar->text(QAccessible::Description), QStringLiteral("north of your room"));
+    EXPECT_EQ(map->indexOfChild(altar), 1);
+    EXPECT_EQ(altar->parent(), map);
+    EXPECT_FALSE(altar->rect().isEmpty());
+    EXPECT_TRUE(altar->state().selectable);
+    EXPECT_TRUE(map->child(4)->state().invisible); // the tower is on the level above
+    m_map.Arrive(MakeRoom("altar", "The Altar", {{"s", "temple"}}, 0, 1), "n");
+    m_panel.Refresh();
+    EXPECT_EQ(map->childCount(), 2);
+    EXPECT_EQ(map->child(1)->text(QAccessible::Name), QStringLiteral("Temple Square, Midgaard, exits: north, east, west, up"));
+}
+
+TEST_F(MapPanelTest, HoverShowsTheRoomsName)
+{
+    const QRect altar = Canvas().RoomRect("altar");
+    EXPECT_EQ(Canvas().RoomAt(altar.center()), "altar");
+    QHelpEvent help(QEvent::ToolTip, altar.center(), Canvas().mapToGlobal(altar.center()));
+    EXPECT_TRUE(QApplication::sendEvent(&Canvas(), &help));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("The Altar, Midgaard, exits: south"));
+}
+
+TEST(MapPanel, StaysWithoutRoomDataUntilTheWorldSendsSomeAndRepaintsOncePerBurst)
+{
+    MapModel map;
+    MapPanel panel;
+    panel.resize(300, 300);
+    QSignalSpy hasRooms(&panel, &MapPanel::HasRoomDataChanged);
+    panel.SetModel(&map);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    EXPECT_FALSE(panel.HasRoomData());
+    EXPECT_FALSE(panel.property("hasRoomData").toBool());
+    test::Pump(50);
+    const quint64 paints = panel.Canvas()->PaintCount();
+    for (int i = 0; i < 1000; ++i)
+        map.Arrive(MakeRoom(QByteArray::number(i), "Road", {}, i, 0), "e");
+    EXPECT_TRUE(test::WaitFor([&] { return panel.HasRoomData(); }));
+    test::Pump(MapPanel::RefreshIntervalMs * 3);
+    EXPECT_LE(panel.Canvas()->PaintCount() - paints, 3U);
+    ASSERT_EQ(hasRooms.count(), 1);
+    EXPECT_TRUE(hasRooms.at(0).at(0).toBool());
+    EXPECT_EQ(panel.Canvas()->Centre(), QPointF(999, 0)); // follows the player
+}
+
+TEST(MapPanel, ModelGoneLeavesAnEmptyPanel)
+{
+    MapPanel panel;
+    {
+        MapModel map;
+        FillTown(map);
+        panel.SetModel(&map);
+        EXPECT_TRUE(panel.HasRoomData());
+    }
+    panel.Refresh();
+    EXPECT_FALSE(panel.HasRoomData());
+    panel.resize(200, 200);
+    EXPECT_FALSE(panel.Canvas()->grab().isNull());
+}
+
+} // namespace
