@@ -36,16 +36,52 @@ bool IsNameByte(char c)
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' || c == '-';
 }
 
+/// Already in the form NormalizeDirection gives: name bytes only, single blanks between words.
+bool IsCanonical(const QByteArray &name)
+{
+    if (name.isEmpty() || name.size() > MaxExitNameLength || name.front() == ' ' || name.back() == ' ')
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!IsNameByte(name[i]) || (name[i] == ' ' && name[i - 1] == ' '))
+            return false;
+    }
+    return true;
+}
+
+/// The short forms as shared byte arrays: copying one costs nothing.
+const std::array<QByteArray, StandardDirectionCount> &ShortForms()
+{
+    static const std::array<QByteArray, StandardDirectionCount> forms = [] {
+        std::array<QByteArray, StandardDirectionCount> made;
+        for (size_t i = 0; i < made.size(); ++i)
+            made[i] = QByteArray::fromRawData(Names[i].Short, static_cast<qsizetype>(qstrlen(Names[i].Short)));
+        return made;
+    }();
+    return forms;
+}
+
 } // namespace
 
 QByteArray NormalizeDirection(const QByteArray &name)
 {
+    // Most names arrive already short ("n", "ne"): no copy for them.
+    for (const QByteArray &form : ShortForms()) {
+        if (name == form)
+            return form;
+    }
+    if (IsCanonical(name)) {
+        for (const DirectionNames &names : Names) {
+            if (name == names.Long || name == names.Hyphenated)
+                return ShortForms()[static_cast<size_t>(&names - Names.data())];
+        }
+        return name; // a world's own name, already as kept: shared, not copied
+    }
     const QByteArray lower = name.trimmed().toLower();
     if (lower.isEmpty() || lower.size() > MaxExitNameLength)
         return {};
     for (const DirectionNames &names : Names) {
         if (lower == names.Short || lower == names.Long || lower == names.Hyphenated)
-            return QByteArray(names.Short);
+            return ShortForms()[static_cast<size_t>(&names - Names.data())];
     }
     // A world's own exit is sent as a command when a walk takes it: nothing in it may cut it into two commands
     // or make it one of the client's own.
@@ -59,7 +95,7 @@ QByteArray NormalizeDirection(const QByteArray &name)
 std::optional<Direction> StandardDirection(const QByteArray &shortForm)
 {
     for (int i = 0; i < StandardDirectionCount; ++i) {
-        if (shortForm == Names[static_cast<size_t>(i)].Short)
+        if (shortForm == ShortForms()[static_cast<size_t>(i)])
             return static_cast<Direction>(i);
     }
     return std::nullopt;
@@ -67,7 +103,7 @@ std::optional<Direction> StandardDirection(const QByteArray &shortForm)
 
 QByteArray ShortName(Direction direction)
 {
-    return QByteArray(Names[static_cast<size_t>(direction)].Short);
+    return ShortForms()[static_cast<size_t>(direction)];
 }
 
 QByteArray LongName(Direction direction)

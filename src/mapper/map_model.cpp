@@ -6,6 +6,7 @@
 #include "mapper/directions.h"
 
 #include <algorithm>
+#include <array>
 
 namespace wren {
 
@@ -124,7 +125,7 @@ void MapModel::Clear()
     Reset();
     m_changes.Rooms.clear();
     m_changes.Replaced = m_trackChanges;
-    emit Changed();
+    Touch();
 }
 
 // ---- Arriving ----
@@ -146,7 +147,7 @@ MapModel::ArriveResult MapModel::Arrive(const RoomRecord &room, const QByteArray
         if (m_current != NoRoom) {
             m_current = NoRoom;
             m_changes.CurrentChanged = m_trackChanges;
-            emit Changed();
+            Touch();
         }
         return result;
     }
@@ -175,7 +176,7 @@ MapModel::ArriveResult MapModel::Arrive(const RoomRecord &room, const QByteArray
     }
     result.Status = isNew ? ArriveStatus::Added : changed ? ArriveStatus::Updated : ArriveStatus::Unchanged;
     if (isNew || changed || moved)
-        emit Changed();
+        Touch();
     return result;
 }
 
@@ -290,29 +291,29 @@ bool MapModel::UpdateRoom(quint32 node, const RoomRecord &room)
 /// not list stay, and a learned target stays where the world does not know the target.
 bool MapModel::UpdateExits(quint32 node, const std::vector<RoomExit> &exits)
 {
+    constexpr int CodeCount = FirstCustomDirection + MaxCustomDirections;
+    static_assert(MaxExitsPerRoom + 2 < 127, "exit positions fit in qint8");
+    std::array<qint8, CodeCount> at; // where each direction code is in merged, or -1
+    at.fill(-1);
     std::vector<Exit> merged;
     merged.reserve(std::min(exits.size(), static_cast<size_t>(MaxExitsPerRoom)) + 2);
     for (const RoomExit &exit : exits) {
-        if (merged.size() >= static_cast<size_t>(MaxExitsPerRoom)) {
+        const int code = merged.size() < static_cast<size_t>(MaxExitsPerRoom) ? DirectionCode(NormalizeDirection(exit.Direction)) : -1;
+        if (code < 0 || at[static_cast<size_t>(code)] >= 0) {
             ++m_warnings.SkippedExits;
             continue;
         }
-        const int code = DirectionCode(NormalizeDirection(exit.Direction));
-        const bool repeated = std::any_of(merged.begin(), merged.end(), [&](const Exit &e) { return e.Direction == code; });
-        if (code < 0 || repeated) {
-            ++m_warnings.SkippedExits;
-            continue;
-        }
+        at[static_cast<size_t>(code)] = static_cast<qint8>(merged.size());
         merged.push_back({TargetNode(exit.Target), static_cast<quint16>(code), exit.Learned});
     }
     const std::vector<Exit> &old = m_nodes[node].Exits;
     for (const Exit &before : old) {
-        auto now = std::find_if(merged.begin(), merged.end(), [&](const Exit &e) { return e.Direction == before.Direction; });
-        if (now == merged.end()) {
+        const qint8 now = at[before.Direction];
+        if (now < 0) {
             if (before.Learned && merged.size() < static_cast<size_t>(MaxExitsPerRoom))
                 merged.push_back(before);
-        } else if (now->Target == NoRoom && before.Target != NoRoom) {
-            now->Target = before.Target;
+        } else if (merged[static_cast<size_t>(now)].Target == NoRoom && before.Target != NoRoom) {
+            merged[static_cast<size_t>(now)].Target = before.Target;
         }
     }
     std::sort(merged.begin(), merged.end(), [](const Exit &a, const Exit &b) { return a.Direction < b.Direction; });
@@ -402,7 +403,7 @@ bool MapModel::AddExitStubs(const QByteArray &roomId, const std::vector<QByteArr
     }
     if (changed) {
         MarkChanged(node);
-        emit Changed();
+        Touch();
     }
     return true;
 }
@@ -515,6 +516,30 @@ bool MapModel::HasExitTo(quint32 from, quint32 to) const
 
 // ---- Paths ----
 
+const MapModel::PathGraph &MapModel::Graph() const
+{
+    if (m_graph.Revision == m_revision)
+        return m_graph;
+    PathGraph &graph = m_graph;
+    graph.First.resize(m_nodes.size() + 1);
+    graph.Flags.resize(m_nodes.size());
+    graph.Target.clear();
+    graph.Direction.clear();
+    for (size_t i = 0; i < m_nodes.size(); ++i) {
+        graph.First[i] = static_cast<quint32>(graph.Target.size());
+        graph.Flags[i] = m_nodes[i].Flags;
+        for (const Exit &exit : m_nodes[i].Exits) {
+            if (exit.Target == NoRoom)
+                continue;
+            graph.Target.push_back(exit.Target);
+            graph.Direction.push_back(exit.Direction);
+        }
+    }
+    graph.First[m_nodes.size()] = static_cast<quint32>(graph.Target.size());
+    graph.Revision = m_revision;
+    return graph;
+}
+
 PathResult MapModel::FindPath(const QByteArray &from, const QByteArray &to) const
 {
     PathResult result;
@@ -526,6 +551,7 @@ PathResult MapModel::FindPath(const QByteArray &from, const QByteArray &to) cons
         result.Found = true;
         return result;
     }
+    const PathGraph &graph = Graph();
     std::vector<quint32> parent(m_nodes.size(), NoRoom);
     std::vector<quint16> via(m_nodes.size(), 0);
     std::vector<quint32> queue;
@@ -533,14 +559,13 @@ PathResult MapModel::FindPath(const QByteArray &from, const QByteArray &to) cons
     queue.push_back(start);
     parent[start] = start;
     for (size_t head = 0; head < queue.size() && parent[goal] == NoRoom; ++head) {
-        for (const Exit &exit : m_nodes[queue[head]].Exits) {
-            const quint32 next = exit.Target;
-            if (next == NoRoom || parent[next] != NoRoom)
+        const quint32 here = queue[head];
+        for (quint32 e = graph.First[here]; e < graph.First[here + 1]; ++e) {
+            const quint32 next = graph.Target[e];
+            if (parent[next] != NoRoom || (next != goal && (graph.Flags[next] & RoomFlagMask)))
                 continue;
-            if (next != goal && (m_nodes[next].Flags & RoomFlagMask))
-                continue;
-            parent[next] = queue[head];
-            via[next] = exit.Direction;
+            parent[next] = here;
+            via[next] = graph.Direction[e];
             queue.push_back(next);
         }
     }
@@ -648,7 +673,7 @@ bool MapModel::SetFlags(const QByteArray &roomId, quint8 flags)
     if (m_nodes[node].Flags != flags) {
         m_nodes[node].Flags = flags;
         MarkChanged(node);
-        emit Changed();
+        Touch();
     }
     return true;
 }
@@ -662,8 +687,8 @@ bool MapModel::Restore(const StoredRoom &stored, QString *error)
             *error = message;
         return false;
     };
-    const QByteArray id = CleanText(stored.Id, MaxRoomIdLength + 1);
-    if (id.isEmpty() || id.size() > MaxRoomIdLength)
+    const QByteArray id = RoomIdText(stored.Id);
+    if (id.isEmpty())
         return fail(QStringLiteral("a room has no usable id"));
     quint32 node = IndexOf(id);
     if (node != NoRoom && m_nodes[node].Seen)
@@ -685,7 +710,7 @@ bool MapModel::Restore(const StoredRoom &stored, QString *error)
     if (record.Exits.size() > static_cast<size_t>(MaxExitsPerRoom))
         record.Exits.resize(static_cast<size_t>(MaxExitsPerRoom));
     for (RoomExit &exit : record.Exits)
-        exit.Target = RoomIdText(QJsonValue(QString::fromUtf8(exit.Target)));
+        exit.Target = RoomIdText(exit.Target);
     UpdateRoom(node, record);
     Node &room = m_nodes[node];
     room.Flags = stored.Flags & RoomFlagMask;
@@ -694,6 +719,7 @@ bool MapModel::Restore(const StoredRoom &stored, QString *error)
     room.WorldY = ClampCoordinate(stored.WorldY);
     room.WorldZ = ClampLevel(stored.WorldZ);
     Place(node, ClampCoordinate(stored.X), ClampCoordinate(stored.Y), ClampLevel(stored.Z));
+    ++m_revision;
     return true;
 }
 
@@ -705,7 +731,7 @@ void MapModel::SetCurrentRoom(const QByteArray &id)
         return;
     m_current = current;
     m_changes.CurrentChanged = m_trackChanges;
-    emit Changed();
+    Touch();
 }
 
 void MapModel::Swap(MapModel &other)
@@ -728,7 +754,7 @@ void MapModel::Swap(MapModel &other)
             node.Changed = false;
         model->m_changes = Changes{};
         model->m_changes.Replaced = model->m_trackChanges;
-        emit model->Changed();
+        model->Touch();
     }
 }
 
@@ -746,6 +772,12 @@ MapModel::Changes MapModel::TakeChanges()
     for (quint32 node : taken.Rooms)
         m_nodes[node].Changed = false;
     return taken;
+}
+
+void MapModel::Touch()
+{
+    ++m_revision;
+    emit Changed();
 }
 
 void MapModel::MarkChanged(quint32 node)

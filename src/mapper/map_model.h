@@ -198,6 +198,16 @@ signals:
     void Changed();
 
 private:
+    /// The exits of all rooms in flat arrays, for paths: built on the first path after a change and kept while
+    /// the map stays as it is. Walking the rooms' own vectors would touch scattered memory for every room.
+    struct PathGraph {
+        quint64 Revision = ~0ULL;
+        std::vector<quint32> First; ///< per room, where its exits start in Target; one more at the end
+        std::vector<quint32> Target;
+        std::vector<quint16> Direction;
+        std::vector<quint8> Flags;
+    };
+
     struct AreaGrid {
         QByteArray Name;
         QHash<quint64, quint32> Cells;
@@ -220,6 +230,9 @@ private:
     void Unplace(quint32 node);
     void MarkChanged(quint32 node);
     void Reset();
+    /// Something changed: views hear of it, and the path graph is built again when next needed.
+    void Touch();
+    const PathGraph &Graph() const;
 
     std::vector<Node> m_nodes;
     QHash<QByteArray, quint32> m_index;
@@ -237,6 +250,8 @@ private:
     Warnings m_warnings;
     bool m_trackChanges = false;
     Changes m_changes;
+    quint64 m_revision = 0;
+    mutable PathGraph m_graph;
 };
 
 } // namespace wren

@@ -5,7 +5,9 @@
 #include "mapper/directions.h"
 
 #include <QJsonArray>
+#include <QSet>
 
+#include <algorithm>
 #include <cmath>
 
 namespace wren {
@@ -105,32 +107,60 @@ QByteArray ExitTarget(const QJsonValue &value)
     return RoomIdText(value);
 }
 
-void AddExit(RoomRecord &room, const QByteArray &name, const QByteArray &target)
+/// Takes a room's exits one at a time: the first of each direction, up to MaxExitsPerRoom, without comparing
+/// every exit with every other one (a world may send thousands).
+class ExitCollector
 {
-    const QByteArray direction = NormalizeDirection(name);
-    if (direction.isEmpty() || room.Exits.size() >= static_cast<size_t>(MaxExitsPerRoom)) {
-        ++room.SkippedExits;
-        return;
+public:
+    explicit ExitCollector(RoomRecord &room)
+        : m_room(room)
+    {
     }
-    for (const RoomExit &exit : room.Exits) {
-        if (exit.Direction == direction) {
-            ++room.SkippedExits;
+
+    void Add(const QByteArray &name, const QByteArray &target)
+    {
+        if (m_room.Exits.size() >= static_cast<size_t>(MaxExitsPerRoom)) {
+            ++m_room.SkippedExits;
             return;
         }
+        const QByteArray direction = NormalizeDirection(name);
+        if (direction.isEmpty() || !FirstOfItsKind(direction)) {
+            ++m_room.SkippedExits;
+            return;
+        }
+        m_room.Exits.push_back({direction, target});
     }
-    room.Exits.push_back({direction, target});
-}
+
+private:
+    bool FirstOfItsKind(const QByteArray &direction)
+    {
+        if (const std::optional<Direction> standard = StandardDirection(direction)) {
+            const quint32 bit = 1U << static_cast<int>(*standard);
+            const bool first = !(m_standard & bit);
+            m_standard |= bit;
+            return first;
+        }
+        const qsizetype before = m_custom.size();
+        m_custom.insert(direction);
+        return m_custom.size() != before;
+    }
+
+    RoomRecord &m_room;
+    quint32 m_standard = 0;
+    QSet<QByteArray> m_custom;
+};
 
 void ReadExits(const QJsonValue &value, RoomRecord &room)
 {
+    ExitCollector exits(room);
     if (value.isObject()) {
         const QJsonObject object = value.toObject();
         for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-            AddExit(room, it.key().toUtf8(), ExitTarget(it.value()));
+            exits.Add(it.key().toUtf8(), ExitTarget(it.value()));
     } else if (value.isArray()) {
         for (const QJsonValue &name : value.toArray()) {
             if (name.isString())
-                AddExit(room, name.toString().toUtf8(), {});
+                exits.Add(name.toString().toUtf8(), {});
             else
                 ++room.SkippedExits;
         }
@@ -167,6 +197,14 @@ QJsonValue JsonFromVariant(const QVariant &value)
 
 QByteArray CleanText(const QByteArray &text, qsizetype maxLength)
 {
+    const auto isClean = [&] {
+        if (text.size() > maxLength || (!text.isEmpty() && (text.front() == ' ' || text.back() == ' ')))
+            return false;
+        return std::none_of(text.begin(), text.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    };
+    if (isClean())
+        return text; // shared, not copied
     QByteArray clean = text;
     for (char &c : clean) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
@@ -199,11 +237,15 @@ QByteArray RoomIdText(const QJsonValue &value)
                 id = QByteArray::number(d, 'f', 0);
         }
     } else if (value.isString()) {
-        id = CleanText(value.toString().toUtf8(), MaxRoomIdLength + 1);
-        if (id.startsWith('-') && id.mid(1).toLongLong() > 0)
-            id.clear();
+        return RoomIdText(value.toString().toUtf8());
     }
-    if (id.size() > MaxRoomIdLength)
+    return id;
+}
+
+QByteArray RoomIdText(const QByteArray &text)
+{
+    QByteArray id = CleanText(text, MaxRoomIdLength + 1);
+    if (id.size() > MaxRoomIdLength || (id.startsWith('-') && id.mid(1).toLongLong() > 0))
         id.clear();
     return id;
 }

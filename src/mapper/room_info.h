@@ -78,6 +78,8 @@ void AddExitStubs(RoomRecord &room, const std::vector<QByteArray> &directions);
 /// The text of a JSON value that names a room: integers as decimals, strings trimmed; empty for anything
 /// else, for negative numbers and for ids longer than MaxRoomIdLength.
 QByteArray RoomIdText(const QJsonValue &value);
+/// The same for an id as text.
+QByteArray RoomIdText(const QByteArray &text);
 
 /// @p text with control characters made blanks, trimmed and cut to @p maxLength bytes (never inside a UTF-8
 /// character).

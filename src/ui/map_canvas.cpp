@@ -335,8 +335,8 @@ void MapCanvas::paintEvent(QPaintEvent *)
     }
     m_visible.clear();
     m_model->RoomsInRect(m_area, m_level, VisibleCells(), m_visible);
-    if (m_cellSize < DetailCellSize) {
-        PaintDots(painter);
+    if (m_cellSize < RasterCellSize) {
+        PaintRaster(painter);
     } else {
         painter.fillRect(rect(), Background);
         PaintExits(painter);
@@ -348,37 +348,86 @@ void MapCanvas::paintEvent(QPaintEvent *)
 
 void MapCanvas::resizeEvent(QResizeEvent *event)
 {
-    m_dots = QImage();
+    m_raster = QImage();
     QWidget::resizeEvent(event);
 }
 
-/// Far out, each room is a dot or a small block written straight into an image.
-void MapCanvas::PaintDots(QPainter &painter)
+namespace {
+
+/// Pixels of an image written directly: far cheaper than QPainter for thousands of small squares and lines.
+class PixelCanvas
+{
+public:
+    explicit PixelCanvas(QImage &image)
+        : m_bits(reinterpret_cast<QRgb *>(image.bits()))
+        , m_stride(image.bytesPerLine() / 4)
+        , m_width(image.width())
+        , m_height(image.height())
+    {
+    }
+
+    void Square(int left, int top, int side, QRgb colour)
+    {
+        const int x0 = std::max(0, left);
+        const int x1 = std::min(m_width, left + side);
+        if (x0 >= x1)
+            return;
+        for (int y = std::max(0, top); y < std::min(m_height, top + side); ++y)
+            std::fill(m_bits + y * m_stride + x0, m_bits + y * m_stride + x1, colour);
+    }
+
+    /// @p length pixels from (x, y) in steps of (dx, dy), each -1, 0 or 1; pixels outside the image are skipped.
+    void Ray(int x, int y, int dx, int dy, int length, QRgb colour)
+    {
+        for (int i = 0; i <= length; ++i, x += dx, y += dy) {
+            if (static_cast<unsigned>(x) < static_cast<unsigned>(m_width) && static_cast<unsigned>(y) < static_cast<unsigned>(m_height))
+                m_bits[y * m_stride + x] = colour;
+        }
+    }
+
+private:
+    QRgb *m_bits;
+    qsizetype m_stride;
+    int m_width, m_height;
+};
+
+} // namespace
+
+/// Far out, rooms are squares (a dot at the farthest) written straight into an image. Each exit in a compass
+/// direction is half a line from its room that way, so two rooms joined both ways show a whole line and a one-way
+/// exit half of one; nothing but the room itself is read, which keeps tens of thousands of rooms cheap.
+void MapCanvas::PaintRaster(QPainter &painter)
 {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = size() * ratio;
-    if (m_dots.size() != pixels)
-        m_dots = QImage(pixels, QImage::Format_RGB32);
-    m_dots.fill(Background);
+    if (m_raster.size() != pixels)
+        m_raster = QImage(pixels, QImage::Format_RGB32);
+    m_raster.fill(Background);
+    PixelCanvas canvas(m_raster);
+    const int half = static_cast<int>(m_cellSize * ratio * 0.5);
+    const QRgb exitColour = TwoWayColour.rgb();
     const int side = std::max(1, static_cast<int>(m_cellSize * ratio * 0.6));
-    const qsizetype stride = m_dots.bytesPerLine() / 4;
-    auto *bits = reinterpret_cast<QRgb *>(m_dots.bits());
-    const int widthPixels = m_dots.width();
-    const int heightPixels = m_dots.height();
-    for (quint32 node : m_visible) {
-        const MapModel::Node &room = m_model->At(node);
-        const QPointF centre = ToScreen(room.X, room.Y) * ratio;
-        const int left = static_cast<int>(centre.x()) - side / 2;
-        const int top = static_cast<int>(centre.y()) - side / 2;
-        const QRgb colour = TerrainColour(room.Terrain).rgb();
-        for (int y = std::max(0, top); y < std::min(heightPixels, top + side); ++y) {
-            QRgb *row = bits + y * stride;
-            for (int x = std::max(0, left); x < std::min(widthPixels, left + side); ++x)
-                row[x] = colour;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0 && m_cellSize < ExitCellSize)
+            continue;
+        for (quint32 node : m_visible) {
+            const MapModel::Node &room = m_model->At(node);
+            const QPointF centre = ToScreen(room.X, room.Y) * ratio;
+            if (pass == 1) {
+                canvas.Square(static_cast<int>(centre.x()) - side / 2, static_cast<int>(centre.y()) - side / 2, side,
+                              TerrainColour(room.Terrain).rgb());
+                continue;
+            }
+            for (const MapModel::Exit &exit : room.Exits) {
+                if (exit.Direction >= static_cast<quint16>(Direction::Up) || exit.Target == node)
+                    continue;
+                const GridStep step = *StepOf(static_cast<Direction>(exit.Direction));
+                canvas.Ray(static_cast<int>(centre.x()), static_cast<int>(centre.y()), step.Dx, -step.Dy, half, exitColour);
+            }
         }
     }
-    m_dots.setDevicePixelRatio(ratio);
-    painter.drawImage(0, 0, m_dots);
+    m_raster.setDevicePixelRatio(ratio);
+    painter.drawImage(0, 0, m_raster);
 }
 
 /// Lines between rooms of this level: two-way exits once, one-way exits dashed with an arrow at their end, exits

@@ -17,12 +17,12 @@ namespace wren {
 
 
 /// The drawing surface of the map panel. It shows one level of one area: rooms as small squares coloured by
-/// terrain, exits as lines (one-way exits dashed with an arrow, exits to unknown rooms or other areas as short
-/// stubs), up and down exits as triangles on the room, the player's room and the selected room outlined.
+/// terrain, exits as lines (one-way exits dashed with a dot near the room they lead to, exits to unknown rooms or
+/// other areas as short stubs), up and down exits as triangles on the room, the player's room and the selected room outlined.
 ///
-/// Painting asks the model only for the rooms of the cells in view (its buckets per area); below DetailCellSize
-/// pixels per cell, rooms are written as dots into an image without exits, so a paint costs about the same at
-/// any zoom and map size.
+/// Painting asks the model only for the rooms of the cells in view (its buckets per area). Below RasterCellSize
+/// pixels per cell, rooms and their exits (as half lines in their direction; none below ExitCellSize) are
+/// written straight into an image, so a paint costs about the same at any zoom and map size.
 ///
 /// Keys: arrows pan, Shift+arrows move the selection to the next room that way, + and - zoom, Page Up and
 /// Page Down change the level shown, Home shows the player's room, Enter walks to the selected room.
@@ -37,7 +37,8 @@ public:
     static constexpr double MinCellSize = 1.0;
     static constexpr double MaxCellSize = 64.0;
     static constexpr double DefaultCellSize = 20.0;
-    static constexpr double DetailCellSize = 6.0;
+    static constexpr double RasterCellSize = 12.0;
+    static constexpr double ExitCellSize = 6.0;
     static constexpr double ZoomStep = 1.25;
 
     explicit MapCanvas(QWidget *parent = nullptr);
@@ -99,7 +100,7 @@ private:
     QPointF ToScreen(double x, double y) const;
     QPoint ToCell(const QPointF &pos) const;
     QRect VisibleCells() const;
-    void PaintDots(QPainter &painter);
+    void PaintRaster(QPainter &painter);
     void PaintExits(QPainter &painter);
     void PaintRooms(QPainter &painter);
     void PaintOutlines(QPainter &painter);
@@ -119,7 +120,7 @@ private:
     QPointF m_dragCentre;
     bool m_dragging = false;
     std::vector<quint32> m_visible;
-    QImage m_dots;
+    QImage m_raster;
     std::vector<QByteArray> m_accessibleRooms;
     mutable QHash<QByteArray, unsigned> m_accessibleIds;
     quint64 m_paintCount = 0;
