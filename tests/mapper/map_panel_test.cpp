@@ -62,7 +62,7 @@ protected:
 
 TEST_F(MapPanelTest, PaintsThePlayersRoomInTheMiddleAtEveryZoom)
 {
-    for (double cell : {MapCanvas::MinCellSize, 3.0, MapCanvas::DetailCellSize, MapCanvas::DefaultCellSize, MapCanvas::MaxCellSize}) {
+    for (double cell : {MapCanvas::MinCellSize, 3.0, MapCanvas::ExitCellSize, MapCanvas::RasterCellSize, MapCanvas::DefaultCellSize, MapCanvas::MaxCellSize}) {
         Canvas().SetCellSize(cell);
         const QImage image = Canvas().grab().toImage();
         const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
