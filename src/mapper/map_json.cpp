@@ -75,7 +75,8 @@ public:
         if (room.Id.isEmpty())
             return Fail(problem, QStringLiteral("has no usable \"id\""));
         if (!ReadText("name", room.Name) || !ReadText("area", room.Area) || !ReadText("terrain", room.Terrain)
-            || !ReadWhole(m_object, "x", MaxGridCoordinate, room.X) || !ReadWhole(m_object, "y", MaxGridCoordinate, room.Y)
+            || !ReadWhole(m_object, "x", MapModel::MaxPlacedCoordinate, room.X)
+            || !ReadWhole(m_object, "y", MapModel::MaxPlacedCoordinate, room.Y)
             || !ReadWhole(m_object, "z", MaxGridLevel, room.Z) || !ReadWorld(room) || !ReadFlags(room)
             || !ReadExits(room))
             return Fail(problem, m_problem);

@@ -33,7 +33,7 @@ quint64 BucketKey(int x, int y, int z)
 /// Within the bounds every key can hold, whatever nudging does to a room near the edge.
 int ClampCoordinate(qint64 value)
 {
-    return static_cast<int>(std::clamp<qint64>(value, -MaxGridCoordinate * 4LL, MaxGridCoordinate * 4LL));
+    return static_cast<int>(std::clamp<qint64>(value, -MapModel::MaxPlacedCoordinate, MapModel::MaxPlacedCoordinate));
 }
 
 int ClampLevel(qint64 value)
@@ -410,25 +410,42 @@ bool MapModel::AddExitStubs(const QByteArray &roomId, const std::vector<QByteArr
 
 // ---- The grid ----
 
+/// Whether a cell is on the grid and free.
+bool MapModel::IsFree(const AreaGrid &grid, int x, int y, int z)
+{
+    return std::abs(x) <= MaxPlacedCoordinate && std::abs(y) <= MaxPlacedCoordinate
+        && !grid.Cells.contains(CellKey(x, y, z));
+}
+
+/// The cell a room goes to near (x, y, z): see the class's note on layout.
+QPoint MapModel::FreeCellNear(const AreaGrid &grid, int x, int y, int z)
+{
+    if (IsFree(grid, x, y, z))
+        return {x, y};
+    for (int ring = 1; ring <= NudgeRadius; ++ring) {
+        for (int dy = -ring; dy <= ring; ++dy) {
+            const int step = (dy == -ring || dy == ring) ? 1 : 2 * ring;
+            for (int dx = -ring; dx <= ring; dx += step) {
+                if (IsFree(grid, x + dx, y + dy, z))
+                    return {x + dx, y + dy};
+            }
+        }
+    }
+    for (const QPoint beside :
+         {QPoint(grid.MaxX + 2, y), QPoint(grid.MinX - 2, y), QPoint(x, grid.MaxY + 2), QPoint(x, grid.MinY - 2)}) {
+        if (IsFree(grid, beside.x(), beside.y(), z))
+            return beside;
+    }
+    return {x, y};
+}
+
 void MapModel::Place(quint32 node, int x, int y, int z)
 {
     Node &room = m_nodes[node];
     AreaGrid &grid = m_areas[room.Area];
-    bool found = !grid.Cells.contains(CellKey(x, y, z));
-    for (int ring = 1; ring <= NudgeRadius && !found; ++ring) {
-        for (int dy = -ring; dy <= ring && !found; ++dy) {
-            const int step = (dy == -ring || dy == ring) ? 1 : 2 * ring;
-            for (int dx = -ring; dx <= ring && !found; dx += step) {
-                if (!grid.Cells.contains(CellKey(x + dx, y + dy, z))) {
-                    x += dx;
-                    y += dy;
-                    found = true;
-                }
-            }
-        }
-    }
-    if (!found)
-        x = grid.MaxX + 2; // east of every room of the area: free
+    const QPoint cell = FreeCellNear(grid, x, y, z);
+    x = cell.x();
+    y = cell.y();
     if (grid.Rooms == 0) {
         grid.MinX = grid.MaxX = x;
         grid.MinY = grid.MaxY = y;
@@ -439,7 +456,9 @@ void MapModel::Place(quint32 node, int x, int y, int z)
         grid.MaxY = std::max(grid.MaxY, y);
     }
     ++grid.Rooms;
-    grid.Cells.insert(CellKey(x, y, z), node);
+    // On a taken cell (nothing free anywhere near), the cell keeps naming the room that was there first.
+    if (!grid.Cells.contains(CellKey(x, y, z)))
+        grid.Cells.insert(CellKey(x, y, z), node);
     grid.Buckets[BucketKey(x, y, z)].push_back(node);
     room.X = x;
     room.Y = y;

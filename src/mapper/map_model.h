@@ -49,7 +49,8 @@ QByteArray WalkCommands(const std::vector<QByteArray> &directions, const QByteAr
 /// Layout: a room the world gives coordinates for goes there; any other new room goes one step from the room
 /// the player came from in the direction taken (up and down change the level, z). Each area has its own grid
 /// and one room per cell: a room whose cell is taken goes to the nearest free cell within NudgeRadius rings
-/// around it, or, when all of those are taken, two cells east of the area's easternmost room. A room with no
+/// around it, or, when all of those are taken, two cells east of the area's easternmost room (west, north or
+/// south of the area at the edge of the grid; on the taken cell when even that fails). A room with no
 /// known way in (the first of an area, a teleport) goes next to the room the player came from when that is in
 /// the same area, otherwise at the area's origin (0, 0, 0), nudged the same way.
 ///
@@ -68,6 +69,9 @@ public:
     static constexpr int MaxTerrains = 1'000;
     static constexpr int MaxCustomDirections = 1'000;
     static constexpr int NudgeRadius = 8;
+    /// How far from the origin the map places rooms: the world's coordinates (within MaxGridCoordinate) and
+    /// room for nudging and walking beyond them.
+    static constexpr int MaxPlacedCoordinate = 4 * MaxGridCoordinate;
     static constexpr quint32 NoRoom = 0xffffffffU;
     /// Direction codes below this are the standard directions (see Direction); above, a map's own names.
     static constexpr quint16 FirstCustomDirection = 12;
@@ -226,6 +230,8 @@ private:
     bool PlaceArrival(quint32 node, const RoomRecord &room, quint32 previous, const QByteArray &directionTaken);
     bool LinkWalk(quint32 previous, quint32 node, const QByteArray &directionTaken);
     bool AddLearnedExit(quint32 node, int code, quint32 target);
+    static bool IsFree(const AreaGrid &grid, int x, int y, int z);
+    static QPoint FreeCellNear(const AreaGrid &grid, int x, int y, int z);
     void Place(quint32 node, int x, int y, int z);
     void Unplace(quint32 node);
     void MarkChanged(quint32 node);

@@ -212,16 +212,16 @@ private:
         room.Name = query.value(1).toByteArray();
         room.Area = query.value(2).toByteArray();
         room.Terrain = query.value(3).toByteArray();
-        const auto whole = [&](int column) {
-            return static_cast<int>(std::clamp<qlonglong>(query.value(column).toLongLong(), -MaxGridCoordinate, MaxGridCoordinate));
+        const auto whole = [&](int column, int bound) {
+            return static_cast<int>(std::clamp<qlonglong>(query.value(column).toLongLong(), -bound, bound));
         };
-        room.X = whole(4);
-        room.Y = whole(5);
-        room.Z = whole(6);
+        room.X = whole(4, MapModel::MaxPlacedCoordinate);
+        room.Y = whole(5, MapModel::MaxPlacedCoordinate);
+        room.Z = whole(6, MaxGridLevel);
         room.HasWorldCoordinates = query.value(7).toLongLong() != 0;
-        room.WorldX = whole(8);
-        room.WorldY = whole(9);
-        room.WorldZ = whole(10);
+        room.WorldX = whole(8, MaxGridCoordinate);
+        room.WorldY = whole(9, MaxGridCoordinate);
+        room.WorldZ = whole(10, MaxGridLevel);
         room.Flags = static_cast<quint8>(query.value(11).toLongLong() & RoomFlagMask);
         room.Exits = DecodeExits(query.value(12).toByteArray());
         return room;

@@ -199,16 +199,16 @@ void MapCanvas::SetModel(MapModel *model)
 {
     m_model = model;
     m_selected.clear();
-    m_followed = NoRoom;
+    m_followed.clear();
     ModelUpdated();
 }
 
 void MapCanvas::ModelUpdated()
 {
-    if (m_model && m_model->CurrentIndex() != m_followed) {
-        m_followed = m_model->CurrentIndex();
-        if (m_followed != NoRoom) {
-            const MapModel::Node &here = m_model->At(m_followed);
+    if (m_model && m_model->CurrentRoom() != m_followed) {
+        m_followed = m_model->CurrentRoom();
+        if (m_model->CurrentIndex() != NoRoom) {
+            const MapModel::Node &here = m_model->At(m_model->CurrentIndex());
             m_area = here.Area;
             m_level = here.Z;
             m_centre = QPointF(here.X, here.Y);

@@ -115,7 +115,7 @@ private:
     quint32 m_area = 0;
     int m_level = 0;
     QByteArray m_selected;
-    quint32 m_followed = 0xffffffffU;
+    QByteArray m_followed; ///< the player's room when the view last followed them
     QPoint m_dragStart;
     QPointF m_dragCentre;
     bool m_dragging = false;

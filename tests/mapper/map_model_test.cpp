@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <tuple>
 
 using namespace wren;
@@ -128,6 +129,27 @@ TEST(MapLayout, WhenEveryNearbyCellIsTakenTheRoomGoesEastOfTheArea)
     }
     map.Arrive(RoomAt("crowded", 0, 0));
     EXPECT_EQ(CellOf(map, "crowded"), Cell(MapModel::NudgeRadius + 2, 0, 0));
+}
+
+TEST(MapLayout, RoomsAtTheEdgeOfTheGridStayOnIt)
+{
+    MapModel map;
+    constexpr int Edge = MapModel::MaxPlacedCoordinate;
+    for (int i = 0; i < 100; ++i) {
+        StoredRoom room;
+        room.Id = QByteArray::number(i);
+        room.X = Edge;
+        room.Y = i < 50 ? Edge : -Edge;
+        ASSERT_TRUE(map.Restore(room));
+    }
+    std::set<Cell> cells;
+    for (int i = 0; i < 100; ++i) {
+        const auto [x, y, z] = CellOf(map, QByteArray::number(i));
+        EXPECT_LE(std::abs(x), Edge);
+        EXPECT_LE(std::abs(y), Edge);
+        cells.insert({x, y, z});
+    }
+    EXPECT_EQ(cells.size(), 100U);
 }
 
 TEST(MapLayout, ChangedCoordinatesMoveTheRoomAndFreeItsCell)

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace wren;
 
 namespace {
@@ -73,6 +75,27 @@ TEST_F(MapPanelTest, PaintsThePlayersRoomInTheMiddleAtEveryZoom)
     ASSERT_FALSE(temple.isEmpty());
     EXPECT_LT((temple.center() - Canvas().rect().center()).manhattanLength(), 3);
     EXPECT_TRUE(Canvas().RoomRect("tower").isEmpty()); // another level
+}
+
+TEST_F(MapPanelTest, OneWayExitsLookDifferentFromTwoWayOnes)
+{
+    Canvas().SetCellSize(MapCanvas::DefaultCellSize);
+    const QImage image = Canvas().grab().toImage();
+    const QPoint temple = Canvas().RoomRect("temple").center();
+    const auto coloursBetween = [&](const QPoint &to) {
+        std::set<QRgb> colours;
+        for (int i = 1; i < 20; ++i) {
+            const QPoint at = temple + (to - temple) * i / 20;
+            for (const QPoint near : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)})
+                colours.insert(image.pixel(at + near) & 0xffffff);
+        }
+        return colours;
+    };
+    const std::set<QRgb> twoWay = coloursBetween(Canvas().RoomRect("altar").center());
+    const std::set<QRgb> oneWay = coloursBetween(Canvas().RoomRect("market").center());
+    EXPECT_TRUE(oneWay.count(0xe08a3c)) << "the one-way exit to the market has a colour of its own";
+    EXPECT_FALSE(twoWay.count(0xe08a3c));
+    EXPECT_TRUE(twoWay.count(0x9aa0a8));
 }
 
 TEST_F(MapPanelTest, FollowsThePlayerAndTheirLevel)
