@@ -76,7 +76,7 @@ struct Timings {
 Timings Walk(MapModel &map, int side, const char *area)
 {
     Timings timings;
-    timings.Micros.reserve(static_cast<size_t>(side * side));
+    timings.Micros.reserve(static_cast<size_t>(side) * static_cast<size_t>(side));
     std::vector<QByteArray> payloads;
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x)

@@ -2,12 +2,15 @@
 // A map as a JSON file a player can keep, share or edit (docs/map-format.md), and back.
 #include "mapper/map_json.h"
 
+#include "mapper/directions.h"
 #include "mapper/map_model.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -47,15 +50,16 @@ QJsonObject RoomObject(const StoredRoom &room)
     if (!flags.isEmpty())
         object.insert(Key("flags"), flags);
     QJsonObject exits;
-    QJsonArray learned;
+    QStringList learned;
     for (const RoomExit &exit : room.Exits) {
         exits.insert(QString::fromUtf8(exit.Direction), exit.Target.isEmpty() ? QJsonValue() : Text(exit.Target));
         if (exit.Learned)
-            learned.append(Text(exit.Direction));
+            learned.append(QString::fromUtf8(exit.Direction));
     }
     object.insert(Key("exits"), exits);
+    learned.sort();
     if (!learned.isEmpty())
-        object.insert(Key("learned"), learned);
+        object.insert(Key("learned"), QJsonArray::fromStringList(learned));
     return object;
 }
 
@@ -139,7 +143,7 @@ private:
             return true;
         if (!value.isArray())
             return Problem(QStringLiteral("\"flags\" is not a list"));
-        for (const QJsonValue &flag : value.toArray()) {
+        for (const QJsonValue flag : value.toArray()) {
             if (flag == QJsonValue(Key("locked")))
                 room.Flags |= RoomLocked;
             else if (flag == QJsonValue(Key("avoided")))
@@ -160,14 +164,16 @@ private:
         const QJsonObject exits = value.toObject();
         if (exits.size() > MaxExitsPerRoom)
             return Problem(QStringLiteral("has more than %1 exits").arg(MaxExitsPerRoom));
-        const QJsonArray learned = m_object.value(Key("learned")).toArray();
+        QSet<QByteArray> learned;
+        for (const QJsonValue direction : m_object.value(Key("learned")).toArray())
+            learned.insert(NormalizeDirection(direction.toString().toUtf8()));
         for (auto it = exits.constBegin(); it != exits.constEnd(); ++it) {
             RoomExit exit;
             exit.Direction = it.key().toUtf8();
             if (!it.value().isNull() && !it.value().isString() && !it.value().isDouble())
                 return Problem(QStringLiteral("exit \"%1\" does not lead to a room id or null").arg(it.key()));
             exit.Target = RoomIdText(it.value());
-            exit.Learned = learned.contains(QJsonValue(it.key()));
+            exit.Learned = learned.contains(NormalizeDirection(exit.Direction));
             room.Exits.push_back(std::move(exit));
         }
         return true;
@@ -202,11 +208,17 @@ bool ReadRooms(const QJsonArray &rooms, MapModel &map, QString *message)
 
 QByteArray ExportMapJson(const MapModel &model)
 {
-    QJsonArray rooms;
+    // Rooms by id, so the same map always gives the same file, however its rooms came to be.
+    std::vector<quint32> seen;
+    seen.reserve(static_cast<size_t>(model.RoomCount()));
     for (quint32 i = 0; i < model.NodeCount(); ++i) {
         if (model.At(i).Seen)
-            rooms.append(RoomObject(model.Snapshot(i)));
+            seen.push_back(i);
     }
+    std::sort(seen.begin(), seen.end(), [&](quint32 a, quint32 b) { return model.At(a).Id < model.At(b).Id; });
+    QJsonArray rooms;
+    for (quint32 i : seen)
+        rooms.append(RoomObject(model.Snapshot(i)));
     QJsonObject map;
     map.insert(Key("format"), Key("wren-map"));
     map.insert(Key("version"), MapJsonVersion);

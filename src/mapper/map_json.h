@@ -11,7 +11,7 @@ class MapModel;
 
 inline constexpr int MapJsonVersion = 1;
 /// Larger files are refused before they are parsed.
-inline constexpr qsizetype MaxMapJsonBytes = 256 * 1024 * 1024;
+inline constexpr qsizetype MaxMapJsonBytes = qsizetype(256) * 1024 * 1024;
 
 /// Every seen room with its exits, place, flags, and the player's room, as indented JSON.
 QByteArray ExportMapJson(const MapModel &model);

@@ -158,7 +158,7 @@ void ReadExits(const QJsonValue &value, RoomRecord &room)
         for (auto it = object.constBegin(); it != object.constEnd(); ++it)
             exits.Add(it.key().toUtf8(), ExitTarget(it.value()));
     } else if (value.isArray()) {
-        for (const QJsonValue &name : value.toArray()) {
+        for (const QJsonValue name : value.toArray()) {
             if (name.isString())
                 exits.Add(name.toString().toUtf8(), {});
             else

@@ -430,46 +430,53 @@ void MapCanvas::PaintRaster(QPainter &painter)
     painter.drawImage(0, 0, m_raster);
 }
 
-/// Lines between rooms of this level: two-way exits once, one-way exits dashed with an arrow at their end, exits
-/// to rooms not known or elsewhere (another area or level) as a short stub in their direction.
+/// The exit lines of one paint, gathered to be drawn a pen at a time.
+struct MapCanvas::ExitLines {
+    QVector<QLineF> TwoWay, OneWay, Stubs;
+    QPainterPath OneWayEnds;
+};
+
+/// Lines between rooms of this level: two-way exits once, one-way exits dashed with a dot near the room they
+/// lead to, exits to rooms not known or elsewhere (another area or level) as a short stub in their direction.
 void MapCanvas::PaintExits(QPainter &painter)
 {
     const QRect cells = VisibleCells();
-    QVector<QLineF> twoWay, oneWay, stubs;
-    QPainterPath arrows;
-    const double arrow = std::max(3.0, m_cellSize * 0.18);
+    ExitLines lines;
     for (quint32 node : m_visible) {
-        const MapModel::Node &room = m_model->At(node);
-        const QPointF from = ToScreen(room.X, room.Y);
-        for (const MapModel::Exit &exit : room.Exits) {
-            if (exit.Target == node || IsUpOrDown(exit.Direction))
-                continue;
-            const MapModel::Node *target = exit.Target == NoRoom ? nullptr : &m_model->At(exit.Target);
-            if (target && target->Placed && target->Area == m_area && target->Z == m_level) {
-                const QPointF to = ToScreen(target->X, target->Y);
-                if (!m_model->HasExitTo(exit.Target, node)) {
-                    oneWay.append(QLineF(from, to));
-                    const QLineF back = QLineF(to, from).unitVector();
-                    const QPointF tip = to + (back.p2() - back.p1()) * (m_cellSize * 0.3);
-                    arrows.addEllipse(tip, arrow / 2, arrow / 2);
-                } else if (node < exit.Target || !cells.contains(target->X, target->Y)) {
-                    twoWay.append(QLineF(from, to));
-                }
-                continue;
-            }
-            const std::optional<Direction> standard = StandardDirection(m_model->DirectionName(exit.Direction));
-            const std::optional<GridStep> step = standard ? StepOf(*standard) : std::nullopt;
-            if (step)
-                stubs.append(QLineF(from, from + QPointF(step->Dx, -step->Dy) * (m_cellSize * 0.5)));
-        }
+        for (const MapModel::Exit &exit : m_model->At(node).Exits)
+            AddExitLine(node, exit, cells, lines);
     }
     painter.setPen(QPen(StubColour, 1));
-    painter.drawLines(stubs);
+    painter.drawLines(lines.Stubs);
     painter.setPen(QPen(TwoWayColour, 1));
-    painter.drawLines(twoWay);
+    painter.drawLines(lines.TwoWay);
     painter.setPen(QPen(OneWayColour, 1, Qt::DashLine));
-    painter.drawLines(oneWay);
-    painter.fillPath(arrows, OneWayColour);
+    painter.drawLines(lines.OneWay);
+    painter.fillPath(lines.OneWayEnds, OneWayColour);
+}
+
+void MapCanvas::AddExitLine(quint32 node, const MapModel::Exit &exit, const QRect &cells, ExitLines &lines) const
+{
+    if (exit.Target == node || IsUpOrDown(exit.Direction))
+        return;
+    const MapModel::Node &room = m_model->At(node);
+    const QPointF from = ToScreen(room.X, room.Y);
+    const MapModel::Node *target = exit.Target == NoRoom ? nullptr : &m_model->At(exit.Target);
+    if (target && target->Placed && target->Area == m_area && target->Z == m_level) {
+        const QPointF to = ToScreen(target->X, target->Y);
+        if (!m_model->HasExitTo(exit.Target, node)) {
+            lines.OneWay.append(QLineF(from, to));
+            const QLineF back = QLineF(to, from).unitVector();
+            const double dot = std::max(1.5, m_cellSize * 0.09);
+            lines.OneWayEnds.addEllipse(to + (back.p2() - back.p1()) * (m_cellSize * 0.3), dot, dot);
+        } else if (node < exit.Target || !cells.contains(target->X, target->Y)) {
+            lines.TwoWay.append(QLineF(from, to)); // once, from the room with the lower index while both show
+        }
+        return;
+    }
+    const std::optional<Direction> standard = StandardDirection(m_model->DirectionName(exit.Direction));
+    if (const std::optional<GridStep> step = standard ? StepOf(*standard) : std::nullopt)
+        lines.Stubs.append(QLineF(from, from + QPointF(step->Dx, -step->Dy) * (m_cellSize * 0.5)));
 }
 
 /// Squares by terrain colour; locked and avoided rooms get a coloured border, up and down exits a triangle.

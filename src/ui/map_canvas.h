@@ -101,7 +101,9 @@ private:
     QPoint ToCell(const QPointF &pos) const;
     QRect VisibleCells() const;
     void PaintRaster(QPainter &painter);
+    struct ExitLines;
     void PaintExits(QPainter &painter);
+    void AddExitLine(quint32 node, const MapModel::Exit &exit, const QRect &cells, ExitLines &lines) const;
     void PaintRooms(QPainter &painter);
     void PaintOutlines(QPainter &painter);
     void PaintCaption(QPainter &painter);

@@ -143,12 +143,13 @@ TEST(MapLayout, RoomsAtTheEdgeOfTheGridStayOnIt)
         ASSERT_TRUE(map.Restore(room));
     }
     std::set<Cell> cells;
+    int farthest = 0;
     for (int i = 0; i < 100; ++i) {
         const auto [x, y, z] = CellOf(map, QByteArray::number(i));
-        EXPECT_LE(std::abs(x), Edge);
-        EXPECT_LE(std::abs(y), Edge);
+        farthest = std::max({farthest, std::abs(x), std::abs(y)});
         cells.insert({x, y, z});
     }
+    EXPECT_LE(farthest, Edge);
     EXPECT_EQ(cells.size(), 100U);
 }
 
@@ -280,8 +281,9 @@ TEST(MapArrive, TenThousandExitsAreCappedAndCounted)
 TEST(MapArrive, BeyondTheRoomLimitNewRoomsAreRefusedAndCounted)
 {
     MapModel map(3);
-    for (const char *id : {"a", "b", "c"})
-        EXPECT_EQ(map.Arrive(MakeRoom(id), "n").Status, MapModel::ArriveStatus::Added);
+    map.Arrive(MakeRoom("a"));
+    map.Arrive(MakeRoom("b"), "n");
+    EXPECT_EQ(map.Arrive(MakeRoom("c"), "n").Status, MapModel::ArriveStatus::Added);
     EXPECT_EQ(map.Arrive(MakeRoom("d"), "n").Status, MapModel::ArriveStatus::Refused);
     EXPECT_EQ(map.Arrive(MakeRoom("e"), "n").Status, MapModel::ArriveStatus::Refused);
     EXPECT_EQ(map.WarningCounts().RefusedRooms, 2U);

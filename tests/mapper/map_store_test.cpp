@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace wren;
 
 namespace {
@@ -82,25 +84,34 @@ void FillMap(MapModel &map)
     map.SetFlags("3100", RoomAvoided | RoomLocked);
 }
 
+/// Everything a file keeps of a room, as one line.
+std::string Describe(const StoredRoom &room)
+{
+    QByteArrayList exits;
+    for (const RoomExit &exit : room.Exits)
+        exits.append(exit.Direction + '>' + exit.Target + (exit.Learned ? "(learned)" : ""));
+    const auto number = [](int n) { return QByteArray::number(n); };
+    return (room.Id + '|' + room.Name + '|' + room.Area + '|' + room.Terrain + '|' + number(room.X) + ',' + number(room.Y)
+            + ',' + number(room.Z) + '|' + (room.HasWorldCoordinates ? "world " : "") + number(room.WorldX) + ','
+            + number(room.WorldY) + ',' + number(room.WorldZ) + "|flags " + number(room.Flags) + '|' + exits.join(','))
+        .toStdString();
+}
+
+/// Every seen room described, and the player's room, in id order.
+std::vector<std::string> Contents(const MapModel &map)
+{
+    std::vector<std::string> rooms{"current " + map.CurrentRoom().toStdString()};
+    for (quint32 i = 0; i < map.NodeCount(); ++i) {
+        if (map.At(i).Seen)
+            rooms.push_back(Describe(map.Snapshot(i)));
+    }
+    std::sort(rooms.begin() + 1, rooms.end());
+    return rooms;
+}
+
 void ExpectSameMap(const MapModel &a, const MapModel &b)
 {
-    ASSERT_EQ(a.RoomCount(), b.RoomCount());
-    EXPECT_EQ(a.CurrentRoom(), b.CurrentRoom());
-    for (quint32 i = 0; i < a.NodeCount(); ++i) {
-        if (!a.At(i).Seen)
-            continue;
-        const StoredRoom left = a.Snapshot(i);
-        const StoredRoom right = b.Room(left.Id);
-        EXPECT_EQ(right.Id, left.Id);
-        EXPECT_EQ(right.Name, left.Name);
-        EXPECT_EQ(right.Area, left.Area);
-        EXPECT_EQ(right.Terrain, left.Terrain);
-        EXPECT_EQ(std::tie(right.X, right.Y, right.Z), std::tie(left.X, left.Y, left.Z)) << left.Id.toStdString();
-        EXPECT_EQ(right.HasWorldCoordinates, left.HasWorldCoordinates);
-        EXPECT_EQ(std::tie(right.WorldX, right.WorldY, right.WorldZ), std::tie(left.WorldX, left.WorldY, left.WorldZ));
-        EXPECT_EQ(right.Flags, left.Flags);
-        EXPECT_EQ(right.Exits, left.Exits) << left.Id.toStdString();
-    }
+    EXPECT_EQ(Contents(a), Contents(b));
 }
 
 class MapStoreTest : public ::testing::Test
@@ -111,7 +122,7 @@ protected:
     /// A map file holding FillMap's rooms.
     QString MakeMapFile(const char *name)
     {
-        const QString path = PathOf(name);
+        QString path = PathOf(name);
         MapModel map;
         MapStore store(map);
         EXPECT_EQ(store.Open(path), MapStore::OpenResult::Created);
@@ -153,32 +164,57 @@ TEST_F(MapStoreTest, RoomsWrittenAsTheyArriveComeBack)
     EXPECT_TRUE(path3100.Found);
 }
 
-TEST_F(MapStoreTest, ChangesReachTheFileInBatchesWhileOpen)
+int RoomRows(const QString &path)
+{
+    return RunSql(path, {QStringLiteral("SELECT count(*) FROM rooms")}).toInt();
+}
+
+TEST_F(MapStoreTest, ChangesReachTheFileOnTheTimerWhileOpen)
 {
     const QString path = PathOf("live.map");
     MapModel map;
     MapStore store(map);
     ASSERT_EQ(store.Open(path), MapStore::OpenResult::Created);
     map.Arrive(MakeRoom("1", "One"));
-    // The timer hands the batch over on its own.
-    EXPECT_TRUE(test::WaitFor([&] { return map.PendingChangeCount() == 0 && store.WaitForWrites()
-                                           && RunSql(path, {QStringLiteral("SELECT count(*) FROM rooms")}).toInt() == 1; }));
-    // Once BatchRooms rooms wait, they go at once, without the timer.
+    EXPECT_TRUE(test::WaitFor([&] { return map.PendingChangeCount() == 0 && store.WaitForWrites() && RoomRows(path) == 1; }));
+}
+
+TEST_F(MapStoreTest, ABatchGoesAtOnceWhenManyRoomsWait)
+{
+    const QString path = PathOf("live.map");
+    MapModel map;
+    MapStore store(map);
+    ASSERT_EQ(store.Open(path), MapStore::OpenResult::Created);
     for (int i = 0; i < MapStore::BatchRooms; ++i)
         map.Arrive(MakeRoom("r" + QByteArray::number(i), "Many"), "e");
-    EXPECT_LT(map.PendingChangeCount(), MapStore::BatchRooms);
+    EXPECT_LT(map.PendingChangeCount(), MapStore::BatchRooms); // handed over without the timer
     store.Flush();
-    EXPECT_TRUE(store.WaitForWrites());
-    EXPECT_EQ(RunSql(path, {QStringLiteral("SELECT count(*) FROM rooms")}).toInt(), 1 + MapStore::BatchRooms);
+    ASSERT_TRUE(store.WaitForWrites());
+    EXPECT_EQ(RoomRows(path), MapStore::BatchRooms);
     EXPECT_EQ(RunSql(path, {QStringLiteral("SELECT value FROM meta WHERE key = 'current'")}).toByteArray(),
               "r" + QByteArray::number(MapStore::BatchRooms - 1));
-    // Only the rooms that changed are written again: a row changed behind the store's back stays as it is.
-    RunSql(path, {QStringLiteral("UPDATE rooms SET name = CAST('edited' AS BLOB) WHERE id = CAST('1' AS BLOB)")});
-    map.Arrive(MakeRoom("r0", "Renamed"));
+}
+
+TEST_F(MapStoreTest, OnlyTheRoomsThatChangedAreWrittenAgain)
+{
+    const QString path = PathOf("live.map");
+    MapModel map;
+    MapStore store(map);
+    ASSERT_EQ(store.Open(path), MapStore::OpenResult::Created);
+    FillMap(map);
     store.Flush();
-    EXPECT_TRUE(store.WaitForWrites());
-    EXPECT_EQ(RunSql(path, {QStringLiteral("SELECT name FROM rooms WHERE id = CAST('1' AS BLOB)")}).toByteArray(), "edited");
-    EXPECT_EQ(RunSql(path, {QStringLiteral("SELECT name FROM rooms WHERE id = CAST('r0' AS BLOB)")}).toByteArray(), "Renamed");
+    ASSERT_TRUE(store.WaitForWrites());
+    // A row changed behind the store's back stays as it is while other rooms change.
+    RunSql(path, {QStringLiteral("UPDATE rooms SET name = CAST('edited' AS BLOB) WHERE id = CAST('3001' AS BLOB)")});
+    map.Arrive(MakeRoom("3100", "Renamed"));
+    store.Flush();
+    ASSERT_TRUE(store.WaitForWrites());
+    const auto name = [&](const char *id) {
+        return RunSql(path, {QStringLiteral("SELECT name FROM rooms WHERE id = CAST('%1' AS BLOB)").arg(QLatin1String(id))})
+            .toByteArray();
+    };
+    EXPECT_EQ(name("3001"), "edited");
+    EXPECT_EQ(name("3100"), "Renamed");
 }
 
 TEST_F(MapStoreTest, AnEmptyFileBecomesAMapAndTheModelsRoomsAreKept)
@@ -323,6 +359,22 @@ TEST(MapJson, RoundTrip)
     ASSERT_TRUE(ImportMapJson(json, copy, &message)) << message.toStdString();
     ExpectSameMap(map, copy);
     EXPECT_EQ(ExportMapJson(copy), json);
+}
+
+TEST(MapJson, TheSameMapGivesTheSameFileHoweverItsRoomsCame)
+{
+    MapModel walked;
+    walked.Arrive(MakeRoom("a", "A", {{"n", "b"}}));
+    walked.Arrive(MakeRoom("b", "B", {{"s", "a"}}), "n");
+    MapModel imported;
+    ASSERT_TRUE(ImportMapJson(ExportMapJson(walked), imported));
+    MapModel reversed; // b's room first, a known only through b's exit until it comes
+    ASSERT_TRUE(ImportMapJson(R"({"format":"wren-map","version":1,"current":"b","rooms":[
+        {"id":"b","name":"B","area":"Midgaard","terrain":"city","x":0,"y":1,"exits":{"S":"a"}},
+        {"id":"a","name":"A","area":"Midgaard","terrain":"city","x":0,"y":0,"exits":{"north":"b"}}]})",
+                              reversed));
+    EXPECT_EQ(ExportMapJson(reversed), ExportMapJson(walked));
+    EXPECT_EQ(ExportMapJson(imported), ExportMapJson(walked));
 }
 
 TEST_F(MapStoreTest, ImportReplacesTheMapAndRewritesTheFile)
