@@ -7,6 +7,8 @@
 
 #include <QAccessible>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -166,6 +168,25 @@ QStringList ChildNames(QAccessibleInterface *map)
     for (int i = 0; i < map->childCount(); ++i)
         names.append(map->child(i)->text(QAccessible::Name));
     return names;
+}
+
+TEST_F(MapPanelTest, WheelZoomsAroundThePointerAndDragPans)
+{
+    const QPoint market = Canvas().RoomRect("market").center();
+    const double cell = Canvas().CellSize();
+    QWheelEvent wheel(market, Canvas().mapToGlobal(market), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&Canvas(), &wheel);
+    EXPECT_DOUBLE_EQ(Canvas().CellSize(), cell * MapCanvas::ZoomStep);
+    EXPECT_LT((Canvas().RoomRect("market").center() - market).manhattanLength(), 3); // still under the pointer
+    const QPointF centre = Canvas().Centre();
+    QTest::mousePress(&Canvas(), Qt::LeftButton, {}, QPoint(100, 100));
+    QMouseEvent move(QEvent::MouseMove, QPointF(150, 100), Canvas().mapToGlobal(QPointF(150, 100)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Canvas(), &move);
+    QTest::mouseRelease(&Canvas(), Qt::LeftButton, {}, QPoint(150, 100));
+    EXPECT_DOUBLE_EQ(Canvas().Centre().x(), centre.x() - 50 / Canvas().CellSize()); // the map moved with the pointer
+    EXPECT_TRUE(Canvas().SelectedRoom().isEmpty());                                  // a drag is not a click
 }
 
 TEST_F(MapPanelTest, ScreenReadersHearTheRoomsAroundThePlayer)
