@@ -390,6 +390,20 @@ bool MapModel::AddLearnedExit(quint32 node, int code, quint32 target)
     return true;
 }
 
+QByteArray MapModel::DirectionOfCommand(const QByteArray &command) const
+{
+    const QByteArray direction = NormalizeDirection(command);
+    if (direction.isEmpty() || StandardDirection(direction))
+        return direction;
+    if (m_current == NoRoom)
+        return {};
+    for (const Exit &exit : m_nodes[m_current].Exits) {
+        if (DirectionName(exit.Direction) == direction)
+            return direction;
+    }
+    return {};
+}
+
 bool MapModel::AddExitStubs(const QByteArray &roomId, const std::vector<QByteArray> &directions)
 {
     const quint32 node = IndexOf(roomId);

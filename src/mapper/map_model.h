@@ -93,6 +93,11 @@ public:
     /// from a room to itself, which is what a failed move looks like), and makes the room the current one.
     ArriveResult Arrive(const RoomRecord &room, const QByteArray &directionTaken = {});
 
+    /// The direction a command the player sent would take from the current room, to pass to Arrive when the
+    /// next room comes: a direction name ("north", "n", "NE"), or the name of an exit of the world's own that
+    /// the current room has ("enter portal"); empty for any other command.
+    QByteArray DirectionOfCommand(const QByteArray &command) const;
+
     /// Exits shown by the room's text but missing from its data (see ExitsFromText); false when the room is
     /// not on the map.
     bool AddExitStubs(const QByteArray &roomId, const std::vector<QByteArray> &directions);

@@ -321,6 +321,17 @@ TEST(MapArrive, ExitStubsFromTheText)
     EXPECT_FALSE(map.AddExitStubs("nowhere", {"n"}));
 }
 
+TEST(MapArrive, CommandsThatMoveThePlayer)
+{
+    MapModel map;
+    map.Arrive(MakeRoom("a", "Town", {{"enter portal", "b"}}));
+    EXPECT_EQ(map.DirectionOfCommand("North"), "n");
+    EXPECT_EQ(map.DirectionOfCommand(" sw "), "sw");
+    EXPECT_EQ(map.DirectionOfCommand("Enter Portal"), "enter portal");
+    EXPECT_EQ(map.DirectionOfCommand("say hello"), "");
+    EXPECT_EQ(map.DirectionOfCommand("look"), "");
+}
+
 TEST(MapArrive, ReachingTheWalkTargetIsReportedOnce)
 {
     MapModel map;
