@@ -41,6 +41,12 @@ int ClampLevel(qint64 value)
     return static_cast<int>(std::clamp<qint64>(value, -MaxGridLevel, MaxGridLevel));
 }
 
+quint64 IdHash(const QByteArray &id)
+{
+    static_assert(sizeof(size_t) == sizeof(quint64), "room ids are hashed to 64 bits");
+    return qHash(id, QHashSeed::globalSeed());
+}
+
 bool ContainsWithoutCase(const QByteArray &haystack, const QByteArray &lowerNeedle)
 {
     const qsizetype n = lowerNeedle.size();
@@ -105,6 +111,7 @@ void MapModel::Reset()
 {
     m_nodes.clear();
     m_index.clear();
+    m_indexOverflow.clear();
     m_areas.clear();
     m_areas.push_back(AreaGrid{}); // 0: rooms of no named area
     m_areaIndex.clear();
@@ -186,8 +193,22 @@ quint32 MapModel::AddNode(const QByteArray &id)
     Node node;
     node.Id = id;
     m_nodes.push_back(std::move(node));
-    m_index.insert(id, index);
+    const quint64 hash = IdHash(id);
+    if (m_index.contains(hash))
+        m_indexOverflow.insert(id, index);
+    else
+        m_index.insert(hash, index);
     return index;
+}
+
+quint32 MapModel::IndexOf(const QByteArray &id) const
+{
+    const auto found = m_index.constFind(IdHash(id));
+    if (found == m_index.constEnd())
+        return NoRoom;
+    if (m_nodes[*found].Id == id)
+        return *found;
+    return m_indexOverflow.value(id, NoRoom);
 }
 
 /// The node an exit leads to: the room when it is known, else a new heard-of room while there is room.
@@ -558,7 +579,7 @@ const MapModel::PathGraph &MapModel::Graph() const
     graph.Flags.resize(m_nodes.size());
     graph.Target.clear();
     graph.Direction.clear();
-    for (size_t i = 0; i < m_nodes.size(); ++i) {
+    for (quint32 i = 0; i < m_nodes.size(); ++i) {
         graph.First[i] = static_cast<quint32>(graph.Target.size());
         graph.Flags[i] = m_nodes[i].Flags;
         for (const Exit &exit : m_nodes[i].Exits) {
@@ -686,7 +707,8 @@ std::vector<QByteArray> MapModel::FindRooms(const QByteArray &text, int limit) c
         return found;
     const quint32 here = m_current == NoRoom ? NoRoom : m_nodes[m_current].Area;
     for (int pass = 0; pass < 2; ++pass) {
-        for (const Node &node : m_nodes) {
+        for (quint32 i = 0; i < m_nodes.size(); ++i) {
+            const Node &node = m_nodes[i];
             if (static_cast<int>(found.size()) >= limit)
                 return found;
             const bool inHere = node.Area == here;
@@ -771,6 +793,7 @@ void MapModel::Swap(MapModel &other)
 {
     std::swap(m_nodes, other.m_nodes);
     std::swap(m_index, other.m_index);
+    std::swap(m_indexOverflow, other.m_indexOverflow);
     std::swap(m_areas, other.m_areas);
     std::swap(m_areaIndex, other.m_areaIndex);
     std::swap(m_terrains, other.m_terrains);
@@ -783,8 +806,8 @@ void MapModel::Swap(MapModel &other)
     std::swap(m_seenCount, other.m_seenCount);
     std::swap(m_heardOfCount, other.m_heardOfCount);
     for (MapModel *model : {this, &other}) {
-        for (Node &node : model->m_nodes)
-            node.Changed = false;
+        for (quint32 i = 0; i < model->m_nodes.size(); ++i)
+            model->m_nodes[i].Changed = false;
         model->m_changes = Changes{};
         model->m_changes.Replaced = model->m_trackChanges;
         model->Touch();

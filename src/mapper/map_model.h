@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <memory>
 #include <vector>
 
 namespace wren {
@@ -161,7 +162,7 @@ public:
         std::vector<Exit> Exits; ///< ordered by direction code
     };
 
-    quint32 IndexOf(const QByteArray &id) const { return m_index.value(id, NoRoom); }
+    quint32 IndexOf(const QByteArray &id) const;
     quint32 CurrentIndex() const { return m_current; }
     quint32 NodeCount() const { return static_cast<quint32>(m_nodes.size()); }
     const Node &At(quint32 index) const { return m_nodes[index]; }
@@ -207,6 +208,33 @@ signals:
     void Changed();
 
 private:
+    /// The rooms in blocks that never move: adding one never copies the others, as a vector does each time it
+    /// grows (a stall of many milliseconds once a map has tens of thousands of rooms).
+    class NodeBlocks
+    {
+    public:
+        static constexpr quint32 BlockShift = 10;
+        static constexpr quint32 BlockSize = 1U << BlockShift;
+        Node &operator[](quint32 i) { return m_blocks[i >> BlockShift][i & (BlockSize - 1)]; }
+        const Node &operator[](quint32 i) const { return m_blocks[i >> BlockShift][i & (BlockSize - 1)]; }
+        quint32 size() const { return m_size; }
+        void clear()
+        {
+            m_blocks.clear();
+            m_size = 0;
+        }
+        void push_back(Node &&node)
+        {
+            if ((m_size & (BlockSize - 1)) == 0)
+                m_blocks.push_back(std::make_unique<Node[]>(BlockSize));
+            (*this)[m_size++] = std::move(node);
+        }
+
+    private:
+        std::vector<std::unique_ptr<Node[]>> m_blocks;
+        quint32 m_size = 0;
+    };
+
     /// The exits of all rooms in flat arrays, for paths: built on the first path after a change and kept while
     /// the map stays as it is. Walking the rooms' own vectors would touch scattered memory for every room.
     struct PathGraph {
@@ -245,8 +273,11 @@ private:
     void Touch();
     const PathGraph &Graph() const;
 
-    std::vector<Node> m_nodes;
-    QHash<QByteArray, quint32> m_index;
+    NodeBlocks m_nodes;
+    // Rooms by a 64-bit hash of their id (with the process's random seed), so growing the index never reads
+    // the ids again; the rare id whose hash another id already has is found in m_indexOverflow.
+    QHash<quint64, quint32> m_index;
+    QHash<QByteArray, quint32> m_indexOverflow;
     std::vector<AreaGrid> m_areas;
     QHash<QByteArray, quint32> m_areaIndex;
     std::vector<QByteArray> m_terrains;
