@@ -387,6 +387,11 @@ MapStore::MapStore(MapModel &model, QObject *parent)
     m_timer.setInterval(BatchIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &MapStore::Flush);
     connect(&m_model, &MapModel::Changed, this, &MapStore::ModelChanged);
+    // A model that goes first ends the store's writing; what it had not yet handed over is lost with it.
+    connect(&m_model, &QObject::destroyed, this, [this] {
+        m_modelGone = true;
+        Close();
+    });
 }
 
 MapStore::~MapStore()
@@ -419,6 +424,8 @@ QString MapStore::MapFilePath(const QByteArray &host, const QByteArray &port)
 MapStore::OpenResult MapStore::Open(const QString &path, QString *message)
 {
     Close();
+    if (m_modelGone)
+        return OpenResult::Failed;
     m_path = path;
     m_reported = false;
     m_failed->store(false);
@@ -474,7 +481,8 @@ void MapStore::Close()
 {
     if (!m_writer)
         return;
-    Flush();
+    if (!m_modelGone)
+        Flush();
     MapWriter *writer = m_writer;
     QMetaObject::invokeMethod(writer, [writer] { writer->Close(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
@@ -484,7 +492,8 @@ void MapStore::Close()
     m_writer = nullptr;
     m_thread = nullptr;
     m_timer.stop();
-    m_model.SetTrackChanges(false);
+    if (!m_modelGone)
+        m_model.SetTrackChanges(false);
 }
 
 void MapStore::ModelChanged()
@@ -500,7 +509,7 @@ void MapStore::ModelChanged()
 void MapStore::Flush()
 {
     m_timer.stop();
-    if (!m_writer)
+    if (!m_writer || m_modelGone)
         return;
     MapModel::Changes changes = m_model.TakeChanges();
     if (changes.IsEmpty())

@@ -41,6 +41,7 @@ public:
     static constexpr int BatchIntervalMs = 250;
     static constexpr int BatchRooms = 500;
 
+    /// Keeps @p model, which should outlive the store (the store stops writing if it does not).
     explicit MapStore(MapModel &model, QObject *parent = nullptr);
     ~MapStore() override;
 
@@ -89,6 +90,7 @@ private:
     MapWriter *m_writer = nullptr;
     std::shared_ptr<std::atomic<bool>> m_failed;
     bool m_reported = false;
+    bool m_modelGone = false;
 };
 
 } // namespace wren

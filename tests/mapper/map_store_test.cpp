@@ -340,6 +340,19 @@ TEST_F(MapStoreTest, AFileThatCannotBeCreatedLeavesTheMapInMemory)
     EXPECT_EQ(map.RoomCount(), 1);
 }
 
+TEST_F(MapStoreTest, AModelThatGoesFirstEndsTheWriting)
+{
+    const QString path = PathOf("gone.map");
+    auto *map = new MapModel;
+    MapStore store(*map);
+    ASSERT_EQ(store.Open(path), MapStore::OpenResult::Created);
+    FillMap(*map);
+    store.Flush();
+    delete map;
+    EXPECT_FALSE(store.IsStored());
+    EXPECT_EQ(RoomRows(path), 3);
+}
+
 TEST_F(MapStoreTest, TheMapCanBeSwitchedOffPerWorld)
 {
     AppSettings settings(PathOf("wrenclient.ini"));
