@@ -239,7 +239,7 @@ QByteArray RoomIdText(const QJsonValue &value)
     } else if (value.isString()) {
         return RoomIdText(value.toString().toUtf8());
     }
-    return id;
+    return id.size() > MaxRoomIdLength ? QByteArray() : id; // a number of hundreds of digits names no room
 }
 
 QByteArray RoomIdText(const QByteArray &text)

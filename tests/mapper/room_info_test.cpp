@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Gmcp, RoomInfoShapes, ::testing::Values(
     ShapeCase{"EmptyString", R"({"num":"   "})", "|||||-|0"},
     ShapeCase{"IdOfWrongType", R"({"num":true,"vnum":{"a":1},"id":[1]})", "|||||-|0"},
     ShapeCase{"FractionalId", R"({"num":1.5})", "|||||-|0"},
+    ShapeCase{"NumberLongerThanAnId", "{\"num\":4" + QByteArray(140, '3') + "}", "|||||-|0"},
     ShapeCase{"VnumWhenNumIsUnusable", R"({"num":-1,"vnum":7})", "7|||||-|0"}
 ), [](const auto &info) { return std::string(info.param.Name); });
 // clang-format on
