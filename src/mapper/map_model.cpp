@@ -413,7 +413,7 @@ bool MapModel::AddLearnedExit(quint32 node, int code, quint32 target)
 
 QByteArray MapModel::DirectionOfCommand(const QByteArray &command) const
 {
-    const QByteArray direction = NormalizeDirection(command);
+    QByteArray direction = NormalizeDirection(command);
     if (direction.isEmpty() || StandardDirection(direction))
         return direction;
     if (m_current == NoRoom)
