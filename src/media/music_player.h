@@ -16,6 +16,10 @@
 
 namespace wren {
 
+/// The songs of a playlist file's bytes: every line but those starting with "#", as a text reader reads
+/// them (a CR before a line end dropped).
+QStringList ParsePlaylist(const QByteArray &bytes);
+
 /// What the player asks of the session whose sounds it plays (the selected one).
 class PlayerHost
 {
