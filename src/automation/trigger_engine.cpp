@@ -2,17 +2,16 @@
 // Runs a session's triggers over the text it shows.
 #include "automation/trigger_engine.h"
 
-#include "config/logging.h"
 #include "base/text_helpers.h"
+#include "config/logging.h"
 
+#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QThread>
 #include <QThreadPool>
 
 #include <atomic>
 #include <cstring>
-
-#include <QByteArray>
 
 namespace wren {
 
@@ -97,10 +96,9 @@ QByteArrayView ReplacePass::Apply(const AutomationStore &store, QByteArrayView t
 } // namespace wren
 
 #define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-
 #include <algorithm>
 #include <climits>
+#include <pcre2.h>
 
 namespace wren {
 
@@ -212,7 +210,7 @@ qsizetype ExecutePass::RarestPair(QByteArrayView literal)
     for (qsizetype k = 0; k + 1 < literal.size(); ++k) {
         // The first byte counts most: it decides which bytes the scan stops at.
         const int score = 4 * commonness(static_cast<unsigned char>(literal[k]))
-            + commonness(static_cast<unsigned char>(literal[k + 1]));
+                          + commonness(static_cast<unsigned char>(literal[k + 1]));
         if (score < bestScore) {
             bestScore = score;
             best = k;
@@ -363,8 +361,8 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
         int error = 0;
         PCRE2_SIZE offset = 0;
         // The dot matches any character; anchors match only at the ends of the line; case matters.
-        slot->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()), static_cast<PCRE2_SIZE>(pattern.size()),
-                                   PCRE2_DOTALL, &error, &offset, nullptr);
+        slot->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
+                                   static_cast<PCRE2_SIZE>(pattern.size()), PCRE2_DOTALL, &error, &offset, nullptr);
         if (!slot->Code) {
             PCRE2_UCHAR message[256];
             pcre2_get_error_message(error, message, sizeof message);
@@ -376,7 +374,8 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
             slot->Literal = RequiredLiteral(pattern);
             slot->Anchor = RarestPair(slot->Literal);
             slot->Scannable = PatternDatabase::AcceptsRegex(pattern);
-            slot->RareLiteral = slot->Literal.size() >= 4 && ByteCommonness(static_cast<unsigned char>(slot->Literal[slot->Anchor])) <= 4;
+            slot->RareLiteral = slot->Literal.size() >= 4
+                                && ByteCommonness(static_cast<unsigned char>(slot->Literal[slot->Anchor])) <= 4;
         }
     }
     return slot.get();
@@ -406,7 +405,8 @@ QByteArray DatabaseKey(const std::vector<QByteArray> &patterns)
 PatternDatabase *ExecutePass::DatabaseFor(const std::vector<QByteArray> &patterns)
 {
     const QByteArray key = DatabaseKey(patterns);
-    const auto kept = std::find_if(m_databases.begin(), m_databases.end(), [&](const auto &entry) { return entry.first == key; });
+    const auto kept
+        = std::find_if(m_databases.begin(), m_databases.end(), [&](const auto &entry) { return entry.first == key; });
     if (kept != m_databases.end()) {
         std::rotate(m_databases.begin(), kept, kept + 1);
         PatternDatabase *database = m_databases.front().second.get();
@@ -649,9 +649,8 @@ void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const M
             Prepare(store.Triggers(), store.TriggerGeneration());
             Candidates(line, candidates);
             const QList<TAdvancedItem> &now = store.Triggers();
-            candidates.erase(candidates.begin(),
-                             std::find_if(candidates.begin(), candidates.end(),
-                                          [&](int i) { return now[i].Serial > trigger.Serial; }));
+            candidates.erase(candidates.begin(), std::find_if(candidates.begin(), candidates.end(),
+                                                              [&](int i) { return now[i].Serial > trigger.Serial; }));
             k = static_cast<size_t>(-1);
         }
     }

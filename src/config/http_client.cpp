@@ -7,7 +7,6 @@
 #include <QUrl>
 
 #include <curl/curl.h>
-
 #include <memory>
 
 namespace wren {

@@ -68,7 +68,8 @@ bool MayReplace(const QString &path, QString *error)
                                             "it is kept beside it.")
                                  .arg(shown, *failed);
     // Only the window's thread may ask; a save from elsewhere leaves such a file alone.
-    const bool mayAsk = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    const bool mayAsk
+        = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
     if (!mayAsk || !OverwriteQuestion() || !OverwriteQuestion()(question)) {
         if (error)
             *error = QStringLiteral("It was not saved: the file could not be read when it was loaded (%1), and it is "
@@ -76,8 +77,9 @@ bool MayReplace(const QString &path, QString *error)
                          .arg(*failed);
         return false;
     }
-    const QString backup
-        = path + QLatin1Char('.') + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".bak");
+    const QString backup = path + QLatin1Char('.')
+                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))
+                           + QStringLiteral(".bak");
     if (!QFile::copy(path, backup)) {
         if (error)
             *error = QStringLiteral("It was not saved: the old file could not be copied to %1.")
@@ -95,7 +97,7 @@ bool SaveOwnerOnly(const QString &path, const QByteArray &bytes, QString *error)
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     file.setAutoRemove(true);
     bool ok = file.open() && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        && file.write(bytes) == bytes.size() && file.flush();
+              && file.write(bytes) == bytes.size() && file.flush();
     if (ok) {
         file.close();
         ok = std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0;

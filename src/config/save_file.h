@@ -17,8 +17,7 @@ namespace wren {
 /// A file whose last load failed (NoteLoadFailed) is not replaced unless the overwrite question agrees;
 /// then the old file is first copied beside it as "<name>.<date-time>.bak". What little a failed load took
 /// in is never written over what the user had.
-bool SaveFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr,
-                        bool ownerOnly = false);
+bool SaveFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr, bool ownerOnly = false);
 
 /// Loading @p path failed although the file is there (unreadable, too large, damaged): until it loads
 /// again, a save over it asks first and keeps a backup.

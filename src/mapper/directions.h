@@ -9,7 +9,20 @@
 namespace wren {
 
 /// The directions every map knows, in the order rooms list their exits.
-enum class Direction : quint8 { North, NorthEast, East, SouthEast, South, SouthWest, West, NorthWest, Up, Down, In, Out };
+enum class Direction : quint8 {
+    North,
+    NorthEast,
+    East,
+    SouthEast,
+    South,
+    SouthWest,
+    West,
+    NorthWest,
+    Up,
+    Down,
+    In,
+    Out
+};
 inline constexpr int StandardDirectionCount = 12;
 
 /// The longest name an exit of the world's own (a "portal", "enter gate") may have.

@@ -41,7 +41,8 @@ QJsonObject RoomObject(const StoredRoom &room)
     object.insert(Key("y"), room.Y);
     object.insert(Key("z"), room.Z);
     if (room.HasWorldCoordinates)
-        object.insert(Key("world"), QJsonObject{{Key("x"), room.WorldX}, {Key("y"), room.WorldY}, {Key("z"), room.WorldZ}});
+        object.insert(Key("world"),
+                      QJsonObject {{Key("x"), room.WorldX}, {Key("y"), room.WorldY}, {Key("z"), room.WorldZ}});
     QJsonArray flags;
     if (room.Flags & RoomLocked)
         flags.append(Key("locked"));
@@ -132,8 +133,9 @@ private:
             return Problem(QStringLiteral("\"world\" is not an object"));
         const QJsonObject world = value.toObject();
         room.HasWorldCoordinates = true;
-        return ReadWhole(world, "x", MaxGridCoordinate, room.WorldX) && ReadWhole(world, "y", MaxGridCoordinate, room.WorldY)
-            && ReadWhole(world, "z", MaxGridLevel, room.WorldZ);
+        return ReadWhole(world, "x", MaxGridCoordinate, room.WorldX)
+               && ReadWhole(world, "y", MaxGridCoordinate, room.WorldY)
+               && ReadWhole(world, "z", MaxGridLevel, room.WorldZ);
     }
 
     bool ReadFlags(StoredRoom &room)
@@ -234,23 +236,29 @@ bool ImportMapJson(const QByteArray &json, MapModel &into, QString *message)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
-        return Refuse(message, QStringLiteral("The map file is not JSON (%1 at byte %2).").arg(error.errorString()).arg(error.offset));
+        return Refuse(
+            message,
+            QStringLiteral("The map file is not JSON (%1 at byte %2).").arg(error.errorString()).arg(error.offset));
     const QJsonObject map = document.object();
     if (map.value(Key("format")) != QJsonValue(Key("wren-map")))
-        return Refuse(message, QStringLiteral("The file is not a Wren Client map (it has no \"format\": \"wren-map\")."));
+        return Refuse(message,
+                      QStringLiteral("The file is not a Wren Client map (it has no \"format\": \"wren-map\")."));
     const QJsonValue version = map.value(Key("version"));
     if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != std::floor(version.toDouble()))
         return Refuse(message, QStringLiteral("The map file has no version number."));
     if (version.toDouble() > MapJsonVersion)
-        return Refuse(message, QStringLiteral("The map file was written by a newer version of Wren Client (map version %1; "
-                                              "this one reads version %2).")
-                                   .arg(version.toDouble())
-                                   .arg(MapJsonVersion));
+        return Refuse(message,
+                      QStringLiteral("The map file was written by a newer version of Wren Client (map version %1; "
+                                     "this one reads version %2).")
+                          .arg(version.toDouble())
+                          .arg(MapJsonVersion));
     if (!map.value(Key("rooms")).isArray())
         return Refuse(message, QStringLiteral("The map file has no list of rooms."));
     const QJsonArray rooms = map.value(Key("rooms")).toArray();
     if (rooms.size() > into.MaxRooms())
-        return Refuse(message, QStringLiteral("The map file holds %1 rooms; a map keeps at most %2.").arg(rooms.size()).arg(into.MaxRooms()));
+        return Refuse(message, QStringLiteral("The map file holds %1 rooms; a map keeps at most %2.")
+                                   .arg(rooms.size())
+                                   .arg(into.MaxRooms()));
     MapModel loaded(into.MaxRooms());
     if (!ReadRooms(rooms, loaded, message))
         return false;

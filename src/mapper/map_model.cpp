@@ -21,8 +21,8 @@ constexpr int BucketShift = 4;
 quint64 CellKey(int x, int y, int z)
 {
     return (static_cast<quint64>(static_cast<quint32>(x + CoordinateOffset) & 0xffffffU) << 40)
-        | (static_cast<quint64>(static_cast<quint32>(y + CoordinateOffset) & 0xffffffU) << 16)
-        | (static_cast<quint64>(static_cast<quint32>(z + LevelOffset) & 0xffffU));
+           | (static_cast<quint64>(static_cast<quint32>(y + CoordinateOffset) & 0xffffffU) << 16)
+           | (static_cast<quint64>(static_cast<quint32>(z + LevelOffset) & 0xffffU));
 }
 
 quint64 BucketKey(int x, int y, int z)
@@ -113,7 +113,7 @@ void MapModel::Reset()
     m_index.clear();
     m_indexOverflow.clear();
     m_areas.clear();
-    m_areas.push_back(AreaGrid{}); // 0: rooms of no named area
+    m_areas.push_back(AreaGrid {}); // 0: rooms of no named area
     m_areaIndex.clear();
     m_areaIndex.insert(QByteArray(), 0);
     m_terrains.assign(1, QByteArray());
@@ -319,7 +319,9 @@ bool MapModel::UpdateExits(quint32 node, const std::vector<RoomExit> &exits)
     std::vector<Exit> merged;
     merged.reserve(std::min(exits.size(), static_cast<size_t>(MaxExitsPerRoom)) + 2);
     for (const RoomExit &exit : exits) {
-        const int code = merged.size() < static_cast<size_t>(MaxExitsPerRoom) ? DirectionCode(NormalizeDirection(exit.Direction)) : -1;
+        const int code = merged.size() < static_cast<size_t>(MaxExitsPerRoom)
+                             ? DirectionCode(NormalizeDirection(exit.Direction))
+                             : -1;
         if (code < 0 || at[static_cast<size_t>(code)] >= 0) {
             ++m_warnings.SkippedExits;
             continue;
@@ -395,8 +397,7 @@ bool MapModel::LinkWalk(quint32 previous, quint32 node, const QByteArray &direct
 bool MapModel::AddLearnedExit(quint32 node, int code, quint32 target)
 {
     std::vector<Exit> &exits = m_nodes[node].Exits;
-    auto at = std::lower_bound(exits.begin(), exits.end(), code,
-                               [](const Exit &e, int c) { return e.Direction < c; });
+    auto at = std::lower_bound(exits.begin(), exits.end(), code, [](const Exit &e, int c) { return e.Direction < c; });
     if (at != exits.end() && at->Direction == code) {
         if (at->Target != NoRoom || target == NoRoom)
             return false;
@@ -407,7 +408,7 @@ bool MapModel::AddLearnedExit(quint32 node, int code, quint32 target)
         ++m_warnings.SkippedExits;
         return false;
     }
-    exits.insert(at, Exit{target, static_cast<quint16>(code), true});
+    exits.insert(at, Exit {target, static_cast<quint16>(code), true});
     return true;
 }
 
@@ -449,7 +450,7 @@ bool MapModel::AddExitStubs(const QByteArray &roomId, const std::vector<QByteArr
 bool MapModel::IsFree(const AreaGrid &grid, int x, int y, int z)
 {
     return std::abs(x) <= MaxPlacedCoordinate && std::abs(y) <= MaxPlacedCoordinate
-        && !grid.Cells.contains(CellKey(x, y, z));
+           && !grid.Cells.contains(CellKey(x, y, z));
 }
 
 /// The cell a room goes to near (x, y, z): see the class's note on layout.
@@ -651,7 +652,7 @@ bool MapModel::HasRoom(const QByteArray &id) const
 StoredRoom MapModel::Room(const QByteArray &id) const
 {
     const quint32 node = IndexOf(id);
-    return node != NoRoom && m_nodes[node].Seen ? Snapshot(node) : StoredRoom{};
+    return node != NoRoom && m_nodes[node].Seen ? Snapshot(node) : StoredRoom {};
 }
 
 StoredRoom MapModel::Snapshot(quint32 index) const
@@ -686,7 +687,8 @@ QString MapModel::Summary(const QByteArray &id) const
 QString MapModel::Summary(quint32 index) const
 {
     const Node &node = m_nodes[index];
-    QString text = node.Name.isEmpty() ? QStringLiteral("Room ") + QString::fromUtf8(node.Id) : QString::fromUtf8(node.Name);
+    QString text
+        = node.Name.isEmpty() ? QStringLiteral("Room ") + QString::fromUtf8(node.Id) : QString::fromUtf8(node.Name);
     if (!node.Seen)
         return text + QStringLiteral(", not visited");
     if (!m_areas[node.Area].Name.isEmpty())
@@ -808,7 +810,7 @@ void MapModel::Swap(MapModel &other)
     for (MapModel *model : {this, &other}) {
         for (quint32 i = 0; i < model->m_nodes.size(); ++i)
             model->m_nodes[i].Changed = false;
-        model->m_changes = Changes{};
+        model->m_changes = Changes {};
         model->m_changes.Replaced = model->m_trackChanges;
         model->Touch();
     }

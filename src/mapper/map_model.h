@@ -34,7 +34,7 @@ struct StoredRoom {
 struct PathResult {
     bool Found = false;
     std::vector<QByteArray> Directions; ///< short forms, as WalkCommands sends them
-    std::vector<QByteArray> Rooms;      ///< the rooms entered, the destination last
+    std::vector<QByteArray> Rooms; ///< the rooms entered, the destination last
 };
 
 /// "3 north, 1 east, up": runs of one direction counted; up, down, in, out and a world's own exits in words,
@@ -131,11 +131,11 @@ public:
     std::vector<QByteArray> FindRooms(const QByteArray &text, int limit = 100) const;
 
     struct Warnings {
-        quint64 RefusedRooms = 0;   ///< new rooms beyond MaxRooms
-        quint64 InvalidRooms = 0;   ///< payloads without a usable id
-        quint64 SkippedExits = 0;   ///< beyond MaxExitsPerRoom, unusable names, beyond MaxCustomDirections
+        quint64 RefusedRooms = 0; ///< new rooms beyond MaxRooms
+        quint64 InvalidRooms = 0; ///< payloads without a usable id
+        quint64 SkippedExits = 0; ///< beyond MaxExitsPerRoom, unusable names, beyond MaxCustomDirections
         quint64 UnknownTargets = 0; ///< exits whose new target was beyond the heard-of limit
-        quint64 MergedAreas = 0;    ///< rooms put in the unnamed area because there were MaxAreas areas
+        quint64 MergedAreas = 0; ///< rooms put in the unnamed area because there were MaxAreas areas
     };
     const Warnings &WarningCounts() const { return m_warnings; }
 
@@ -193,7 +193,7 @@ public:
 
     struct Changes {
         std::vector<quint32> Rooms; ///< seen rooms added or changed
-        bool Replaced = false;      ///< the whole map changed (Clear, Swap): write everything again
+        bool Replaced = false; ///< the whole map changed (Clear, Swap): write everything again
         bool CurrentChanged = false;
         bool IsEmpty() const { return Rooms.empty() && !Replaced && !CurrentChanged; }
     };

@@ -26,7 +26,8 @@ namespace {
 
 constexpr char Driver[] = "QSQLITE";
 constexpr char FormatName[] = "wren-map";
-constexpr char RoomColumns[] = "id, name, area, terrain, x, y, z, world_coordinates, world_x, world_y, world_z, flags, exits";
+constexpr char RoomColumns[]
+    = "id, name, area, terrain, x, y, z, world_coordinates, world_x, world_y, world_z, flags, exits";
 
 QString Text(const char *text)
 {
@@ -35,7 +36,7 @@ QString Text(const char *text)
 
 QString NewConnectionName(const char *role)
 {
-    static std::atomic<int> counter{0};
+    static std::atomic<int> counter {0};
     return QStringLiteral("wren-map-%1-%2").arg(Text(role)).arg(++counter);
 }
 
@@ -114,7 +115,8 @@ public:
 private:
     LoadResult Refuse(const QString &why)
     {
-        return {MapStore::OpenResult::Refused, QStringLiteral("The map file %1 %2").arg(Quoted(m_path), why) + MemoryOnly()};
+        return {MapStore::OpenResult::Refused,
+                QStringLiteral("The map file %1 %2").arg(Quoted(m_path), why) + MemoryOnly()};
     }
 
     /// The first value a statement gives; on failure nothing, and m_error says why.
@@ -192,7 +194,7 @@ private:
         if (query.lastError().isValid())
             return Refuse(QStringLiteral("is damaged (%1).").arg(query.lastError().text()));
         m_into.SetCurrentRoom(Meta(db, "current"));
-        LoadResult result{MapStore::OpenResult::Opened, {}};
+        LoadResult result {MapStore::OpenResult::Opened, {}};
         if (skipped > 0)
             result.Message = QStringLiteral("Rooms of the map file %2 that could not be read are left out (%1); "
                                             "they stay in the file.")
@@ -238,18 +240,18 @@ LoadResult CheckAndLoad(const QString &path, MapModel &into)
     if (!file.exists())
         return {MapStore::OpenResult::Created, {}};
     if (!file.open(QIODevice::ReadOnly))
-        return {MapStore::OpenResult::Refused, QStringLiteral("The map file %1 cannot be read (%2).")
-                                                   .arg(Quoted(path), file.errorString())
-                                                   + MemoryOnly()};
+        return {MapStore::OpenResult::Refused,
+                QStringLiteral("The map file %1 cannot be read (%2).").arg(Quoted(path), file.errorString())
+                    + MemoryOnly()};
     const QByteArray header = file.read(16);
     const qint64 size = file.size();
     file.close();
     if (size == 0)
         return {MapStore::OpenResult::Created, {}};
     if (header != QByteArray("SQLite format 3\0", 16))
-        return {MapStore::OpenResult::Refused, QStringLiteral("The map file %1 is not a map (not an SQLite database).")
-                                                   .arg(Quoted(path))
-                                                   + MemoryOnly()};
+        return {MapStore::OpenResult::Refused,
+                QStringLiteral("The map file %1 is not a map (not an SQLite database).").arg(Quoted(path))
+                    + MemoryOnly()};
     return MapFileReader(path, into).Read();
 }
 
@@ -293,8 +295,9 @@ public:
         QSqlQuery query(db);
         bool ok = !batch.ReplaceAll || query.exec(QStringLiteral("DELETE FROM rooms"));
         ok = ok
-            && query.prepare(QStringLiteral("INSERT OR REPLACE INTO rooms (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                                 .arg(Text(RoomColumns)));
+             && query.prepare(
+                 QStringLiteral("INSERT OR REPLACE INTO rooms (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                     .arg(Text(RoomColumns)));
         for (size_t i = 0; ok && i < batch.Rooms.size(); ++i)
             ok = WriteRoom(query, batch.Rooms[i]);
         if (ok && batch.HasCurrent) {
@@ -356,9 +359,19 @@ private:
 
     static bool WriteRoom(QSqlQuery &query, const StoredRoom &room)
     {
-        const QVariantList values = {Blob(room.Id), Blob(room.Name), Blob(room.Area), Blob(room.Terrain), room.X, room.Y,
-                                     room.Z, room.HasWorldCoordinates ? 1 : 0, room.WorldX, room.WorldY, room.WorldZ,
-                                     static_cast<int>(room.Flags), Blob(EncodeExits(room.Exits))};
+        const QVariantList values = {Blob(room.Id),
+                                     Blob(room.Name),
+                                     Blob(room.Area),
+                                     Blob(room.Terrain),
+                                     room.X,
+                                     room.Y,
+                                     room.Z,
+                                     room.HasWorldCoordinates ? 1 : 0,
+                                     room.WorldX,
+                                     room.WorldY,
+                                     room.WorldZ,
+                                     static_cast<int>(room.Flags),
+                                     Blob(EncodeExits(room.Exits))};
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
         return query.exec();
@@ -457,7 +470,8 @@ MapStore::OpenResult MapStore::Open(const QString &path, QString *message)
     QMetaObject::invokeMethod(
         writer.get(), [&] { opened = writer->Open(created, &error); }, Qt::BlockingQueuedConnection);
     if (!opened) {
-        QMetaObject::invokeMethod(writer.get(), [&] { writer->Close(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            writer.get(), [&] { writer->Close(); }, Qt::BlockingQueuedConnection);
         thread->quit();
         thread->wait();
         say(QStringLiteral("The map file %1 cannot be written (%2). This session keeps its map in memory only.")
@@ -484,7 +498,8 @@ void MapStore::Close()
     if (!m_modelGone)
         Flush();
     MapWriter *writer = m_writer;
-    QMetaObject::invokeMethod(writer, [writer] { writer->Close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        writer, [writer] { writer->Close(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_writer;
@@ -540,7 +555,8 @@ void MapStore::Flush()
                 return;
             failed->store(true);
             QMetaObject::invokeMethod(
-                store, [store, error] {
+                store,
+                [store, error] {
                     if (store)
                         store->ReportWriteFailure(error);
                 },
@@ -552,7 +568,8 @@ void MapStore::Flush()
 bool MapStore::WaitForWrites()
 {
     if (m_writer)
-        QMetaObject::invokeMethod(m_writer, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_writer, [] {}, Qt::BlockingQueuedConnection);
     return !m_failed->load();
 }
 

@@ -52,10 +52,10 @@ public:
     static QString MapFilePath(const QByteArray &host, const QByteArray &port);
 
     enum class OpenResult {
-        Opened,  ///< the file's rooms replaced the model's; changes go to the file from now on
+        Opened, ///< the file's rooms replaced the model's; changes go to the file from now on
         Created, ///< there was no map file (or an empty one): the model's rooms are written to a new one
         Refused, ///< the file is damaged, not a map, or newer: left untouched, the map stays in memory
-        Failed,  ///< the file could not be created or opened for writing (or SQLite is missing): in memory
+        Failed, ///< the file could not be created or opened for writing (or SQLite is missing): in memory
     };
     /// Loads the map file at @p path into the model and keeps writing to it. @p message says what happened in
     /// the program's words for every result but Opened and Created (and for Opened when rooms were skipped).

@@ -88,7 +88,8 @@ void ReadCoordinates(const QJsonValue &value, RoomRecord &room)
     }
     const std::optional<int> gridX = WholeNumber(x, MaxGridCoordinate);
     const std::optional<int> gridY = WholeNumber(y, MaxGridCoordinate);
-    const std::optional<int> gridZ = z.isUndefined() || z.isNull() ? std::optional<int>(0) : WholeNumber(z, MaxGridLevel);
+    const std::optional<int> gridZ
+        = z.isUndefined() || z.isNull() ? std::optional<int>(0) : WholeNumber(z, MaxGridLevel);
     if (!gridX || !gridY || !gridZ || (*gridX == -1 && *gridY == -1))
         return;
     room.HasCoordinates = true;
@@ -282,9 +283,7 @@ RoomRecord RoomFromMsdp(const QJsonObject &variables)
     const QJsonValue table = variables.value(Key("ROOM"));
     const bool inTable = table.isObject();
     const QJsonObject source = inTable ? table.toObject() : variables;
-    const auto field = [&](const char *name) {
-        return source.value(inTable ? Key(name) : Key("ROOM_") + Key(name));
-    };
+    const auto field = [&](const char *name) { return source.value(inTable ? Key(name) : Key("ROOM_") + Key(name)); };
     RoomRecord room;
     room.Id = RoomIdText(field("VNUM"));
     if (room.Id.isEmpty())

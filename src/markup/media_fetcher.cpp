@@ -104,8 +104,8 @@ MediaFetcher &MediaFetcher::Shared()
 QString MediaFetcher::Key(const MediaRequest &request)
 {
     return request.Folder + QLatin1Char('\n') + QString::fromLatin1(request.BaseUrl.toPercentEncoding())
-        + QLatin1Char('\n') + QString::fromLatin1(request.Source.toPercentEncoding())
-        + (request.Picture ? QStringLiteral("\npicture") : QStringLiteral("\nsound"));
+           + QLatin1Char('\n') + QString::fromLatin1(request.Source.toPercentEncoding())
+           + (request.Picture ? QStringLiteral("\npicture") : QStringLiteral("\nsound"));
 }
 
 std::optional<MediaResult> MediaFetcher::Cached(const MediaRequest &request)
@@ -156,7 +156,8 @@ void MediaFetcher::Fetch(const MediaRequest &request, QObject *context, Done don
     m_waiting.insert(key, {{context, std::move(done)}});
     m_pool.start([this, request, key] {
         const MediaResult result = ResolveMedia(request, &m_cancel);
-        QMetaObject::invokeMethod(this, [this, key, result] { Finished(key, result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, key, result] { Finished(key, result); }, Qt::QueuedConnection);
     });
 }
 

@@ -10,7 +10,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-
 #include <jpeglib.h>
 
 namespace wren {
@@ -64,8 +63,8 @@ bool Decompress(const unsigned char *data, unsigned long size, QImage *image, ch
     info.mem->max_memory_to_use = MaxDecoderMemory;
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    if (info.output_width == 0 || info.output_height == 0 || info.output_width > MaxSide
-        || info.output_height > MaxSide || info.output_components != 3) {
+    if (info.output_width == 0 || info.output_height == 0 || info.output_width > MaxSide || info.output_height > MaxSide
+        || info.output_components != 3) {
         jpeg_destroy_decompress(&info);
         std::snprintf(message, JMSG_LENGTH_MAX, "unsupported picture size or colours");
         return false;
@@ -96,8 +95,8 @@ QImage DecodeJpeg(const QByteArray &bytes, QString *error)
             *error = QStringLiteral("empty file");
         return {};
     }
-    if (!Decompress(reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<unsigned long>(bytes.size()),
-                    &image, message)) {
+    if (!Decompress(reinterpret_cast<const unsigned char *>(bytes.constData()),
+                    static_cast<unsigned long>(bytes.size()), &image, message)) {
         if (error)
             *error = QString::fromLocal8Bit(message);
         return {};
@@ -139,8 +138,10 @@ QSize IconSize(const QByteArray &bytes)
         const qsizetype entry = 6 + qsizetype(i) * 16;
         if (entry + 16 > bytes.size())
             return {};
-        const quint32 length = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData() + entry + 8));
-        const quint32 offset = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData() + entry + 12));
+        const quint32 length
+            = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData() + entry + 8));
+        const quint32 offset
+            = qFromLittleEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData() + entry + 12));
         if (offset >= quint64(bytes.size()))
             return {};
         const QByteArrayView image(bytes.constData() + offset, std::min<qint64>(length, bytes.size() - offset));

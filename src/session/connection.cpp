@@ -341,8 +341,8 @@ void Connection::OnEncrypted()
     if (issuer.isEmpty())
         issuer = "an unnamed issuer";
     const bool trusted = !m_target.Features.TrustedCertificate.isEmpty();
-    emit Status("Secure connection (" + ProtocolName(m_socket->sessionProtocol()) + "), certificate issued by "
-                    + issuer + (trusted ? QByteArray(" (trusted by you).") : QByteArray(".")),
+    emit Status("Secure connection (" + ProtocolName(m_socket->sessionProtocol()) + "), certificate issued by " + issuer
+                    + (trusted ? QByteArray(" (trusted by you).") : QByteArray(".")),
                 {});
 }
 
@@ -353,8 +353,8 @@ void Connection::OnSslErrors(const QList<QSslError> &errors)
     if (m_dropped || m_asking)
         return;
     const QSslCertificate certificate = m_socket->peerCertificate();
-    const QByteArray digest = certificate.isNull() ? QByteArray()
-                                                   : certificate.digest(QCryptographicHash::Sha256).toHex();
+    const QByteArray digest
+        = certificate.isNull() ? QByteArray() : certificate.digest(QCryptographicHash::Sha256).toHex();
     if (!digest.isEmpty() && digest == m_target.Features.TrustedCertificate) {
         m_socket->ignoreSslErrors(errors);
         return;

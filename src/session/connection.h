@@ -3,8 +3,8 @@
 // reconnecting with back-off, the telnet layer and the window size.
 #pragma once
 
-#include "session/telnet_filter.h"
 #include "config/world_features.h"
+#include "session/telnet_filter.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -6,15 +6,15 @@
 #include "automation/automation_store.h"
 #include "base/text_helpers.h"
 #include "config/globals.h"
+#include "config/world_features.h"
 #include "logging/session_log.h"
 #include "markup/zel_colors.h"
 #include "markup/zel_detect.h"
-#include "session/markup_side.h"
 #include "options/session_options.h"
 #include "session/ansi_parser.h"
 #include "session/byte_decoder.h"
+#include "session/markup_side.h"
 #include "session/session_document.h"
-#include "config/world_features.h"
 
 namespace wren {
 

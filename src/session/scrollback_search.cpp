@@ -8,9 +8,8 @@
 #include <QDeadlineTimer>
 
 #define PCRE2_CODE_UNIT_WIDTH 16
-#include <pcre2.h>
-
 #include <memory>
+#include <pcre2.h>
 
 namespace wren {
 

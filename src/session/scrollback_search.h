@@ -35,7 +35,6 @@ inline constexpr int SearchBudgetMs = 300;
 /// message in @p error. A regular expression that backtracks without end, or a search past its time budget,
 /// stops with the hits found so far and sets @p stopped: the window never freezes on a pattern.
 std::vector<SearchHit> FindInDocument(const SessionDocument &document, const SearchQuery &query,
-                                      QString *error = nullptr, bool *stopped = nullptr,
-                                      int budgetMs = SearchBudgetMs);
+                                      QString *error = nullptr, bool *stopped = nullptr, int budgetMs = SearchBudgetMs);
 
 } // namespace wren

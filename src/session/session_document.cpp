@@ -2,9 +2,9 @@
 // The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
 #include "session/session_document.h"
 
+#include "base/text_helpers.h"
 #include "session/byte_decoder.h"
 #include "session/paragraph_layout.h"
-#include "base/text_helpers.h"
 
 #include <QHashFunctions>
 
@@ -81,15 +81,16 @@ quint32 SessionDocument::LookUpStyle(const StyleKey &key)
     // Each entry has a 32-bit tag from the key's hash; the four tags of a set are compared at once, so the
     // way that holds the key is found without a branch per way (ways are hit in no order a processor can
     // guess), and only a matching tag's key is compared whole.
-    const quint64 h = (key.Colours * 0x9E3779B97F4A7C15ULL ^ key.Rest * 0xC2B2AE3D27D4EB4FULL ^ reinterpret_cast<quintptr>(key.Font))
-        * 0x9E3779B97F4A7C15ULL;
+    const quint64 h = (key.Colours * 0x9E3779B97F4A7C15ULL ^ key.Rest * 0xC2B2AE3D27D4EB4FULL
+                       ^ reinterpret_cast<quintptr>(key.Font))
+                      * 0x9E3779B97F4A7C15ULL;
     const auto set = static_cast<size_t>(h >> 60);
     const quint32 tag = static_cast<quint32>(h >> 16) | 1; // never 0, the tag of an empty entry
     RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];
     const quint32 *tags = &m_recentTags[set * RecentStyleWays];
 #if defined(__SSE2__)
-    auto hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(
-        _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i *>(tags)), _mm_set1_epi32(static_cast<int>(tag))))));
+    auto hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(
+        _mm_load_si128(reinterpret_cast<const __m128i *>(tags)), _mm_set1_epi32(static_cast<int>(tag))))));
 #else
     unsigned hits = 0;
     for (size_t way = 0; way < RecentStyleWays; ++way)
@@ -362,7 +363,8 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
         for (size_t r = 0; r < first.Runs.size() && !first.Text.isEmpty(); ++r) {
             const qint32 end = r + 1 < first.Runs.size() ? first.Runs[r + 1].Start : oldSize;
             if (end > cut)
-                runs.push_back({std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
+                runs.push_back(
+                    {std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
         }
         first.Runs = std::move(runs);
         std::erase_if(first.Pictures, [&](const InlinePicture &picture) { return picture.Offset < cut; });

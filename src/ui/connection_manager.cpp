@@ -100,8 +100,9 @@ TfrmConnect::TfrmConnect(OpenWorld open, QWidget *parent)
 void TfrmConnect::BuildLayout()
 {
     grdMain = MakeGrid({QStringLiteral("ID"), QStringLiteral("Host"), QStringLiteral("Port")}, {166, 210, 50}, this);
-    mudlist = MakeGrid({QStringLiteral("Name"), QStringLiteral("Host"), QStringLiteral("Port"), QStringLiteral("Web Site")},
-                       {133, 160, 41, 356}, this);
+    mudlist
+        = MakeGrid({QStringLiteral("Name"), QStringLiteral("Host"), QStringLiteral("Port"), QStringLiteral("Web Site")},
+                   {133, 160, 41, 356}, this);
     txtID = new QLineEdit(this);
     txtHost = new QLineEdit(this);
     txtPort = new QLineEdit(this);

@@ -33,9 +33,9 @@ const QColor AvoidedColour(0xe0, 0x90, 0x30);
 const QColor CaptionColour(0xc8, 0xcc, 0xd0);
 
 /// Rooms are coloured by terrain, one of these per terrain name (the first for rooms without one).
-const std::array<QColor, 8> TerrainColours = {QColor(0xb8, 0xbc, 0xc4), QColor(0x7c, 0xb3, 0x6a), QColor(0x5a, 0x8f, 0xd0),
-                                              QColor(0xc9, 0xa8, 0x6a), QColor(0x9b, 0x7c, 0xc9), QColor(0x6a, 0xc4, 0xb8),
-                                              QColor(0xd0, 0x7c, 0x8c), QColor(0x8c, 0x8c, 0x70)};
+const std::array<QColor, 8> TerrainColours
+    = {QColor(0xb8, 0xbc, 0xc4), QColor(0x7c, 0xb3, 0x6a), QColor(0x5a, 0x8f, 0xd0), QColor(0xc9, 0xa8, 0x6a),
+       QColor(0x9b, 0x7c, 0xc9), QColor(0x6a, 0xc4, 0xb8), QColor(0xd0, 0x7c, 0x8c), QColor(0x8c, 0x8c, 0x70)};
 
 const QColor &TerrainColour(quint32 terrain)
 {
@@ -59,7 +59,10 @@ public:
     {
     }
 
-    bool isValid() const override { return m_canvas && m_canvas->Model() && m_canvas->Model()->IndexOf(m_roomId) != NoRoom; }
+    bool isValid() const override
+    {
+        return m_canvas && m_canvas->Model() && m_canvas->Model()->IndexOf(m_roomId) != NoRoom;
+    }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override { return m_canvas ? m_canvas->window()->windowHandle() : nullptr; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
@@ -116,7 +119,8 @@ private:
             return QStringLiteral("your room");
         for (const MapModel::Exit &exit : model.At(current).Exits) {
             if (exit.Target != NoRoom && model.At(exit.Target).Id == m_roomId)
-                return QString::fromUtf8(LongName(model.DirectionName(exit.Direction))) + QStringLiteral(" of your room");
+                return QString::fromUtf8(LongName(model.DirectionName(exit.Direction)))
+                       + QStringLiteral(" of your room");
         }
         return m_canvas->SelectedRoom() == m_roomId ? QStringLiteral("selected") : QString();
     }
@@ -330,7 +334,8 @@ void MapCanvas::paintEvent(QPaintEvent *)
     if (!m_model || m_model->RoomCount() == 0) {
         painter.fillRect(rect(), Background);
         painter.setPen(CaptionColour);
-        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("No map yet: the world has sent no rooms."));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("No map yet: the world has sent no rooms."));
         return;
     }
     m_visible.clear();
@@ -380,7 +385,8 @@ public:
     void Ray(int x, int y, int dx, int dy, int length, QRgb colour)
     {
         for (int i = 0; i <= length; ++i, x += dx, y += dy) {
-            if (static_cast<unsigned>(x) < static_cast<unsigned>(m_width) && static_cast<unsigned>(y) < static_cast<unsigned>(m_height))
+            if (static_cast<unsigned>(x) < static_cast<unsigned>(m_width)
+                && static_cast<unsigned>(y) < static_cast<unsigned>(m_height))
                 m_bits[y * m_stride + x] = colour;
         }
     }
@@ -422,7 +428,8 @@ void MapCanvas::PaintRaster(QPainter &painter)
                 if (exit.Direction >= static_cast<quint16>(Direction::Up) || exit.Target == node)
                     continue;
                 const GridStep step = *StepOf(static_cast<Direction>(exit.Direction));
-                canvas.Ray(static_cast<int>(centre.x()), static_cast<int>(centre.y()), step.Dx, -step.Dy, half, exitColour);
+                canvas.Ray(static_cast<int>(centre.x()), static_cast<int>(centre.y()), step.Dx, -step.Dy, half,
+                           exitColour);
             }
         }
     }
@@ -500,11 +507,13 @@ void MapCanvas::PaintRooms(QPainter &painter)
             continue;
         for (const MapModel::Exit &exit : room.Exits) {
             if (exit.Direction == static_cast<quint16>(Direction::Up))
-                marks.addPolygon(QPolygonF({centre + QPointF(-half * 0.5, -half * 0.15), centre + QPointF(half * 0.5, -half * 0.15),
-                                            centre + QPointF(0, -half * 0.8)}));
+                marks.addPolygon(
+                    QPolygonF({centre + QPointF(-half * 0.5, -half * 0.15), centre + QPointF(half * 0.5, -half * 0.15),
+                               centre + QPointF(0, -half * 0.8)}));
             else if (exit.Direction == static_cast<quint16>(Direction::Down))
-                marks.addPolygon(QPolygonF({centre + QPointF(-half * 0.5, half * 0.15), centre + QPointF(half * 0.5, half * 0.15),
-                                            centre + QPointF(0, half * 0.8)}));
+                marks.addPolygon(
+                    QPolygonF({centre + QPointF(-half * 0.5, half * 0.15), centre + QPointF(half * 0.5, half * 0.15),
+                               centre + QPointF(0, half * 0.8)}));
         }
     }
     painter.setPen(Qt::NoPen);
@@ -532,9 +541,9 @@ void MapCanvas::PaintOutlines(QPainter &painter)
     if (!current.isEmpty()) {
         painter.setPen(QPen(CurrentColour, 2));
         painter.drawRect(current.adjusted(-2, -2, 2, 2));
-        painter.fillRect(current.adjusted(current.width() / 4, current.height() / 4, -current.width() / 4,
-                                          -current.height() / 4),
-                         CurrentColour);
+        painter.fillRect(
+            current.adjusted(current.width() / 4, current.height() / 4, -current.width() / 4, -current.height() / 4),
+            CurrentColour);
     }
 }
 
@@ -722,7 +731,8 @@ QAccessibleInterface *MapCanvas::AccessibleRoom(int index) const
 int MapCanvas::AccessibleIndex(const QByteArray &roomId) const
 {
     const auto found = std::find(m_accessibleRooms.begin(), m_accessibleRooms.end(), roomId);
-    return found == m_accessibleRooms.end() || roomId.isEmpty() ? -1 : static_cast<int>(found - m_accessibleRooms.begin());
+    return found == m_accessibleRooms.end() || roomId.isEmpty() ? -1
+                                                                : static_cast<int>(found - m_accessibleRooms.begin());
 }
 
 } // namespace wren

@@ -15,10 +15,10 @@ class QAccessibleInterface;
 
 namespace wren {
 
-
 /// The drawing surface of the map panel. It shows one level of one area: rooms as small squares coloured by
 /// terrain, exits as lines (one-way exits dashed with a dot near the room they lead to, exits to unknown rooms or
-/// other areas as short stubs), up and down exits as triangles on the room, the player's room and the selected room outlined.
+/// other areas as short stubs), up and down exits as triangles on the room, the player's room and the selected room
+/// outlined.
 ///
 /// Painting asks the model only for the rooms of the cells in view (its buckets per area). Below RasterCellSize
 /// pixels per cell, rooms and their exits (as half lines in their direction; none below ExitCellSize) are

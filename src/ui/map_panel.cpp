@@ -136,12 +136,8 @@ bool MapPanel::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     const int row = m_matches->currentRow();
     switch (key->key()) {
-    case Qt::Key_Down:
-        m_matches->setCurrentRow(std::min(row + 1, m_matches->count() - 1));
-        return true;
-    case Qt::Key_Up:
-        m_matches->setCurrentRow(std::max(row - 1, 0));
-        return true;
+    case Qt::Key_Down: m_matches->setCurrentRow(std::min(row + 1, m_matches->count() - 1)); return true;
+    case Qt::Key_Up: m_matches->setCurrentRow(std::max(row - 1, 0)); return true;
     case Qt::Key_Escape:
         m_search->clear();
         m_canvas->setFocus();

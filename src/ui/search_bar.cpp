@@ -116,9 +116,9 @@ void SearchBar::Search(bool keepPlace)
 {
     if (!m_view)
         m_view = CurrentView ? CurrentView() : nullptr;
-    const std::optional<SearchHit> place
-        = keepPlace && m_current >= 0 && m_current < static_cast<int>(m_hits.size()) ? std::optional(m_hits[m_current])
-                                                                                    : std::nullopt;
+    const std::optional<SearchHit> place = keepPlace && m_current >= 0 && m_current < static_cast<int>(m_hits.size())
+                                               ? std::optional(m_hits[m_current])
+                                               : std::nullopt;
     m_hits.clear();
     m_current = -1;
     m_error.clear();
@@ -126,13 +126,14 @@ void SearchBar::Search(bool keepPlace)
     if (m_view) {
         SessionDocument &doc = m_view->Document();
         m_revision = doc.Revision();
-        m_hits = FindInDocument(doc, {m_query->text(), m_case->isChecked(), m_regex->isChecked()}, &m_error,
-                                &m_stopped);
+        m_hits
+            = FindInDocument(doc, {m_query->text(), m_case->isChecked(), m_regex->isChecked()}, &m_error, &m_stopped);
     }
     if (!m_hits.empty()) {
         if (place) {
             const auto at = std::lower_bound(m_hits.begin(), m_hits.end(), *place, Before);
-            m_current = static_cast<int>(std::min<qsizetype>(at - m_hits.begin(), static_cast<qsizetype>(m_hits.size()) - 1));
+            m_current
+                = static_cast<int>(std::min<qsizetype>(at - m_hits.begin(), static_cast<qsizetype>(m_hits.size()) - 1));
         } else {
             m_current = static_cast<int>(m_hits.size()) - 1;
         }

@@ -18,8 +18,7 @@ QColor MarkColour(const SearchMark &mark)
 
 } // namespace
 
-SessionPainter::SessionPainter(SessionDocument &document, Colours colours, int padding, int layoutWidth,
-                               int viewHeight)
+SessionPainter::SessionPainter(SessionDocument &document, Colours colours, int padding, int layoutWidth, int viewHeight)
     : m_document(document)
     , m_colours(std::move(colours))
     , m_padding(padding)
@@ -58,7 +57,8 @@ void SessionPainter::Paint(QPainter &painter, const Paragraph &paragraph, const 
 }
 
 // Proportional text and pictures: the text layout draws, with the selection and the marks as formats.
-void SessionPainter::PaintLaidOut(QPainter &painter, const LaidParagraph &laid, int y, const ParagraphMarks &marks) const
+void SessionPainter::PaintLaidOut(QPainter &painter, const LaidParagraph &laid, int y,
+                                  const ParagraphMarks &marks) const
 {
     QList<QTextLayout::FormatRange> selections;
     if (marks.SelectionEnd > marks.SelectionStart) {

@@ -100,8 +100,8 @@ void SessionView::RunFrame()
         m_styleGeneration = doc.Styles().Generation();
         DropLayouts();
     }
-    const bool follow = m_role == Role::LiveEnd
-        || (doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack());
+    const bool follow
+        = m_role == Role::LiveEnd || (doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack());
     m_seenScrollRequests = doc.ScrollToEndRequests();
     UpdateScrollRange();
     if (follow)
@@ -174,7 +174,8 @@ void SessionView::ShowHit(const SearchHit &hit)
     const LaidParagraph &laid = LaidOut(paragraph);
     qreal y = 0;
     if (laid.Uniform) {
-        const auto row = std::upper_bound(laid.RowStarts.begin(), laid.RowStarts.end() - 1, hit.Start) - laid.RowStarts.begin() - 1;
+        const auto row = std::upper_bound(laid.RowStarts.begin(), laid.RowStarts.end() - 1, hit.Start)
+                         - laid.RowStarts.begin() - 1;
         y = static_cast<qreal>(std::max<qsizetype>(row, 0)) * laid.LineHeight;
     } else if (laid.Layout) {
         y = laid.Layout->lineForTextPosition(std::min<int>(hit.Start, static_cast<int>(laid.Text.size()))).y();
@@ -200,7 +201,8 @@ void SessionView::UpdateScrollRange()
     m_settingScroll = true;
     verticalScrollBar()->setRange(0, static_cast<int>(std::clamp<qint64>(height - page, 0, INT_MAX)));
     verticalScrollBar()->setPageStep(std::max(1, page));
-    verticalScrollBar()->setSingleStep(std::max(1, doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle).LineHeight));
+    verticalScrollBar()->setSingleStep(
+        std::max(1, doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle).LineHeight));
     m_settingScroll = false;
 }
 
@@ -282,8 +284,9 @@ void SessionView::paintEvent(QPaintEvent *)
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), ToQColor(doc.Background()));
     const qint64 top = doc.TopOfFirst() + verticalScrollBar()->value();
-    const SessionPainter paragraphPainter(doc, {palette().color(QPalette::Highlight), palette().color(QPalette::HighlightedText)},
-                                          Padding, LayoutWidth(), viewport()->height());
+    const SessionPainter paragraphPainter(
+        doc, {palette().color(QPalette::Highlight), palette().color(QPalette::HighlightedText)}, Padding, LayoutWidth(),
+        viewport()->height());
     const auto &paragraphs = doc.Paragraphs();
     for (size_t i = doc.ParagraphAt(top); i < paragraphs.size(); ++i) {
         const Paragraph &paragraph = paragraphs[i];
