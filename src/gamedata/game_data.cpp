@@ -5,7 +5,7 @@
 #include "config/logging.h"
 #include "gamedata/json_text.h"
 #include "gamedata/msdp.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

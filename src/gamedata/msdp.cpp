@@ -3,7 +3,7 @@
 #include "gamedata/msdp.h"
 
 #include "gamedata/json_text.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -7,7 +7,7 @@
 #include "config/app_settings.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/socket_errors.h"
 #include "session/status_lines.h"
 

@@ -12,7 +12,7 @@
 #include "markup/zel_detect.h"
 #include "options/session_options.h"
 #include "session/ansi_parser.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/markup_side.h"
 #include "session/session_document.h"
 

@@ -3,7 +3,7 @@
 #include "session/paragraph_layout.h"
 
 #include "base/text_helpers.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QColor>
 #include <QFontInfo>

@@ -2,7 +2,7 @@
 // Finding text in what a session's view holds, as it is shown.
 #include "session/scrollback_search.h"
 
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/session_document.h"
 
 #include <QDeadlineTimer>

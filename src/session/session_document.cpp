@@ -3,7 +3,7 @@
 #include "session/session_document.h"
 
 #include "base/text_helpers.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/paragraph_layout.h"
 
 #include <QHashFunctions>

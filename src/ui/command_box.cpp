@@ -4,7 +4,7 @@
 #include "ui/command_box.h"
 
 #include "automation/key_names.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/command_face.h"
 #include "session/command_history.h"
 #include "session/workspace.h"

@@ -2,7 +2,7 @@
 // The protocol inspector: a window listing a session's telnet negotiations and GMCP, MSDP and MSSP messages.
 #include "ui/protocol_inspector.h"
 
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QApplication>
 #include <QBrush>

@@ -2,7 +2,7 @@
 // The session's output view: paints the visible paragraphs of its document, at most once per frame.
 #include "ui/session_view.h"
 
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/client.h"
 #include "session/workspace.h"
 

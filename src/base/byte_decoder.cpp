@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the session's 8-bit text into characters for showing and editing.
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QByteArray>
 
