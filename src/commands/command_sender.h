@@ -8,6 +8,7 @@
 namespace wren {
 
 class AutomationStore;
+class GameData;
 struct TSessionOptions;
 
 /// What the last step asks of its session.
@@ -32,6 +33,8 @@ public:
     /// Variables substituted; a client command when it starts with the command character and names one;
     /// otherwise echoed (when local echo is on) and sent as a line.
     void Execute(const QByteArray &command);
+    /// The session's game data, for ${gmcp...}, ${msdp...} and ${mssp...} (none: they stay as typed).
+    void SetGameData(const GameData *data) { m_gameData = data; }
     /// Sends a typed line: byte 255 doubled (it is data, not a telnet command), CR LF after it.
     void SendLine(QByteArray line);
 
@@ -39,6 +42,7 @@ private:
     CommandSenderHost &m_host;
     AutomationStore &m_automation;
     TSessionOptions &m_options;
+    const GameData *m_gameData = nullptr;
 };
 
 } // namespace wren

@@ -24,6 +24,9 @@ constexpr SwitchEntry Switches[] = {
     {"Secure", &WorldFeatures::Secure},
     {"AutoReconnect", &WorldFeatures::AutoReconnect},
     {"SplitView", &WorldFeatures::SplitView},
+    {"GameData/Gmcp", &WorldFeatures::Gmcp},
+    {"GameData/Msdp", &WorldFeatures::Msdp},
+    {"GameData/Mssp", &WorldFeatures::Mssp},
 };
 
 } // namespace

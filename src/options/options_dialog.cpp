@@ -87,6 +87,9 @@ const FeatureBox WorldFeatureBoxes[] = {
     {"Secure", "Secure connection (TLS)"},
     {"AutoReconnect", "Reconnect by itself when the connection is lost"},
     {"SplitView", "Show the newest text below while reading back"},
+    {"GameData/Gmcp", "Accept game data as GMCP (gauges, room, events)"},
+    {"GameData/Msdp", "Accept game data as MSDP"},
+    {"GameData/Mssp", "Accept the server's status (MSSP)"},
 };
 
 /// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).

@@ -2,12 +2,12 @@
 // The session object: one world's connection, view, options and automations, wired together.
 #include "session/client.h"
 
+#include "base/byte_decoder.h"
 #include "base/text_helpers.h"
 #include "commands/tab_completion.h"
 #include "config/app_settings.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
-#include "base/byte_decoder.h"
 #include "session/socket_errors.h"
 #include "session/status_lines.h"
 
@@ -20,6 +20,10 @@ TClient::TClient(TGlobals &globals, QObject *parent)
     , m_globals(globals)
 {
     m_markup.AttachText(m_incoming);
+    m_connection.SetProtocolSink(&m_gameData);
+    m_gameData.AttachTelnet(m_connection.Telnet());
+    m_sender.SetGameData(&m_gameData.Data());
+    AddCommands();
     Socket = m_connection.Socket();
     WireConnection();
     DisconnectTimer.setSingleShot(true);
@@ -121,6 +125,7 @@ void TClient::ApplyViewOptions()
 void TClient::ConnectTo(const QByteArray &host, int port)
 {
     Addr = host;
+    m_gameData.Start(GameDataSettings::Load(AppSettings(), TrimBlanks(Options.Host), TrimBlanks(Options.Port)));
     m_connection.Open({host, port, TrimBlanks(Options.Host), TrimBlanks(Options.Port), Features});
 }
 
@@ -243,6 +248,12 @@ void TClient::ProcessCommand(const QByteArray &text)
 
 void TClient::RunEvent(const QByteArray &name)
 {
+    RunEvents(name, Qt::CaseSensitive);
+}
+
+// Game data events are named by what the server sends, in any case: they compare without case.
+void TClient::RunEvents(const QByteArray &name, Qt::CaseSensitivity cs)
+{
     const Busy busy(m_lifetime);
     emit EventRaised(name);
     // The walk follows the live list, as the trigger walk does: a command may switch or remove events.
@@ -251,13 +262,19 @@ void TClient::RunEvent(const QByteArray &name)
     while (!m_closing) {
         const QList<TAdvancedItem> &events = Automation.Events();
         const auto next = std::find_if(events.begin(), events.end(), [&](const TAdvancedItem &event) {
-            return event.Serial > after && event.Enabled && event.Name == name;
+            return event.Serial > after && event.Enabled && event.Name.compare(name, cs) == 0;
         });
         if (next == events.end())
             break;
         after = next->Serial;
         ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, next->Command));
     }
+}
+
+// The client commands beyond the classic ones, each handed to the part that does the work.
+void TClient::AddCommands()
+{
+    m_extensions.Add("GMCP", [this](const QByteArray &arguments) { m_gameData.GmcpCommand(arguments); });
 }
 
 void TClient::SendSecret(const QByteArray &line)
