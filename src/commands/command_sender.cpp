@@ -27,8 +27,11 @@ void CommandSender::Execute(const QByteArray &command)
     if (c.startsWith(cc) && c.size() > cc.size() && m_host.RunSlashCommand(c.mid(cc.size())))
         return;
     m_host.Echo(m_options.LocalEcho ? c : QByteArray());
-    if (m_host.IsConnected())
-        SendLine(c);
+    if (!m_host.IsConnected())
+        return;
+    SendLine(c);
+    if (m_sent)
+        m_sent(c);
 }
 
 void CommandSender::SendLine(QByteArray line)

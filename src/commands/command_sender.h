@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
+
 namespace wren {
 
 class AutomationStore;
@@ -35,6 +37,8 @@ public:
     void Execute(const QByteArray &command);
     /// The session's game data, for ${gmcp...}, ${msdp...} and ${mssp...} (none: they stay as typed).
     void SetGameData(const GameData *data) { m_gameData = data; }
+    /// Hears every command sent to the world as a line (the map learns the way the player went).
+    void SetSentListener(std::function<void(const QByteArray &command)> listener) { m_sent = std::move(listener); }
     /// Sends a typed line: byte 255 doubled (it is data, not a telnet command), CR LF after it.
     void SendLine(QByteArray line);
 
@@ -43,6 +47,7 @@ private:
     AutomationStore &m_automation;
     TSessionOptions &m_options;
     const GameData *m_gameData = nullptr;
+    std::function<void(const QByteArray &)> m_sent;
 };
 
 } // namespace wren

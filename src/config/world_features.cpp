@@ -27,6 +27,7 @@ constexpr SwitchEntry Switches[] = {
     {"GameData/Gmcp", &WorldFeatures::Gmcp},
     {"GameData/Msdp", &WorldFeatures::Msdp},
     {"GameData/Mssp", &WorldFeatures::Mssp},
+    {"Map", &WorldFeatures::Map},
 };
 
 } // namespace

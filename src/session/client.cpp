@@ -23,6 +23,8 @@ TClient::TClient(TGlobals &globals, QObject *parent)
     m_connection.SetProtocolSink(&m_gameData);
     m_gameData.AttachTelnet(m_connection.Telnet());
     m_sender.SetGameData(&m_gameData.Data());
+    m_gameData.SetRoomListener(&m_map);
+    m_sender.SetSentListener([this](const QByteArray &command) { m_map.CommandSent(command); });
     AddCommands();
     Socket = m_connection.Socket();
     WireConnection();
@@ -90,6 +92,7 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     LoadOptions();
     LoadAdvanced();
     LoadFeatures();
+    m_map.Open(TrimBlanks(Options.Host), TrimBlanks(Options.Port));
 }
 
 // The switches are read afresh whenever a connection starts: another session of the world may have
@@ -126,6 +129,7 @@ void TClient::ConnectTo(const QByteArray &host, int port)
 {
     Addr = host;
     m_gameData.Start(GameDataSettings::Load(AppSettings(), TrimBlanks(Options.Host), TrimBlanks(Options.Port)));
+    m_map.ForgetMoves();
     m_connection.Open({host, port, TrimBlanks(Options.Host), TrimBlanks(Options.Port), Features});
 }
 
@@ -234,6 +238,7 @@ void TClient::BeginClose()
     // The close is reported as any close is (its line reaches the log); the "On Disconnect" it schedules
     // is dropped with the session.
     m_connection.Drop();
+    m_map.Close();
     DisconnectTimer.stop();
     DisconnectTag = 0;
 }
@@ -275,6 +280,9 @@ void TClient::RunEvents(const QByteArray &name, Qt::CaseSensitivity cs)
 void TClient::AddCommands()
 {
     m_extensions.Add("GMCP", [this](const QByteArray &arguments) { m_gameData.GmcpCommand(arguments); });
+    m_extensions.Add("WALK", [this](const QByteArray &arguments) { m_map.Walk(arguments); });
+    m_extensions.Add("WHERE", [this](const QByteArray &) { m_map.Where(); });
+    m_extensions.Add("MAP", [this](const QByteArray &arguments) { m_map.MapCommand(arguments); });
 }
 
 void TClient::SendSecret(const QByteArray &line)

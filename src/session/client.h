@@ -19,6 +19,7 @@
 #include "session/connection.h"
 #include "session/game_data_side.h"
 #include "session/incoming_text.h"
+#include "session/map_side.h"
 #include "session/markup_side.h"
 #include "session/session_document.h"
 #include "session/session_lifetime.h"
@@ -51,6 +52,7 @@ class TClient : public QObject,
                 private MarkupSideHost,
                 private WorldFilesHost,
                 private GameDataHost,
+                private MapSideHost,
                 private ViewModel
 {
     Q_OBJECT
@@ -175,6 +177,7 @@ public:
     MarkupSide &Markup() { return m_markup; }
     Connection &Link() { return m_connection; }
     GameDataSide &GameSide() { return m_gameData; }
+    MapSide &Map() { return m_map; }
     /// Client commands added beyond the classic ones.
     SlashExtensions &Extensions() { return m_extensions; }
 
@@ -244,7 +247,7 @@ private:
     // GameDataHost
     void SendRaw(QByteArrayView bytes) override { m_connection.Send(bytes); }
     void RunGameDataEvent(const QByteArray &name) override { RunEvents(name, Qt::CaseInsensitive); }
-    void Report(const QByteArray &line) override { m_incoming.WriteNotice(line); }
+    void Report(const QByteArray &line) override { WriteStatus(line); }
     void RunEvents(const QByteArray &name, Qt::CaseSensitivity cs);
     void AddCommands();
     // SessionHost
@@ -320,6 +323,7 @@ private:
     Connection m_connection {m_incoming};
     GameDataSide m_gameData {*this, m_globals.Version};
     SlashExtensions m_extensions;
+    MapSide m_map {*this};
     CommandPipeline m_pipeline {*this};
     CommandSender m_sender {*this, Automation, Options};
     WorldFiles m_files {*this, Options, Automation, OptionsFile, AdvancedFile};
