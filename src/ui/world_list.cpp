@@ -30,6 +30,12 @@ QList<SavedWorld> ParseWorldList(const QByteArray &bytes)
         if (line.isEmpty())
             continue;
         const QList<QByteArray> fields = SplitText(line, '\t');
+        // A world saved without a port ends in its tab, which the split drops: it is kept, with no port,
+        // rather than lost at the next save.
+        if (fields.size() == 2 && line.endsWith('\t')) {
+            worlds.append({fields[0], fields[1], QByteArray()});
+            continue;
+        }
         if (fields.size() < 3)
             continue;
         worlds.append({fields[0], fields[1], fields[2]});

@@ -88,10 +88,12 @@ protected:
 TEST(WorldList, FilesReadAndWrittenExactly)
 {
     const QList<SavedWorld> worlds = ParseWorldList("A\thost a\t7\r\n\r\nShort\thost\r\nNoPort\thost\t\r\nB\tb.org\t23");
-    ASSERT_EQ(worlds.size(), 2) << "lines with fewer than three fields are skipped, the rest loads";
+    ASSERT_EQ(worlds.size(), 3) << "lines with fewer than three fields are skipped, the rest loads";
     EXPECT_EQ(worlds[0].Host, "host a");
     EXPECT_EQ(worlds[0].Port, "7");
-    EXPECT_EQ(WorldListBytes(worlds), "A\thost a\t7\r\nB\tb.org\t23\r\n");
+    EXPECT_EQ(worlds[1].Port, "") << "a world added without a port is not lost at the next start";
+    EXPECT_EQ(WorldListBytes(worlds), "A\thost a\t7\r\nNoPort\thost\t\r\nB\tb.org\t23\r\n");
+    EXPECT_EQ(ParseWorldList(WorldListBytes(worlds)).size(), 3);
 
     const QList<ListedMud> muds = ParseMudList("0\tName\th o s t\t4000\tsite\textra\r\n0\tThree\tfields\r\n"
                                                "0\tNo site\tx.org\t23\r\n");
