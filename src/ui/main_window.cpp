@@ -19,6 +19,7 @@
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
 #include "ui/welcome_page.h"
+#include "ui/world_docks.h"
 
 #include <QAction>
 #include <QApplication>
@@ -134,6 +135,7 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
                        .arg(QString::fromLatin1(m_globals.Version)));
     BuildLayout();
     BuildMenus();
+    m_docks = new WorldDocks(*this, m_workspace, *m_menu.Window, *m_menu.Options);
     resize(610, 434);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -25,6 +25,7 @@ class CommandBox;
 class SearchBar;
 class SessionView;
 class TClient;
+class WorldDocks;
 
 /// TfrmMain: owns the workspace (the sessions) and shows one session's view at a time above a tab bar with
 /// one tab per session. Tab state lives here; the sessions know nothing of tabs.
@@ -70,6 +71,8 @@ public:
 
     CommandBox *Command() const { return m_command; }
     SearchBar *Search() const { return m_search; }
+    /// The game data and map panels, the protocol inspector and the game data settings.
+    WorldDocks *Docks() const { return m_docks; }
     QTabBar *Tabs() const { return m_tabs; }
     QListWidget *MusicList() const { return m_musicList; }
     SessionView *ViewOf(TClient *session) const { return m_views.value(session); }
@@ -134,6 +137,7 @@ private:
     QListWidget *m_musicList = nullptr;
     CommandBox *m_command = nullptr;
     SearchBar *m_search = nullptr;
+    WorldDocks *m_docks = nullptr;
     QHash<TClient *, SessionView *> m_views;
 };
 
