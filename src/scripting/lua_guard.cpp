@@ -25,7 +25,7 @@ LuaGuard::LuaGuard(const ScriptLimits &limits)
 LuaGuard &LuaGuard::From(lua_State *L)
 {
     LuaGuard *guard = nullptr;
-    std::memcpy(&guard, lua_getextraspace(L), sizeof guard);
+    std::memcpy(&guard, lua_getextraspace(L), sizeof(LuaGuard *));
     return *guard;
 }
 
@@ -35,7 +35,7 @@ void LuaGuard::Attach(lua_State *L, ScriptEngine *engine, ScriptHost *host)
     m_engine = engine;
     m_host = host;
     LuaGuard *self = this;
-    std::memcpy(lua_getextraspace(L), &self, sizeof self);
+    std::memcpy(lua_getextraspace(L), &self, sizeof(LuaGuard *));
     lua_sethook(L, Hook, LUA_MASKCOUNT, HookInterval);
 }
 

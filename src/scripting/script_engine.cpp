@@ -453,7 +453,7 @@ QByteArray ScriptEngine::FailureText(int status, const Callback &callback)
     if (status == LUA_ERRMEM) {
         if (m_guard->MemoryRefused())
             return "Script stopped: " + callback.Origin() + " used more than "
-                + QByteArray::number(m_limits.MemoryBytes / (1024 * 1024)) + " MB of memory";
+                + QByteArray::number(m_limits.MemoryBytes / (qint64(1024) * 1024)) + " MB of memory";
         return "Script stopped: " + callback.Origin() + ": not enough memory";
     }
     if (status == LUA_ERRERR || message.contains("stack overflow")) {

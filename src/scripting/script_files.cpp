@@ -14,6 +14,12 @@
 
 namespace wren {
 
+namespace {
+
+constexpr qint64 Megabyte = qint64(1024) * 1024;
+
+} // namespace
+
 QString ScriptsFolder(const QByteArray &host, int port)
 {
     QByteArray safe = host;
@@ -38,7 +44,7 @@ ScriptWorldSettings ReadScriptSettings(const AppSettings &settings, const QByteA
         = settings.WorldValue(host, port, QStringLiteral("Scripts/MemoryMB"), 64).toLongLong(&ok);
     // A value that is no number keeps the default; a tiny or huge one is brought within reason.
     if (ok)
-        result.MemoryBytes = std::clamp<qint64>(megabytes, 4, 4096) * 1024 * 1024;
+        result.MemoryBytes = std::clamp<qint64>(megabytes, 4, 4096) * Megabyte;
     return result;
 }
 
@@ -102,19 +108,21 @@ std::optional<QByteArray> ScriptFolder::Read(const QByteArray &name, QByteArray 
     };
     if (const QByteArray problem = NameProblem(name); !problem.isEmpty())
         return refuse(problem);
+    if (m_path.isEmpty())
+        return refuse("this session has no scripts folder");
     const QFileInfo info(FilePath(name));
     if (!info.exists())
         return refuse("no file " + name);
     if (info.isSymLink() || !info.isFile())
         return refuse(name + " is not a plain file");
     if (info.size() > MaxFileBytes)
-        return refuse(name + " is larger than " + QByteArray::number(MaxFileBytes / (1024 * 1024)) + " MB");
+        return refuse(name + " is larger than " + QByteArray::number(MaxFileBytes / Megabyte) + " MB");
     QFile file(info.filePath());
     if (!file.open(QIODevice::ReadOnly))
         return refuse(name + ": " + file.errorString().toUtf8());
     QByteArray bytes = file.read(MaxFileBytes + 1);
     if (bytes.size() > MaxFileBytes)
-        return refuse(name + " is larger than " + QByteArray::number(MaxFileBytes / (1024 * 1024)) + " MB");
+        return refuse(name + " is larger than " + QByteArray::number(MaxFileBytes / Megabyte) + " MB");
     return bytes;
 }
 
@@ -127,8 +135,10 @@ bool ScriptFolder::Write(const QByteArray &name, const QByteArray &bytes, QByteA
     };
     if (const QByteArray problem = NameProblem(name); !problem.isEmpty())
         return refuse(problem);
+    if (m_path.isEmpty())
+        return refuse("this session has no scripts folder");
     if (bytes.size() > MaxFileBytes)
-        return refuse("a file may hold at most " + QByteArray::number(MaxFileBytes / (1024 * 1024)) + " MB");
+        return refuse("a file may hold at most " + QByteArray::number(MaxFileBytes / Megabyte) + " MB");
     const QFileInfo target(FilePath(name));
     if (target.isSymLink() || (target.exists() && !target.isFile()))
         return refuse(name + " is not a plain file");
@@ -139,7 +149,7 @@ bool ScriptFolder::Write(const QByteArray &name, const QByteArray &bytes, QByteA
             total += QFileInfo(FilePath(other)).size();
     }
     if (total > MaxFolderBytes)
-        return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFolderBytes / (1024 * 1024))
+        return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFolderBytes / Megabyte)
                       + " MB");
     if (!present.contains(name) && present.size() >= MaxFiles)
         return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFiles) + " files");

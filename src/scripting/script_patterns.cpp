@@ -179,9 +179,10 @@ bool ScriptPatternList::Match(int index, QByteArrayView line, QList<QByteArray> 
     const auto groups = static_cast<int>(pcre2_get_ovector_count(c.Data));
     captures.reserve(groups);
     for (int group = 0; group < groups; ++group) {
-        const PCRE2_SIZE start = ovector[2 * group];
+        const auto at = static_cast<size_t>(group) * 2;
+        const PCRE2_SIZE start = ovector[at];
         if (group < rc && start != PCRE2_UNSET)
-            captures.append(QByteArray(line.data() + start, static_cast<qsizetype>(ovector[2 * group + 1] - start)));
+            captures.append(QByteArray(line.data() + start, static_cast<qsizetype>(ovector[at + 1] - start)));
         else
             captures.append(QByteArray());
     }

@@ -70,6 +70,17 @@ TEST(ScriptFiles, ReadWriteAndListKeepToTheRules)
     EXPECT_EQ(error, "large.txt is larger than 4 MB");
 }
 
+TEST(ScriptFiles, WithoutAFolderNothingIsReadOrWritten)
+{
+    // A session whose scripts were never loaded has no folder: a name must not land in the working folder.
+    const ScriptFolder none;
+    QByteArray error;
+    EXPECT_FALSE(none.Write("x.txt", "x", &error));
+    EXPECT_EQ(error, "this session has no scripts folder");
+    EXPECT_FALSE(none.Read("x.txt", &error));
+    EXPECT_TRUE(none.Files().isEmpty());
+}
+
 TEST(ScriptFiles, TheFolderIsCappedInAll)
 {
     QTemporaryDir base;
