@@ -437,4 +437,37 @@ TEST_F(Scripts, TimersAreCapped)
     EXPECT_EQ(engine.TimerCount(), ScriptEngine::MaxTimers);
 }
 
+TEST(DemoScript, RestsWhenHurtFindsTheInnAndKeepsTheLinkAlive)
+{
+    FakeHost host;
+    host.MapThere = true;
+    ScriptEngine engine(host);
+    engine.Load(QStringLiteral(WREN_DEMO_SCRIPTS));
+    ASSERT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
+    EXPECT_EQ(engine.LoadedScripts(), QList<QByteArray> {"demo.lua"});
+    EXPECT_EQ(engine.TimerCount(), 1);
+    EXPECT_TRUE(engine.HasCommand("where"));
+
+    const auto vitals = [&](int hp) {
+        host.Data.ApplyGmcp("Char.Vitals", Json(QByteArray("{\"hp\":" + QByteArray::number(hp) + ",\"maxhp\":90}").constData()));
+        engine.RaiseEvent("On GMCP Char.Vitals");
+    };
+    vitals(40);
+    EXPECT_TRUE(host.Sent.isEmpty());
+    vitals(29);
+    vitals(20); // resting already
+    EXPECT_EQ(host.Sent, QList<QByteArray> {"rest"});
+    vitals(85);
+    vitals(10);
+    EXPECT_EQ(host.Sent, (QList<QByteArray> {"rest", "rest"}));
+
+    host.Echoed.clear();
+    EXPECT_TRUE(engine.RunCommand("where", {}));
+    EXPECT_EQ(host.Echoed, QList<QByteArray> {"To The Wren Inn: n;e"});
+    host.MapThere = false;
+    engine.RunCommand("where", {});
+    EXPECT_EQ(host.Echoed.value(1), "No inn found: this world has no map");
+    EXPECT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
+}
+
 } // namespace
