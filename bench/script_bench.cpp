@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 namespace {
@@ -19,7 +20,7 @@ public:
     void SendCommand(const QByteArray &) override {}
     void SendRaw(const QByteArray &) override {}
     void EchoLine(const QByteArray &) override {}
-    void ScriptError(const QByteArray &text) override { std::fprintf(stderr, "script error: %s\n", text.constData()); }
+    void ScriptError(const QByteArray &text) override { std::printf("  (%s)\n", text.constData()); }
     std::optional<QByteArray> Variable(const QByteArray &) const override { return std::nullopt; }
     void SetVariable(const QByteArray &, const QByteArray &) override {}
     bool IsClientCommand(const QByteArray &) const override { return false; }
@@ -125,5 +126,23 @@ int main(int argc, char **argv)
     std::printf("  (adding them took %lld ms, building their one-pass scan %lld ms; %zu patterns listed for the "
                 "session's scan)\n",
                 static_cast<long long>(addMs), static_cast<long long>(buildMs), thousand.TriggerPatterns().size());
+
+    // What the budget of one call comes to on this machine: a loop stopped by the instruction count alone.
+    wren::ScriptEngine loop(host);
+    wren::ScriptLimits limits;
+    limits.Milliseconds = 60'000;
+    loop.SetLimits(limits);
+    for (const char *code : {"local x = 0 while true do x = x + 1 end",
+                             "local t = {} while true do t[#t % 100 + 1] = ('x'):upper() end"}) {
+        // Processor time beside wall-clock time: on a shared machine the second says little on its own.
+        QElapsedTimer stopped;
+        stopped.start();
+        const std::clock_t processorStart = std::clock();
+        loop.RunChunk(code);
+        const double processorMs = 1000.0 * static_cast<double>(std::clock() - processorStart) / CLOCKS_PER_SEC;
+        std::printf("budget of %lld instructions: \"%s\" stopped after %lld ms (%.0f ms of processor time)\n",
+                    static_cast<long long>(limits.Instructions), code, static_cast<long long>(stopped.elapsed()),
+                    processorMs);
+    }
     return 0;
 }

@@ -21,7 +21,7 @@ struct ScriptLimits {
     qint64 MemoryBytes = qint64(64) * 1024 * 1024;
     /// Lua VM instructions one call into Lua may run (a trigger, an alias, a timer, an event, a command,
     /// /LUA, or loading one file), nested calls included; pattern matching steps count as instructions.
-    /// About 50 ms of plain Lua on a desktop machine.
+    /// About a tenth of a second of plain Lua on a modest machine (script_bench prints what it comes to).
     qint64 Instructions = 25'000'000;
     /// Wall-clock time one call may take, checked with the instruction count and on large allocations, so
     /// a loop of slow library calls stops too.
