@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
-# tests, then fuzzes the byte pipeline for N seconds, the command line for a few, and each game data reader
-# (GMCP, MSDP, MSSP) for WREN_GAMEDATA_FUZZ_SECONDS (15 by default).
+# tests, then fuzzes the byte pipeline for N seconds, the command line for a few, each game data reader
+# (GMCP, MSDP, MSSP) for WREN_GAMEDATA_FUZZ_SECONDS (15 by default), and Lua chunks in the script sandbox for
+# WREN_LUA_FUZZ_SECONDS (15 by default; a chunk that runs longer than 20 s counts as a hang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
-ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz gmcp_fuzz msdp_fuzz mssp_fuzz sanitized_tests
+ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz gmcp_fuzz msdp_fuzz mssp_fuzz lua_chunk_fuzz sanitized_tests
 QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
   build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
 mkdir -p build-fuzz/corpus
@@ -35,3 +36,11 @@ for target in gmcp_fuzz msdp_fuzz mssp_fuzz; do
     || { grep -E -A3 'invariant|ERROR|SUMMARY' "build-fuzz/$target.log" | head -n 60; exit 1; }
   echo "$target: no crash"
 done
+
+mkdir -p build-fuzz/corpus-lua_chunk_fuzz
+cp -n fuzz/corpus/lua_chunk_fuzz/* build-fuzz/corpus-lua_chunk_fuzz/
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
+  build-fuzz/fuzz/lua_chunk_fuzz -max_total_time="${WREN_LUA_FUZZ_SECONDS:-15}" -timeout=20 -rss_limit_mb=2048 \
+  -max_len=4096 build-fuzz/corpus-lua_chunk_fuzz > build-fuzz/lua_chunk_fuzz.log 2>&1 \
+  || { grep -E -A3 'invariant|ERROR|SUMMARY|timeout' build-fuzz/lua_chunk_fuzz.log | head -n 60; exit 1; }
+echo "lua_chunk_fuzz: no crash or hang"
