@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The same blocks go through the splitter's fast lane and through its general path alone.
     wren::TClient client(globals);
     wren::TClient general(globals);
-    general.FastLane = false;
+    general.Incoming().FastLane = false;
     for (wren::TClient *c : {&client, &general}) {
         c->Options.ZelEnabled = flags & 2;
         c->Options.AnsiColor = !(flags & 4);

@@ -1,46 +1,62 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and the sanitized tests with clang (AddressSanitizer, UBSan, libFuzzer), runs the
-# tests, then fuzzes the byte pipeline for N seconds, the command line for a few, each game data reader
-# (GMCP, MSDP, MSSP) for WREN_GAMEDATA_FUZZ_SECONDS (15 by default), and Lua chunks in the script sandbox for
-# WREN_LUA_FUZZ_SECONDS (15 by default; a chunk that runs longer than 20 s counts as a hang).
+# Fuzzes the readers of outside bytes with libFuzzer, the core library instrumented as well (clang,
+# AddressSanitizer, UBSan).
+#
+#   bash scripts/fuzz.sh                   the test command's run: the sanitized tests, then every target
+#                                          briefly (WREN_FUZZ_SECONDS for the byte pipeline, 60 by default,
+#                                          WREN_FUZZ_EACH for each other target, 8 by default)
+#   bash scripts/fuzz.sh TARGET SECONDS    one target for as long as asked, e.g. an hour:
+#                                          bash scripts/fuzz.sh telnet_fuzz 3600
+#   bash scripts/fuzz.sh list              the targets
+#
+# Each target starts from its seeds in fuzz/corpus/TARGET/ and keeps what it finds in
+# build-fuzz/corpus/TARGET/; a crash or a broken invariant is written to build-fuzz/ and ends the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
+targets=(pipeline_fuzz telnet_fuzz markup_tag_fuzz picture_fuzz options_file_fuzz advanced_file_fuzz
+  wns_import_fuzz zmud_import_fuzz world_list_fuzz mud_list_fuzz wn_ini_fuzz playlist_fuzz command_line_fuzz
+  gmcp_fuzz msdp_fuzz mssp_fuzz room_info_fuzz map_import_fuzz map_file_fuzz lua_chunk_fuzz)
+
+if [[ "${1:-}" == list ]]; then
+  printf '%s\n' "${targets[@]}"
+  exit 0
+fi
+
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.cache/ccache}"
+export QT_QPA_PLATFORM=offscreen
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWREN_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DWREN_SANITIZE=address,undefined >/dev/null
-ninja -C build-fuzz -j2 pipeline_fuzz command_line_fuzz gmcp_fuzz msdp_fuzz mssp_fuzz lua_chunk_fuzz sanitized_tests
-QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
-  build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
-mkdir -p build-fuzz/corpus
-cp -n fuzz/corpus/pipeline/* build-fuzz/corpus/ 2>/dev/null || true
-export QT_QPA_PLATFORM=offscreen
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
-  build-fuzz/fuzz/pipeline_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 \
-  -print_final_stats=1 build-fuzz/corpus > build-fuzz/fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/fuzz.log | head -n 60; exit 1; }
-tail -n 8 build-fuzz/fuzz.log
-echo "fuzzing: no crash in ${seconds} s"
-mkdir -p build-fuzz/corpus-command-line
-cp -n fuzz/corpus/command_line_fuzz/* build-fuzz/corpus-command-line/ 2>/dev/null || true
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
-  build-fuzz/fuzz/command_line_fuzz -max_total_time=10 -max_len=512 build-fuzz/corpus-command-line \
-  > build-fuzz/command-line-fuzz.log 2>&1 || { grep -E -A3 'invariant|ERROR|SUMMARY' build-fuzz/command-line-fuzz.log | head -n 40; exit 1; }
-echo "command-line fuzzing: no crash in 10 s"
 
-for target in gmcp_fuzz msdp_fuzz mssp_fuzz; do
-  mkdir -p "build-fuzz/corpus-$target"
-  cp -n fuzz/corpus/"$target"/* "build-fuzz/corpus-$target/"
-  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
-    "build-fuzz/fuzz/$target" -max_total_time="${WREN_GAMEDATA_FUZZ_SECONDS:-15}" -rss_limit_mb=2048 \
-    -max_len=8192 "build-fuzz/corpus-$target" > "build-fuzz/$target.log" 2>&1 \
-    || { grep -E -A3 'invariant|ERROR|SUMMARY' "build-fuzz/$target.log" | head -n 60; exit 1; }
-  echo "$target: no crash"
+# Fuzzes one target for $2 seconds from its seeds; says what it covered, or shows the fault and fails.
+fuzz() {
+  local target=$1 seconds=$2
+  mkdir -p "build-fuzz/corpus/$target"
+  cp -n "fuzz/corpus/$target"/* "build-fuzz/corpus/$target/" 2>/dev/null || true
+  if ! "build-fuzz/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -timeout=20 \
+    -print_final_stats=1 -artifact_prefix="build-fuzz/$target-" "build-fuzz/corpus/$target" \
+    >"build-fuzz/$target.log" 2>&1; then
+    grep -E -A3 'invariant|ERROR|SUMMARY|Test unit written' "build-fuzz/$target.log" | head -n 60
+    return 1
+  fi
+  local edges runs
+  edges=$(grep -o 'cov: [0-9]*' "build-fuzz/$target.log" | tail -n 1 | cut -d' ' -f2)
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "build-fuzz/$target.log" | grep -o '[0-9]*$')
+  printf '%-20s no fault in %4s s, %9s runs, %5s edges\n' "$target" "$seconds" "${runs:-?}" "${edges:-?}"
+}
+
+if [[ $# -ge 1 ]]; then
+  target=$1
+  seconds="${2:-60}"
+  [[ " ${targets[*]} " == *" $target "* ]] || { echo "no target $target; bash scripts/fuzz.sh list" >&2; exit 2; }
+  ninja -C build-fuzz -j2 "$target"
+  fuzz "$target" "$seconds"
+  exit 0
+fi
+
+ninja -C build-fuzz -j2 "${targets[@]}" sanitized_tests
+build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
+fuzz pipeline_fuzz "${WREN_FUZZ_SECONDS:-60}"
+for target in "${targets[@]:1}"; do
+  fuzz "$target" "${WREN_FUZZ_EACH:-8}"
 done
-
-mkdir -p build-fuzz/corpus-lua_chunk_fuzz
-cp -n fuzz/corpus/lua_chunk_fuzz/* build-fuzz/corpus-lua_chunk_fuzz/
-UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=0 \
-  build-fuzz/fuzz/lua_chunk_fuzz -max_total_time="${WREN_LUA_FUZZ_SECONDS:-15}" -timeout=20 -rss_limit_mb=2048 \
-  -max_len=4096 build-fuzz/corpus-lua_chunk_fuzz > build-fuzz/lua_chunk_fuzz.log 2>&1 \
-  || { grep -E -A3 'invariant|ERROR|SUMMARY|timeout' build-fuzz/lua_chunk_fuzz.log | head -n 60; exit 1; }
-echo "lua_chunk_fuzz: no crash or hang"

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-multimedia-dev libgl-dev libqt6sql6-sqlite
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad timgm6mb-soundfont
   libpcre2-dev libjpeg-dev libcurl4-openssl-dev zlib1g-dev liblua5.4-dev
   libgtest-dev

@@ -9,4 +9,4 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 --timeout 300
 bash scripts/package.sh
 bash scripts/check-package.sh
-bash scripts/fuzz.sh "${WREN_FUZZ_SECONDS:-60}"
+bash scripts/fuzz.sh

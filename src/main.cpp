@@ -17,17 +17,14 @@ int main(int argc, char *argv[])
         arguments.append(QByteArray(argv[i]));
     const wren::CommandLine commandLine = wren::ParseCommandLine(arguments);
     switch (commandLine.What) {
-    case wren::CommandLine::Action::Help:
-        std::fputs(wren::UsageText().constData(), stdout);
-        return 0;
+    case wren::CommandLine::Action::Help: std::fputs(wren::UsageText().constData(), stdout); return 0;
     case wren::CommandLine::Action::Version:
         std::fputs(wren::VersionText(wren::TGlobals().Version).constData(), stdout);
         return 0;
     case wren::CommandLine::Action::Invalid:
         std::fprintf(stderr, "wren: %s\n\n%s", commandLine.Problem.constData(), wren::UsageText().constData());
         return 2;
-    case wren::CommandLine::Action::Run:
-        break;
+    case wren::CommandLine::Action::Run: break;
     }
 
     QApplication app(argc, argv);

@@ -104,8 +104,8 @@ void TfrmAdvanced::BuildLayout()
 {
     setMinimumSize(611, 317);
     grdAdv = new QTableWidget(1, 4, this);
-    grdAdv->setHorizontalHeaderLabels({QStringLiteral("On"), QStringLiteral("Class"), QStringLiteral("Name"),
-                                       QStringLiteral("Type")});
+    grdAdv->setHorizontalHeaderLabels(
+        {QStringLiteral("On"), QStringLiteral("Class"), QStringLiteral("Name"), QStringLiteral("Type")});
     const int widths[] = {29, 66, 95, 76};
     for (int c = 0; c < 4; ++c)
         grdAdv->setColumnWidth(c, widths[c]);
@@ -147,9 +147,9 @@ void TfrmAdvanced::BuildLayout()
         cmbevents = new QComboBox(page);
         cmbevents->setEditable(true);
         cmbevents->setInsertPolicy(QComboBox::NoInsert);
-        cmbevents->addItems({QStringLiteral("ZEL Detected"), QStringLiteral("On Connect"), QStringLiteral("On Disconnect"),
-                             QStringLiteral("On Image"), QStringLiteral("On Sound Begin"), QStringLiteral("On Sound End"),
-                             QString()});
+        cmbevents->addItems({QStringLiteral("ZEL Detected"), QStringLiteral("On Connect"),
+                             QStringLiteral("On Disconnect"), QStringLiteral("On Image"),
+                             QStringLiteral("On Sound Begin"), QStringLiteral("On Sound End"), QString()});
         labelled(layout, QStringLiteral("Event: "), cmbevents);
         layout->addWidget(new QLabel(QStringLiteral("Command(s) : (may include aliases and other commands)"), page));
         eventcommand = memo();
@@ -227,8 +227,8 @@ void TfrmAdvanced::BuildLayout()
     }
     const QString fields = QStringLiteral("background: navy; color: yellow;");
     for (QWidget *field : std::initializer_list<QWidget *> {cmbClass, aliasname, aliascommand, cmbevents, eventcommand,
-                                                           macroname, macrocommand, txttabcompletion, triggerpattern,
-                                                           triggercommand, variablename, variablevalue})
+                                                            macroname, macrocommand, txttabcompletion, triggerpattern,
+                                                            triggercommand, variablename, variablevalue})
         field->setStyleSheet(fields);
 
     buttonadd = new QPushButton(QStringLiteral("&Add / Update"), this);
@@ -265,9 +265,8 @@ void TfrmAdvanced::BuildLayout()
     connect(buttonenable, &QPushButton::clicked, this, &TfrmAdvanced::EnableRow);
     connect(buttondisable, &QPushButton::clicked, this, &TfrmAdvanced::DisableRow);
     connect(macroset, &QPushButton::clicked, this, &TfrmAdvanced::Pick);
-    connect(bitSave, &QPushButton::clicked, this, [this] {
-        m_session.Run([](AutomationFace &session) { session.SaveAdvanced(); });
-    });
+    connect(bitSave, &QPushButton::clicked, this,
+            [this] { m_session.Run([](AutomationFace &session) { session.SaveAdvanced(); }); });
     connect(bitClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -423,7 +422,8 @@ void TfrmAdvanced::AddOrUpdate()
         break;
     case TriggerPage:
         name = triggerpattern->text();
-        added = store.AddTrigger(Bytes(name), MemoBytes(triggercommand), itemClass, triggerexecute->isChecked() ? 1 : 0);
+        added
+            = store.AddTrigger(Bytes(name), MemoBytes(triggercommand), itemClass, triggerexecute->isChecked() ? 1 : 0);
         type = QStringLiteral("Trigger");
         break;
     case VariablePage:
@@ -441,8 +441,7 @@ void TfrmAdvanced::AddOrUpdate()
         store.SetTabCompletion(words);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     if (added)
         AppendRow(true, itemClass, Bytes(name), type);

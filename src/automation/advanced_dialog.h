@@ -21,7 +21,6 @@ class QTableWidget;
 
 namespace wren {
 
-
 /// TfrmAdvanced: every change acts on the selected session's lists at once; only Save writes the file.
 class TfrmAdvanced : public QDialog
 {

@@ -3,7 +3,6 @@
 #include "automation/advanced_file.h"
 
 #include "base/text_helpers.h"
-
 #include "config/save_file.h"
 
 #include <QFile>
@@ -125,8 +124,8 @@ std::optional<TAdvancedItem> ReadAdvancedRecord(QByteArrayView record)
 
 QByteArray SaveAdvancedBytes(const AutomationStore &store)
 {
-    const qsizetype count = store.Aliases().size() + store.Macros().size() + store.Events().size() +
-                            store.Triggers().size() + store.Variables().size() + 1;
+    const qsizetype count = store.Aliases().size() + store.Macros().size() + store.Events().size()
+                            + store.Triggers().size() + store.Variables().size() + 1;
     QByteArray bytes;
     bytes.reserve(count * AdvancedRecordSize);
     auto write = [&bytes](const QList<TAdvancedItem> &list, bool leaveOutSystem) {

@@ -16,9 +16,8 @@ struct NamedKey {
 
 // The keys with a word for a name, both ways.
 constexpr NamedKey NamedKeys[] = {
-    {"ESC", 27},   {"PGUP", 33},  {"PGDN", 34},  {"END", 35},  {"HOME", 36}, {"LEFT", 37},
-    {"UP", 38},    {"RIGHT", 39}, {"DOWN", 40},  {"INS", 45},  {"DEL", 46},  {"MULT", 106},
-    {"ADD", 107},  {"SUB", 109},  {"DEC", 110},  {"DIV", 111},
+    {"ESC", 27},  {"PGUP", 33}, {"PGDN", 34}, {"END", 35},   {"HOME", 36}, {"LEFT", 37}, {"UP", 38},   {"RIGHT", 39},
+    {"DOWN", 40}, {"INS", 45},  {"DEL", 46},  {"MULT", 106}, {"ADD", 107}, {"SUB", 109}, {"DEC", 110}, {"DIV", 111},
 };
 
 // Backspace, Tab and Enter share one name that does not lead back to any of them.

@@ -2,10 +2,10 @@
 // Names of macro keys, the conversion of imported key names back to key codes, and Qt keys as key codes.
 #pragma once
 
-#include <cstdint>
-
 #include <QByteArray>
 #include <QtCore/qnamespace.h>
+
+#include <cstdint>
 
 namespace wren {
 

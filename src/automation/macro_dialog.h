@@ -11,7 +11,6 @@
 
 namespace wren {
 
-
 /// TfrmMacro, "Define a macro ...": every key-down names the key and stores it, its code and its modifier
 /// set in the selected session; Shift, Ctrl and Alt alone keep it open so a combination can be completed.
 class TfrmMacro : public QDialog

@@ -56,22 +56,22 @@ QByteArray ExportTextBytes(const AutomationStore &store)
     const auto named = [&out](const QList<TAdvancedItem> &items) {
         for (const TAdvancedItem &item : items)
             out += item.Kind + ',' + item.ItemClass + ',' + Quoted(item.Name) + ',' + Quoted(TrimBlanks(item.Command))
-                + ',' + OnLoad(item) + "\r\n";
+                   + ',' + OnLoad(item) + "\r\n";
     };
     const auto typed = [&out](const QList<TAdvancedItem> &items) {
         for (const TAdvancedItem &item : items) {
             if (IsSystem(item))
                 continue;
             out += item.Kind + ',' + item.ItemClass + ',' + Quoted(item.Name) + ',' + QByteArray::number(item.Number)
-                + ',' + Quoted(TrimBlanks(item.Command)) + ',' + OnLoad(item) + "\r\n";
+                   + ',' + Quoted(TrimBlanks(item.Command)) + ',' + OnLoad(item) + "\r\n";
         }
     };
     out += ";Aliases : type, class, name, command, enableonload\r\n";
     named(store.Aliases());
     out += ";Macros : type, class, key, shift, command, enableonload\r\n";
     for (const TAdvancedItem &item : store.Macros())
-        out += item.Kind + ',' + item.ItemClass + ',' + QByteArray::number(item.Number) + ',' + ModifierWords(item.Shift)
-            + ',' + Quoted(TrimBlanks(item.Command)) + ',' + OnLoad(item) + "\r\n";
+        out += item.Kind + ',' + item.ItemClass + ',' + QByteArray::number(item.Number) + ','
+               + ModifierWords(item.Shift) + ',' + Quoted(TrimBlanks(item.Command)) + ',' + OnLoad(item) + "\r\n";
     out += ";Events : type, class, name, command, enableonload\r\n";
     named(store.Events());
     out += ";Triggers : type, class, name, trigger type, command, enableonload\r\n";
@@ -142,12 +142,12 @@ int ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
     for (const QByteArray &line : Lines(bytes)) {
         if (line.isEmpty())
             continue;
-        if (line == "[Aliases]" || line == "[Macros]" || line == "[Triggers]" || line == "[Events]"
-            || line == "[Vars]" || line == "[Menu]") {
-            section = line == "[Aliases]" ? Section::Aliases
-                : line == "[Macros]"      ? Section::Macros
-                : line == "[Triggers]"    ? Section::Triggers
-                                          : Section::Dropped;
+        if (line == "[Aliases]" || line == "[Macros]" || line == "[Triggers]" || line == "[Events]" || line == "[Vars]"
+            || line == "[Menu]") {
+            section = line == "[Aliases]"    ? Section::Aliases
+                      : line == "[Macros]"   ? Section::Macros
+                      : line == "[Triggers]" ? Section::Triggers
+                                             : Section::Dropped;
             continue;
         }
         if (section == Section::None || section == Section::Dropped)

@@ -2,12 +2,16 @@
 // Runs a session's triggers over the text it shows.
 #include "automation/trigger_engine.h"
 
-#include "config/logging.h"
 #include "base/text_helpers.h"
-
-#include <cstring>
+#include "config/logging.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <cstring>
 
 namespace wren {
 
@@ -92,10 +96,9 @@ QByteArrayView ReplacePass::Apply(const AutomationStore &store, QByteArrayView t
 } // namespace wren
 
 #define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-
 #include <algorithm>
 #include <climits>
+#include <pcre2.h>
 
 namespace wren {
 
@@ -207,7 +210,7 @@ qsizetype ExecutePass::RarestPair(QByteArrayView literal)
     for (qsizetype k = 0; k + 1 < literal.size(); ++k) {
         // The first byte counts most: it decides which bytes the scan stops at.
         const int score = 4 * commonness(static_cast<unsigned char>(literal[k]))
-            + commonness(static_cast<unsigned char>(literal[k + 1]));
+                          + commonness(static_cast<unsigned char>(literal[k + 1]));
         if (score < bestScore) {
             bestScore = score;
             best = k;
@@ -358,8 +361,8 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
         int error = 0;
         PCRE2_SIZE offset = 0;
         // The dot matches any character; anchors match only at the ends of the line; case matters.
-        slot->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()), static_cast<PCRE2_SIZE>(pattern.size()),
-                                   PCRE2_DOTALL, &error, &offset, nullptr);
+        slot->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
+                                   static_cast<PCRE2_SIZE>(pattern.size()), PCRE2_DOTALL, &error, &offset, nullptr);
         if (!slot->Code) {
             PCRE2_UCHAR message[256];
             pcre2_get_error_message(error, message, sizeof message);
@@ -371,33 +374,82 @@ ExecutePass::Compiled *ExecutePass::CompiledFor(const QByteArray &pattern)
             slot->Literal = RequiredLiteral(pattern);
             slot->Anchor = RarestPair(slot->Literal);
             slot->Scannable = PatternDatabase::AcceptsRegex(pattern);
-            slot->RareLiteral = slot->Literal.size() >= 4 && ByteCommonness(static_cast<unsigned char>(slot->Literal[slot->Anchor])) <= 4;
+            slot->RareLiteral = slot->Literal.size() >= 4
+                                && ByteCommonness(static_cast<unsigned char>(slot->Literal[slot->Anchor])) <= 4;
         }
     }
     return slot.get();
 }
 
-PatternDatabase *ExecutePass::DatabaseFor(const std::vector<QByteArray> &patterns)
+struct ExecutePass::Build {
+    QByteArray Key;
+    std::vector<QByteArray> Patterns;
+    std::unique_ptr<PatternDatabase> Database;
+    std::atomic<bool> Done {false};
+};
+
+namespace {
+
+QByteArray DatabaseKey(const std::vector<QByteArray> &patterns)
 {
     QByteArray key;
     for (const QByteArray &pattern : patterns) {
         key += pattern;
         key += '\0'; // patterns in a database hold no NUL byte, so the key names one list
     }
-    const auto kept = std::find_if(m_databases.begin(), m_databases.end(), [&](const auto &entry) { return entry.first == key; });
+    return key;
+}
+
+} // namespace
+
+PatternDatabase *ExecutePass::DatabaseFor(const std::vector<QByteArray> &patterns)
+{
+    const QByteArray key = DatabaseKey(patterns);
+    const auto kept
+        = std::find_if(m_databases.begin(), m_databases.end(), [&](const auto &entry) { return entry.first == key; });
     if (kept != m_databases.end()) {
         std::rotate(m_databases.begin(), kept, kept + 1);
-    } else {
-        auto database = std::make_unique<PatternDatabase>();
-        ++m_databaseBuilds;
-        database->BuildRegex(patterns); // a set it refuses is kept too, so it is not tried again and again
-        constexpr size_t Kept = 4;
-        if (m_databases.size() >= Kept)
-            m_databases.pop_back();
-        m_databases.insert(m_databases.begin(), {std::move(key), std::move(database)});
+        PatternDatabase *database = m_databases.front().second.get();
+        return database->Built() ? database : nullptr;
     }
-    PatternDatabase *database = m_databases.front().second.get();
-    return database->Built() ? database : nullptr;
+    if (m_build && m_build->Key == key)
+        return nullptr; // under way
+    // Compiling a thousand patterns takes a good part of a second: it is done on a worker, and a build
+    // that is no longer wanted is simply dropped when it is done.
+    auto build = std::make_shared<Build>();
+    build->Key = key;
+    build->Patterns = patterns;
+    m_build = build;
+    ++m_databaseBuilds;
+    QThreadPool::globalInstance()->start([build] {
+        auto database = std::make_unique<PatternDatabase>();
+        database->BuildRegex(build->Patterns); // a set it refuses is kept too, so it is not tried again and again
+        build->Database = std::move(database);
+        build->Done = true;
+    });
+    return nullptr;
+}
+
+bool ExecutePass::TakeFinishedBuild()
+{
+    if (!m_build || !m_build->Done)
+        return false;
+    constexpr size_t Kept = 4;
+    if (m_databases.size() >= Kept)
+        m_databases.pop_back();
+    m_databases.insert(m_databases.begin(), {std::move(m_build->Key), std::move(m_build->Database)});
+    m_build.reset();
+    return true;
+}
+
+bool ExecutePass::WaitForDatabase(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (m_build && !m_build->Done && !deadline.hasExpired())
+        QThread::msleep(1);
+    if (TakeFinishedBuild())
+        m_generation = ~quint64(0);
+    return !m_build;
 }
 
 void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generation)
@@ -411,52 +463,72 @@ void ExecutePass::Prepare(const QList<TAdvancedItem> &triggers, quint64 generati
     m_bigrams.reset();
     m_bigramFirst.fill(false);
     m_active = nullptr;
-    m_databaseTrigger.clear();
+    m_databaseTriggers.clear();
     m_any = false;
     for (auto &entry : m_compiled)
         entry.second->Used = false;
+    // Every execute pattern of the list is compiled and kept, switched on or not: switching a class costs
+    // no compiling. The live ones are those switched on.
     std::vector<int> live;
+    std::vector<QByteArray> scannable;
+    std::unordered_map<const Compiled *, int> databaseId;
     for (qsizetype i = 0; i < triggers.size(); ++i) {
         const TAdvancedItem &t = triggers[i];
-        if (!t.Enabled || t.Number != 1)
+        if (t.Number != 1)
             continue;
         Compiled *c = CompiledFor(t.Name);
         c->Used = true;
+        if (c->Code && c->Scannable) {
+            const auto [id, added] = databaseId.emplace(c, static_cast<int>(scannable.size()));
+            if (added) {
+                scannable.push_back(c->Pattern);
+                m_databaseTriggers.emplace_back();
+            }
+            m_databaseTriggers[static_cast<size_t>(id->second)].push_back(static_cast<int>(i));
+        }
+        if (!t.Enabled)
+            continue;
         m_any = true;
         if (!c->Code && c->Reported)
             continue; // reported once; it can never match
         m_byIndex[static_cast<size_t>(i)] = c;
         live.push_back(static_cast<int>(i));
     }
-    // Patterns no trigger uses any more are dropped, so editing patterns over a long session does not
-    // pile up compiled code.
+    // Patterns no trigger of the list has any more are dropped, so editing patterns over a long session
+    // does not pile up compiled code.
     std::erase_if(m_compiled, [](const auto &entry) { return !entry.second->Used; });
+    if (m_useDatabase && !LiteralsSuffice(live) && UseDatabaseFor(live, scannable))
+        return;
+    m_databaseTriggers.clear();
+    PrepareLiterals(live);
+}
 
-    // When every pattern requires a long literal that starts with a byte text seldom holds, looking for
-    // the literals costs less per line than a database scan; one pattern without such a literal, and the
-    // database does it all.
-    const bool literalsSuffice = std::all_of(live.begin(), live.end(), [this](int index) {
+// When every live pattern requires a long literal that starts with a byte text seldom holds, looking for
+// the literals costs less per line than a database scan.
+bool ExecutePass::LiteralsSuffice(const std::vector<int> &live) const
+{
+    return std::all_of(live.begin(), live.end(), [this](int index) {
         const Compiled *c = m_byIndex[static_cast<size_t>(index)];
         return !c->Code || c->RareLiteral;
     });
-    if (m_useDatabase && !literalsSuffice) {
-        std::vector<QByteArray> patterns;
-        std::vector<int> rest;
-        for (const int index : live) {
-            const Compiled *c = m_byIndex[static_cast<size_t>(index)];
-            if (c->Code && c->Scannable) {
-                patterns.push_back(c->Pattern);
-                m_databaseTrigger.push_back(index);
-            } else {
-                rest.push_back(index); // not compiled (its error is reported), or a pattern the database cannot take
-            }
-        }
-        if (patterns.empty() || (m_active = DatabaseFor(patterns))) {
-            m_always = std::move(rest);
-            return;
-        }
-        m_databaseTrigger.clear();
+}
+
+// The database of every execute pattern, when it is at hand: the live triggers it cannot take run on
+// every line. False while it is being built (the literal search serves meanwhile), or when it cannot be.
+bool ExecutePass::UseDatabaseFor(const std::vector<int> &live, const std::vector<QByteArray> &scannable)
+{
+    if (!scannable.empty() && !(m_active = DatabaseFor(scannable)))
+        return false;
+    for (const int index : live) {
+        const Compiled *c = m_byIndex[static_cast<size_t>(index)];
+        if (!c->Code || !c->Scannable)
+            m_always.push_back(index); // not compiled (its error is reported), or a pattern the database cannot take
     }
+    return true;
+}
+
+void ExecutePass::PrepareLiterals(const std::vector<int> &live)
+{
     for (const int index : live) {
         const Compiled *c = m_byIndex[static_cast<size_t>(index)];
         if (!c->Code || c->Literal.isEmpty()) {
@@ -479,8 +551,12 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     if (m_active) {
         m_hits.clear();
         m_active->Scan(line, m_hits);
-        for (const int id : m_hits)
-            out.push_back(m_databaseTrigger[static_cast<size_t>(id)]);
+        for (const int id : m_hits) {
+            for (const int index : m_databaseTriggers[static_cast<size_t>(id)]) {
+                if (m_byIndex[static_cast<size_t>(index)])
+                    out.push_back(index); // switched on
+            }
+        }
     }
     const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
     const qsizetype n = line.size();
@@ -529,6 +605,8 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
 void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const MatchHandler &onMatch,
                       const ErrorHandler &onError)
 {
+    if (m_build && TakeFinishedBuild())
+        m_generation = ~quint64(0); // the database is ready: the list is prepared with it
     if (store.TriggerGeneration() != m_generation)
         Prepare(store.Triggers(), store.TriggerGeneration());
     std::vector<int> candidates;
@@ -571,9 +649,8 @@ void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const M
             Prepare(store.Triggers(), store.TriggerGeneration());
             Candidates(line, candidates);
             const QList<TAdvancedItem> &now = store.Triggers();
-            candidates.erase(candidates.begin(),
-                             std::find_if(candidates.begin(), candidates.end(),
-                                          [&](int i) { return now[i].Serial > trigger.Serial; }));
+            candidates.erase(candidates.begin(), std::find_if(candidates.begin(), candidates.end(),
+                                                              [&](int i) { return now[i].Serial > trigger.Serial; }));
             k = static_cast<size_t>(-1);
         }
     }

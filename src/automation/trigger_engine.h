@@ -61,11 +61,13 @@ struct pcre2_real_match_context_8;
 namespace wren {
 
 /// The execute pass: every enabled "Execute" trigger whose regular expression matches the line, in list
-/// order. Each pattern is compiled once (JIT where available) and kept. Before any expression runs, one
-/// scan of the line tells which patterns may match there: a database of all the list's patterns (built
-/// again only when the list changes), or, where that cannot be had, a search for the literal text each
-/// pattern requires. Only those patterns run, so most cost nothing per line. Results are those of trying
-/// every pattern.
+/// order. Each pattern is compiled once (JIT where available) and kept while a trigger of the list has it,
+/// switched on or off. Before any expression runs, one scan of the line tells which patterns may match
+/// there: a database of every execute pattern of the list, on or off (so switching triggers and classes
+/// builds nothing; the hits are filtered by what is on), or, where that cannot be had, a search for the
+/// literal text each pattern requires. A database is built away from the window's thread; the literal
+/// search serves until it is ready. Only the candidates run, so most patterns cost nothing per line.
+/// Results are those of trying every pattern.
 class ExecutePass
 {
 public:
@@ -104,6 +106,8 @@ public:
     const PatternDatabase *ActiveDatabase() const { return m_active; }
     /// Databases built so far, for the tests: a list that did not change builds none.
     int DatabaseBuilds() const { return m_databaseBuilds; }
+    /// Waits up to @p ms for a database being built (tests and benchmarks); true when none is.
+    bool WaitForDatabase(int ms);
 
     /// The editor's check of a pattern: compiled as triggers compile it and run on "testing". Empty when it
     /// is fine, else the engine's error number, " - " and its text.
@@ -116,11 +120,17 @@ public:
 private:
     struct Compiled;
     void Prepare(const QList<TAdvancedItem> &triggers, quint64 generation);
+    bool LiteralsSuffice(const std::vector<int> &live) const;
+    bool UseDatabaseFor(const std::vector<int> &live, const std::vector<QByteArray> &scannable);
+    void PrepareLiterals(const std::vector<int> &live);
     Compiled *CompiledFor(const QByteArray &pattern);
     void Candidates(QByteArrayView line, std::vector<int> &out);
-    /// The database of @p patterns, from the few kept (a class switched off and on again costs nothing)
-    /// or built; null when it cannot be built.
+    /// The database of @p patterns when it is at hand; otherwise its build is started on a worker and
+    /// null returned. Null too when the patterns cannot be built into one.
     PatternDatabase *DatabaseFor(const std::vector<QByteArray> &patterns);
+    /// A database finished on its worker is taken in; true when one was.
+    bool TakeFinishedBuild();
+    struct Build;
 
     quint64 m_generation = ~quint64(0);
     std::unordered_map<std::string, std::unique_ptr<Compiled>> m_compiled; ///< by pattern text, kept
@@ -135,8 +145,10 @@ private:
     bool m_useDatabase = PatternDatabase::Available();
     /// Recently used databases by their patterns (joined by NUL bytes), the newest first.
     std::vector<std::pair<QByteArray, std::unique_ptr<PatternDatabase>>> m_databases;
+    std::shared_ptr<Build> m_build; ///< a database being built on a worker
     PatternDatabase *m_active = nullptr;
-    std::vector<int> m_databaseTrigger; ///< database id to list index
+    /// Database id to the list indexes of every execute trigger with that pattern (live or not).
+    std::vector<std::vector<int>> m_databaseTriggers;
     std::vector<int> m_hits;
     int m_databaseBuilds = 0;
     pcre2_real_match_context_8 *m_context = nullptr;

@@ -11,7 +11,7 @@ namespace wren {
 /// for a socket all run the event loop). A Live looks its object up afresh every time, and work given to
 /// it runs only while the object is there; after any nested event loop, reach the object through it again
 /// rather than through a pointer taken before.
-template<typename T>
+template <typename T>
 class Live
 {
 public:
@@ -28,7 +28,7 @@ public:
     explicit operator bool() const { return Get() != nullptr; }
 
     /// Runs @p work with the object when it is there; false when it is not.
-    template<typename Work>
+    template <typename Work>
     bool Run(Work &&work) const
     {
         T *object = Get();

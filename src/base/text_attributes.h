@@ -26,7 +26,7 @@ struct TextAttributes {
     {
         // Font names are usually the same shared bytes: compare the pointers before the characters.
         return a.FontSize == b.FontSize && a.Fore == b.Fore && a.Back == b.Back && a.Style == b.Style
-            && (a.FontName.constData() == b.FontName.constData() || a.FontName == b.FontName);
+               && (a.FontName.constData() == b.FontName.constData() || a.FontName == b.FontName);
     }
 };
 

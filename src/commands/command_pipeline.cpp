@@ -2,8 +2,8 @@
 // Turns command text into single commands: separators, aliases with their arguments, and speed-walk paths.
 #include "commands/command_pipeline.h"
 
-#include "config/logging.h"
 #include "base/text_helpers.h"
+#include "config/logging.h"
 
 namespace wren {
 

@@ -10,8 +10,9 @@ QByteArray CompleteWord(const QList<QByteArray> &words, const QByteArray &prefix
 {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     for (const QByteArray &word : words) {
-        if (word.size() > prefix.size()
-            && std::equal(prefix.begin(), prefix.end(), word.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+        if (word.size() > prefix.size() && std::equal(prefix.begin(), prefix.end(), word.begin(), [&](char a, char b) {
+                return lower(a) == lower(b);
+            }))
             return word;
     }
     return prefix;

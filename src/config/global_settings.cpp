@@ -2,9 +2,9 @@
 // The program-wide settings file "wn.ini" and the calls to the maker's web portal.
 #include "config/global_settings.h"
 
+#include "base/text_helpers.h"
 #include "config/logging.h"
 #include "config/save_file.h"
-#include "base/text_helpers.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -51,19 +51,17 @@ QByteArray ReadScreenName()
 
 bool LoadGlobalSettings(const QString &path, TGlobals &globals, QString *error)
 {
-    QFile file(path);
-    if (!file.exists()) {
+    // A settings file of three short lines; anything far larger is not one, and is kept as it is.
+    QByteArray bytes;
+    switch (ReadUserFile(path, 64 * 1024, &bytes, error)) {
+    case FileRead::Missing:
         globals.WPLogin.clear();
         globals.WPPass.clear();
         return SaveGlobalSettings(path, globals, error);
+    case FileRead::Failed: return false;
+    case FileRead::Read: break;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    // A settings file of three short lines; anything far larger is not one.
-    const WnIniLogin login = ParseWnIni(file.read(64 * 1024));
+    const WnIniLogin login = ParseWnIni(bytes);
     globals.WPLogin = login.WPLogin;
     globals.WPPass = login.WPPass;
     return true;
@@ -80,8 +78,7 @@ QByteArray CleanPortalReply(const QByteArray &reply)
     return cleaned.trimmed();
 }
 
-std::optional<QByteArray> PortalField(const QByteArray &reply, const QByteArray &marker, qsizetype from,
-                                      qsizetype *end)
+std::optional<QByteArray> PortalField(const QByteArray &reply, const QByteArray &marker, qsizetype from, qsizetype *end)
 {
     const qsizetype at = reply.indexOf(marker, from);
     if (at < 0)
@@ -129,8 +126,8 @@ void RunStartupCheck(TGlobals &globals, const HttpClient &http, const QByteArray
         return; // no portal named: nothing about the user leaves the machine
     QByteArray version = globals.Version;
     RemoveByte(version, '.');
-    const HttpResult result = http.Post(address, {"ID=" + globals.UID, "&wpuser=" + globals.WPLogin,
-                                                  "&wppass=" + globals.WPPass, "&VNum=" + version});
+    const HttpResult result = http.Post(
+        address, {"ID=" + globals.UID, "&wpuser=" + globals.WPLogin, "&wppass=" + globals.WPPass, "&VNum=" + version});
     if (!result.Ok)
         return;
     const QByteArray reply = CleanPortalReply(result.Body);
@@ -149,8 +146,8 @@ PortalTest RunPortalTest(TGlobals &globals, const HttpClient &http, const QByteA
     const QByteArray address = PortalAddress(portalHost);
     if (address.isEmpty())
         return PortalTest::Retry;
-    const HttpResult result =
-        http.Post(address, {"ID=QuenmarchTest", "&wpuser=" + login, "&wppass=" + password, "&VNum=100"});
+    const HttpResult result
+        = http.Post(address, {"ID=QuenmarchTest", "&wpuser=" + login, "&wppass=" + password, "&VNum=100"});
     const auto valid = result.Ok ? ValidFlag(CleanPortalReply(result.Body), 0) : std::nullopt;
     if (!valid)
         return PortalTest::Retry;

@@ -7,7 +7,6 @@
 #include <QUrl>
 
 #include <curl/curl.h>
-
 #include <memory>
 
 namespace wren {
@@ -30,6 +29,12 @@ size_t Receive(char *data, size_t size, size_t count, void *context)
     }
     receiver->Body->append(data, static_cast<qsizetype>(bytes));
     return bytes;
+}
+
+// Asked by curl during a transfer: a non-zero answer ends it.
+int OnProgress(void *cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool> *>(cancel)->load() ? 1 : 0;
 }
 
 // curl_global_init is not thread-safe and must run once, before any handle.
@@ -102,6 +107,11 @@ HttpResult HttpClient::Perform(const QByteArray &url, const QByteArray *postBody
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Receive);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &receiver);
+    if (m_options.Cancel) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool> *>(m_options.Cancel));
+    }
     if (!m_options.UserAgent.isEmpty())
         curl_easy_setopt(h, CURLOPT_USERAGENT, m_options.UserAgent.constData());
     curl_slist *headers = nullptr;

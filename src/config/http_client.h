@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 namespace wren {
 
 /// How a request identifies itself and how long it may take.
@@ -17,6 +19,8 @@ struct HttpOptions {
     long TotalTimeout = 30;
     /// Largest body taken; a bigger one fails the request.
     qint64 MaxBody = qint64(64) * 1024 * 1024;
+    /// When set, a request ends as soon as it turns true (the program is closing).
+    const std::atomic<bool> *Cancel = nullptr;
 };
 
 struct HttpResult {

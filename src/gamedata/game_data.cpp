@@ -5,26 +5,23 @@
 #include "config/logging.h"
 #include "gamedata/json_text.h"
 #include "gamedata/msdp.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <algorithm>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 /// Roughly what a value takes in memory, so a world cannot fill it without bound.
 qint64 ApproximateSize(const QJsonValue &value)
 {
     constexpr qint64 Node = 24;
     switch (value.type()) {
-    case QJsonValue::String:
-        return Node + 2 * value.toString().size();
+    case QJsonValue::String: return Node + 2 * value.toString().size();
     case QJsonValue::Array: {
         qint64 size = Node;
         for (const auto &item : value.toArray())
@@ -38,8 +35,7 @@ qint64 ApproximateSize(const QJsonValue &value)
             size += 2 * it.key().size() + ApproximateSize(it.value());
         return size;
     }
-    default:
-        return Node;
+    default: return Node;
     }
 }
 
@@ -136,7 +132,7 @@ bool GameData::Put(Store &store, QByteArrayView name, QJsonValue value, bool mer
         return false;
     }
     m_bytes += size - old;
-    store.insert(key, Entry { name.toByteArray(), std::move(value), size });
+    store.insert(key, Entry {name.toByteArray(), std::move(value), size});
     return true;
 }
 
@@ -242,7 +238,7 @@ QList<QByteArray> GameData::Names(const Store &store)
     for (const Entry &entry : store)
         names.append(entry.Name);
     std::sort(names.begin(), names.end(),
-        [](const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+              [](const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return names;
 }
 
@@ -278,7 +274,7 @@ QByteArray SubstituteGameData(QByteArrayView command, const GameData &data)
         open = command.lastIndexOf("${", close - 2);
         const QByteArrayView name = command.sliced(open + 2, close - open - 2);
         const bool ours = !AfterProtocol(name, "gmcp").isNull() || !AfterProtocol(name, "msdp").isNull()
-            || !AfterProtocol(name, "mssp").isNull();
+                          || !AfterProtocol(name, "mssp").isNull();
         if (ours) {
             out += command.sliced(copied, open - copied);
             QByteArray value = data.Lookup(name);

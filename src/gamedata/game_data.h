@@ -9,11 +9,9 @@
 #include <QList>
 #include <QObject>
 
-namespace wren
-{
+namespace wren {
 
-namespace msdp
-{
+namespace msdp {
 struct Value;
 }
 

@@ -7,23 +7,21 @@
 
 #include <array>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 struct Switch {
     const char *Key;
     bool GameDataSettings::*Field;
 };
 
-constexpr std::array<Switch, 4> Switches = { {
-    { "GameData/Gmcp", &GameDataSettings::Gmcp },
-    { "GameData/Msdp", &GameDataSettings::Msdp },
-    { "GameData/Mssp", &GameDataSettings::Mssp },
-    { "GameData/Panel", &GameDataSettings::Panel },
-} };
+constexpr std::array<Switch, 4> Switches = {{
+    {"GameData/Gmcp", &GameDataSettings::Gmcp},
+    {"GameData/Msdp", &GameDataSettings::Msdp},
+    {"GameData/Mssp", &GameDataSettings::Mssp},
+    {"GameData/Panel", &GameDataSettings::Panel},
+}};
 
 } // namespace
 

@@ -7,8 +7,7 @@
 #include <QByteArray>
 #include <QList>
 
-namespace wren
-{
+namespace wren {
 
 class AppSettings;
 

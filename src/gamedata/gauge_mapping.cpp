@@ -13,13 +13,11 @@
 #include <cmath>
 #include <optional>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
-constexpr std::array<const char *, GaugeCount> GaugeNames = { "Health", "Mana", "Movement" };
+constexpr std::array<const char *, GaugeCount> GaugeNames = {"Health", "Mana", "Movement"};
 
 QString Key(Gauge gauge, const char *what)
 {
@@ -28,17 +26,17 @@ QString Key(Gauge gauge, const char *what)
 }
 
 /// Vitals fields by gauge: value key, then maximum key, in Char.Vitals.
-constexpr std::array<std::array<const char *, 10>, GaugeCount> VitalsFields = { {
-    { "hp", "maxhp", "health", "maxhealth", "hp", "max_hp", "hp", "hpmax", "health", "max_health" },
-    { "mp", "maxmp", "mana", "maxmana", "sp", "maxsp", "mp", "max_mp", "mana", "max_mana" },
-    { "mv", "maxmv", "moves", "maxmoves", "ep", "maxep", "mv", "max_mv", "moves", "max_moves" },
-} };
+constexpr std::array<std::array<const char *, 10>, GaugeCount> VitalsFields = {{
+    {"hp", "maxhp", "health", "maxhealth", "hp", "max_hp", "hp", "hpmax", "health", "max_health"},
+    {"mp", "maxmp", "mana", "maxmana", "sp", "maxsp", "mp", "max_mp", "mana", "max_mana"},
+    {"mv", "maxmv", "moves", "maxmoves", "ep", "maxep", "mv", "max_mv", "moves", "max_moves"},
+}};
 
-constexpr std::array<std::array<const char *, 2>, GaugeCount> MsdpFields = { {
-    { "HEALTH", "HEALTH_MAX" },
-    { "MANA", "MANA_MAX" },
-    { "MOVEMENT", "MOVEMENT_MAX" },
-} };
+constexpr std::array<std::array<const char *, 2>, GaugeCount> MsdpFields = {{
+    {"HEALTH", "HEALTH_MAX"},
+    {"MANA", "MANA_MAX"},
+    {"MOVEMENT", "MOVEMENT_MAX"},
+}};
 
 std::optional<double> Number(const GameData &data, const QByteArray &path)
 {
@@ -60,8 +58,8 @@ GaugeValue Read(const GameData &data, const GaugeSource &source)
     return gauge;
 }
 
-QList<QByteArray> ReadList(
-    const AppSettings &settings, const QByteArray &host, const QByteArray &port, const QString &key)
+QList<QByteArray> ReadList(const AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                           const QString &key)
 {
     QList<QByteArray> list;
     for (const QString &entry : settings.WorldValue(host, port, key).toStringList()) {
@@ -75,8 +73,9 @@ QList<QByteArray> ReadList(
 /// Where a direction stands in compass order; others after, in their own order.
 int DirectionRank(const QByteArray &direction)
 {
-    static const QList<QByteArray> Order = { "n", "north", "ne", "northeast", "e", "east", "se", "southeast", "s",
-        "south", "sw", "southwest", "w", "west", "nw", "northwest", "u", "up", "d", "down", "in", "out" };
+    static const QList<QByteArray> Order
+        = {"n",         "north", "ne",   "northeast", "e",         "east", "se", "southeast", "s",    "south", "sw",
+           "southwest", "w",     "west", "nw",        "northwest", "u",    "up", "d",         "down", "in",    "out"};
     const qsizetype rank = Order.indexOf(direction.toLower());
     return rank < 0 ? static_cast<int>(Order.size()) : static_cast<int>(rank / 2);
 }
@@ -96,7 +95,7 @@ QList<QByteArray> ExitNames(const QJsonValue &exits)
     }
     names.removeAll(QByteArray());
     std::stable_sort(names.begin(), names.end(),
-        [](const QByteArray &a, const QByteArray &b) { return DirectionRank(a) < DirectionRank(b); });
+                     [](const QByteArray &a, const QByteArray &b) { return DirectionRank(a) < DirectionRank(b); });
     return names;
 }
 
@@ -130,13 +129,13 @@ QList<GaugeSource> DefaultSources(Gauge gauge)
     QList<GaugeSource> sources;
     const auto &fields = VitalsFields[static_cast<size_t>(gauge)];
     for (size_t i = 0; i + 1 < fields.size(); i += 2) {
-        GaugeSource source { QByteArray("gmcp.Char.Vitals.") + fields[i],
-            QByteArray("gmcp.Char.Vitals.") + fields[i + 1] };
+        GaugeSource source {QByteArray("gmcp.Char.Vitals.") + fields[i],
+                            QByteArray("gmcp.Char.Vitals.") + fields[i + 1]};
         if (!sources.contains(source))
             sources.append(source);
     }
     const auto &msdp = MsdpFields[static_cast<size_t>(gauge)];
-    sources.append({ QByteArray("msdp.") + msdp[0], QByteArray("msdp.") + msdp[1] });
+    sources.append({QByteArray("msdp.") + msdp[0], QByteArray("msdp.") + msdp[1]});
     return sources;
 }
 
@@ -160,8 +159,8 @@ std::array<GaugeValue, GaugeCount> GaugeValues(const GameData &data, const Gauge
     return values;
 }
 
-QList<QByteArray> MsdpReportVariables(
-    const GaugeMapping &mapping, const QList<QByteArray> &extra, const QList<QByteArray> &reportable)
+QList<QByteArray> MsdpReportVariables(const GaugeMapping &mapping, const QList<QByteArray> &extra,
+                                      const QList<QByteArray> &reportable)
 {
     QList<QByteArray> names;
     const auto add = [&names, &reportable](const QByteArray &name) {
@@ -181,7 +180,7 @@ QList<QByteArray> MsdpReportVariables(
             addPath(mapping[gauge].Max);
         }
     }
-    for (const char *room : { "ROOM_NAME", "ROOM_AREA", "ROOM_EXITS", "ROOM_VNUM" })
+    for (const char *room : {"ROOM_NAME", "ROOM_AREA", "ROOM_EXITS", "ROOM_VNUM"})
         add(room);
     for (const QByteArray &name : extra)
         add(name.trimmed());
@@ -193,8 +192,8 @@ QList<QByteArray> LoadMsdpReports(const AppSettings &settings, const QByteArray 
     return ReadList(settings, host, port, QStringLiteral("GameData/MsdpReports"));
 }
 
-void SaveMsdpReports(
-    AppSettings &settings, const QByteArray &host, const QByteArray &port, const QList<QByteArray> &variables)
+void SaveMsdpReports(AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                     const QList<QByteArray> &variables)
 {
     QStringList list;
     for (const QByteArray &name : variables) {

@@ -7,15 +7,14 @@
 
 #include <array>
 
-namespace wren
-{
+namespace wren {
 
 class AppSettings;
 class GameData;
 
 enum class Gauge { Health, Mana, Movement };
 constexpr int GaugeCount = 3;
-constexpr std::array<Gauge, GaugeCount> AllGauges = { Gauge::Health, Gauge::Mana, Gauge::Movement };
+constexpr std::array<Gauge, GaugeCount> AllGauges = {Gauge::Health, Gauge::Mana, Gauge::Movement};
 
 /// "Health", "Mana", "Movement".
 QByteArray GaugeName(Gauge gauge);
@@ -61,13 +60,13 @@ std::array<GaugeValue, GaugeCount> GaugeValues(const GameData &data, const Gauge
 /// The MSDP variables worth a REPORT: those the gauges read (their "msdp." paths, or the defaults for a
 /// gauge without its own), the room's (ROOM_NAME, ROOM_AREA, ROOM_EXITS, ROOM_VNUM), then @p extra, each
 /// once. With @p reportable given (the server's REPORTABLE_VARIABLES), only names it holds are kept.
-QList<QByteArray> MsdpReportVariables(
-    const GaugeMapping &mapping, const QList<QByteArray> &extra, const QList<QByteArray> &reportable = {});
+QList<QByteArray> MsdpReportVariables(const GaugeMapping &mapping, const QList<QByteArray> &extra,
+                                      const QList<QByteArray> &reportable = {});
 
 /// The player's own MSDP variables to report, per world ("GameData/MsdpReports"); none by default.
 QList<QByteArray> LoadMsdpReports(const AppSettings &settings, const QByteArray &host, const QByteArray &port);
-void SaveMsdpReports(
-    AppSettings &settings, const QByteArray &host, const QByteArray &port, const QList<QByteArray> &variables);
+void SaveMsdpReports(AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                     const QList<QByteArray> &variables);
 
 /// The room line: from GMCP Room.Info (name, area, exits) or else MSDP's ROOM_NAME, ROOM_AREA and ROOM_EXITS.
 struct RoomSummary {

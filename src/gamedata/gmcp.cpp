@@ -10,11 +10,9 @@
 #include <QJsonObject>
 #include <QStringList>
 
-namespace wren::gmcp
-{
+namespace wren::gmcp {
 
-namespace
-{
+namespace {
 
 const QString ModulesKey = QStringLiteral("GameData/GmcpModules");
 
@@ -101,8 +99,8 @@ QByteArray Encode(QByteArrayView package, const QJsonValue &data)
 
 QByteArray CoreHello(QByteArrayView version)
 {
-    const QJsonObject hello { { QStringLiteral("client"), QStringLiteral("Wren Client") },
-        { QStringLiteral("version"), QString::fromUtf8(version) } };
+    const QJsonObject hello {{QStringLiteral("client"), QStringLiteral("Wren Client")},
+                             {QStringLiteral("version"), QString::fromUtf8(version)}};
     return Encode("Core.Hello", hello);
 }
 
@@ -116,7 +114,7 @@ QByteArray CoreSupportsSet(const QList<QByteArray> &modules)
 
 QList<QByteArray> DefaultModules()
 {
-    return { "Char 1", "Char.Vitals 1", "Room 1", "Comm.Channel 1" };
+    return {"Char 1", "Char.Vitals 1", "Room 1", "Comm.Channel 1"};
 }
 
 QList<QByteArray> LoadModules(const AppSettings &settings, const QByteArray &host, const QByteArray &port)
@@ -133,8 +131,8 @@ QList<QByteArray> LoadModules(const AppSettings &settings, const QByteArray &hos
     return modules;
 }
 
-void SaveModules(
-    AppSettings &settings, const QByteArray &host, const QByteArray &port, const QList<QByteArray> &modules)
+void SaveModules(AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                 const QList<QByteArray> &modules)
 {
     QStringList list;
     for (const QByteArray &module : modules) {

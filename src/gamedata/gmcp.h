@@ -7,13 +7,11 @@
 #include <QJsonValue>
 #include <QList>
 
-namespace wren
-{
+namespace wren {
 
 class AppSettings;
 
-namespace gmcp
-{
+namespace gmcp {
 
 /// The telnet option number.
 constexpr unsigned char Option = 201;
@@ -62,8 +60,8 @@ QList<QByteArray> DefaultModules();
 /// The world's module list from the program's settings ("GameData/GmcpModules"); the default when the
 /// world has none. Entries that are blank after trimming are left out.
 QList<QByteArray> LoadModules(const AppSettings &settings, const QByteArray &host, const QByteArray &port);
-void SaveModules(
-    AppSettings &settings, const QByteArray &host, const QByteArray &port, const QList<QByteArray> &modules);
+void SaveModules(AppSettings &settings, const QByteArray &host, const QByteArray &port,
+                 const QList<QByteArray> &modules);
 
 /// What "/GMCP <package> [json]" asks to send.
 struct Command {

@@ -5,8 +5,7 @@
 #include <QByteArray>
 #include <QJsonValue>
 
-namespace wren
-{
+namespace wren {
 
 /// Compact JSON of @p value, scalars included ("42", "\"text\"", "true", "null"); empty for Undefined.
 /// Integers stay integral (42, not 42.0): Qt keeps a whole number read from JSON as an integer.

@@ -3,18 +3,16 @@
 #include "gamedata/msdp.h"
 
 #include "gamedata/json_text.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <optional>
 
-namespace wren::msdp
-{
+namespace wren::msdp {
 
-namespace
-{
+namespace {
 
 bool IsFraming(char ch)
 {
@@ -44,7 +42,7 @@ public:
             QByteArray name = ReadText();
             Value value = ReadValues(0);
             if (!name.isEmpty())
-                result.Variables.push_back({ std::move(name), std::move(value) });
+                result.Variables.push_back({std::move(name), std::move(value)});
         }
         result.Error = m_error;
         return result;
@@ -242,7 +240,7 @@ QByteArray Command(QByteArrayView command, const QList<QByteArray> &values)
 
 QByteArray ListRequest(QByteArrayView list)
 {
-    return Command("LIST", { list.toByteArray() });
+    return Command("LIST", {list.toByteArray()});
 }
 
 QByteArray ReportRequest(const QList<QByteArray> &variables)
@@ -253,8 +251,7 @@ QByteArray ReportRequest(const QList<QByteArray> &variables)
 QJsonValue ToJson(const Value &value)
 {
     switch (value.Type) {
-    case Value::Kind::String:
-        return DecodeBytes(value.Text);
+    case Value::Kind::String: return DecodeBytes(value.Text);
     case Value::Kind::Array: {
         QJsonArray array;
         for (const Value &item : value.Items)
@@ -292,7 +289,7 @@ QByteArray Render(const Result &result)
         if (!text.isEmpty())
             text += '\n';
         text += variable.Name + " = "
-            + (variable.Data.Type == Value::Kind::String ? variable.Data.Text : JsonText(ToJson(variable.Data)));
+                + (variable.Data.Type == Value::Kind::String ? variable.Data.Text : JsonText(ToJson(variable.Data)));
     }
     return text;
 }

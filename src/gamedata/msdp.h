@@ -9,8 +9,7 @@
 
 #include <vector>
 
-namespace wren::msdp
-{
+namespace wren::msdp {
 
 /// The telnet option number.
 constexpr unsigned char Option = 69;

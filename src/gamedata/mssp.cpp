@@ -2,11 +2,9 @@
 // MSSP (telnet option 70): the server's status for crawlers and clients, names with one or more values.
 #include "gamedata/mssp.h"
 
-namespace wren::mssp
-{
+namespace wren::mssp {
 
-namespace
-{
+namespace {
 
 /// Text up to the next VAR or VAL.
 QByteArrayView ReadText(QByteArrayView data, qsizetype &at)
@@ -60,7 +58,7 @@ Result Parse(QByteArrayView payload)
                     note("more than " + QByteArray::number(MaxFields) + " names; the rest were dropped");
                     break;
                 }
-                result.Fields.append({ text.toByteArray(), {} });
+                result.Fields.append({text.toByteArray(), {}});
                 current = result.Fields.size() - 1;
             }
         } else if (current < 0) {

@@ -8,8 +8,7 @@
 
 #include <utility>
 
-namespace wren::mssp
-{
+namespace wren::mssp {
 
 /// The telnet option number.
 constexpr unsigned char Option = 70;

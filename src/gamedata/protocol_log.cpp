@@ -9,67 +9,52 @@
 
 #include <array>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 struct Name {
     unsigned char Code;
     const char *Text;
 };
 
-constexpr std::array<Name, 27> OptionNames = { {
-    { 0, "BINARY" },
-    { 1, "ECHO" },
-    { 3, "SGA" },
-    { 5, "STATUS" },
-    { 6, "TIMING-MARK" },
-    { 24, "TTYPE" },
-    { 25, "EOR" },
-    { 31, "NAWS" },
-    { 32, "TSPEED" },
-    { 33, "LFLOW" },
-    { 34, "LINEMODE" },
-    { 35, "XDISPLOC" },
-    { 36, "ENVIRON" },
-    { 37, "AUTHENTICATION" },
-    { 38, "ENCRYPT" },
-    { 39, "NEW-ENVIRON" },
-    { 42, "CHARSET" },
-    { 46, "STARTTLS" },
-    { 69, "MSDP" },
-    { 70, "MSSP" },
-    { 85, "MCCP1" },
-    { 86, "MCCP2" },
-    { 87, "MCCP3" },
-    { 90, "MSP" },
-    { 91, "MXP" },
-    { 200, "ATCP" },
-    { 201, "GMCP" },
-} };
+constexpr std::array<Name, 27> OptionNames = {{
+    {0, "BINARY"},      {1, "ECHO"},
+    {3, "SGA"},         {5, "STATUS"},
+    {6, "TIMING-MARK"}, {24, "TTYPE"},
+    {25, "EOR"},        {31, "NAWS"},
+    {32, "TSPEED"},     {33, "LFLOW"},
+    {34, "LINEMODE"},   {35, "XDISPLOC"},
+    {36, "ENVIRON"},    {37, "AUTHENTICATION"},
+    {38, "ENCRYPT"},    {39, "NEW-ENVIRON"},
+    {42, "CHARSET"},    {46, "STARTTLS"},
+    {69, "MSDP"},       {70, "MSSP"},
+    {85, "MCCP1"},      {86, "MCCP2"},
+    {87, "MCCP3"},      {90, "MSP"},
+    {91, "MXP"},        {200, "ATCP"},
+    {201, "GMCP"},
+}};
 
-constexpr std::array<Name, 18> CommandNames = { {
-    { 236, "EOF" },
-    { 237, "SUSP" },
-    { 238, "ABORT" },
-    { 239, "EOR" },
-    { 240, "SE" },
-    { 241, "NOP" },
-    { 242, "DM" },
-    { 243, "BRK" },
-    { 244, "IP" },
-    { 245, "AO" },
-    { 246, "AYT" },
-    { 249, "GA" },
-    { 250, "SB" },
-    { 251, "WILL" },
-    { 252, "WONT" },
-    { 253, "DO" },
-    { 254, "DONT" },
-    { 255, "IAC" },
-} };
+constexpr std::array<Name, 18> CommandNames = {{
+    {236, "EOF"},
+    {237, "SUSP"},
+    {238, "ABORT"},
+    {239, "EOR"},
+    {240, "SE"},
+    {241, "NOP"},
+    {242, "DM"},
+    {243, "BRK"},
+    {244, "IP"},
+    {245, "AO"},
+    {246, "AYT"},
+    {249, "GA"},
+    {250, "SB"},
+    {251, "WILL"},
+    {252, "WONT"},
+    {253, "DO"},
+    {254, "DONT"},
+    {255, "IAC"},
+}};
 
 QByteArray Lookup(const auto &table, unsigned char code)
 {
@@ -208,14 +193,10 @@ QByteArray ProtocolLog::DirectionName(Direction dir)
 QByteArray ProtocolLog::KindName(Kind type)
 {
     switch (type) {
-    case Kind::Telnet:
-        return "telnet";
-    case Kind::Gmcp:
-        return "GMCP";
-    case Kind::Msdp:
-        return "MSDP";
-    case Kind::Mssp:
-        return "MSSP";
+    case Kind::Telnet: return "telnet";
+    case Kind::Gmcp: return "GMCP";
+    case Kind::Msdp: return "MSDP";
+    case Kind::Mssp: return "MSSP";
     }
     return {};
 }
@@ -223,7 +204,7 @@ QByteArray ProtocolLog::KindName(Kind type)
 QByteArray ProtocolLog::FormatEntry(const Entry &entry)
 {
     QByteArray line = FormatTime(entry.TimeMs) + ' ' + DirectionName(entry.Dir).leftJustified(4)
-        + KindName(entry.Type).leftJustified(7) + entry.Text;
+                      + KindName(entry.Type).leftJustified(7) + entry.Text;
     if (!entry.Error.isEmpty())
         line += "  (error: " + entry.Error + ')';
     return line;

@@ -9,8 +9,7 @@
 #include <deque>
 #include <functional>
 
-namespace wren
-{
+namespace wren {
 
 /// The session's record of negotiations and game data, newest last. It keeps at most MaxEntries entries
 /// and about MaxBytes of text; the oldest go first. Each entry's text is cut at MaxEntryText bytes.

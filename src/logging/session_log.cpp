@@ -43,8 +43,8 @@ void SessionLog::WriteLog(int mode, const QByteArray &ownFile, const QByteArray 
         return;
     m_failing.insert(path);
     if (m_report)
-        m_report(QStringLiteral("Could not write to the log file %1: %2").arg(QDir::toNativeSeparators(path),
-                                                                                 file.errorString()));
+        m_report(QStringLiteral("Could not write to the log file %1: %2")
+                     .arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
 } // namespace wren

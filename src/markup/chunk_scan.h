@@ -48,7 +48,7 @@ inline bool IsParameter(unsigned char c)
 
 /// The first byte at or after @p i that the table marks, 16 bytes at a time where the processor allows;
 /// only the bytes that are live are compared.
-template<bool Ansi, bool Tags>
+template <bool Ansi, bool Tags>
 [[gnu::always_inline]] inline qsizetype ScanPlainFor(const char *data, qsizetype i, qsizetype size,
                                                      const std::array<bool, 256> &table)
 {

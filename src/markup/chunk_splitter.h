@@ -60,7 +60,7 @@ public:
 private:
     friend struct detail::Rows;
     friend bool NextChunk(ChunkCursor &, ChunkState &, ChunkHost &, QByteArrayView &, char &);
-    template<typename Sink>
+    template <typename Sink>
     friend LaneStop SplitCommonText(ChunkCursor &, ChunkState &, Sink &);
     QByteArray m_text;
     qsizetype m_pos = 0;
@@ -101,7 +101,7 @@ struct Rows {
     TSessionOptions &Options() const { return State.Options; }
 
     /// ESC or byte 23 while ANSI is on: an open tag is given up and shown; an escape opens.
-    template<bool Plain = false>
+    template <bool Plain = false>
     Cut EscapeOpens(qsizetype i)
     {
         Cursor.m_pos = i + 1;
@@ -130,7 +130,7 @@ struct Rows {
     /// CR or LF: an open escape is given up (its characters go out with the piece); an open tag is given
     /// up and shown, with the line end, as a piece of its own delimited by "<"; otherwise the line end is
     /// the delimiter.
-    template<bool Plain = false>
+    template <bool Plain = false>
     Cut LineEnds(qsizetype i)
     {
         Cursor.m_pos = i + 1;
@@ -192,7 +192,7 @@ struct Rows {
 
     /// A byte that carries no escape on, while one is open: the sequence is applied (its final byte is not
     /// passed on), and the scan goes on after it.
-    template<bool Plain = false, typename Apply>
+    template <bool Plain = false, typename Apply>
     void EscapeEnds(qsizetype i, Apply &&apply)
     {
         const QByteArrayView before = Before(i);
@@ -267,7 +267,7 @@ struct Rows {
 inline bool FastLaneOpen(const ChunkState &state)
 {
     return state.Options.AnsiColor && !(state.GlobalZel && (state.Options.InTag || state.Options.ZelEnabled))
-        && state.AnsiBuffer.isEmpty();
+           && state.AnsiBuffer.isEmpty();
 }
 
 /// Cuts the next chunk off the front of the cursor's text. @p delimiter is '\n' or '\r' (line end), the
@@ -281,7 +281,7 @@ bool NextChunk(ChunkCursor &text, ChunkState &state, ChunkHost &host, QByteArray
 /// ChunkHost: sink.Plain(piece) for text (never holding CR or LF), sink.Escape(sequence) for a completed
 /// escape and sink.LineEnd() for a CR or LF. It returns after a line end, at the end of the block, or where
 /// NextChunk must take over (an escape that is abandoned or runs past the block), leaving the cursor there.
-template<typename Sink>
+template <typename Sink>
 LaneStop SplitCommonText(ChunkCursor &cursor, ChunkState &state, Sink &sink)
 {
     const char *data = cursor.m_text.constData();

@@ -12,12 +12,12 @@ struct NamedColour {
 };
 
 constexpr NamedColour Names[] = {
-    {"RED", Rgb(255, 0, 0)},      {"LRED", Rgb(255, 0, 0)},      {"MAROON", Rgb(128, 0, 0)},
-    {"GRAY", Rgb(128, 128, 128)}, {"LTGRAY", Rgb(192, 192, 192)}, {"YELLOW", Rgb(255, 255, 0)},
-    {"TEAL", Rgb(0, 128, 128)},   {"SILVER", Rgb(192, 192, 192)}, {"BLACK", Rgb(0, 0, 0)},
-    {"BLUE", Rgb(0, 0, 255)},     {"LBLUE", Rgb(0, 0, 255)},     {"PURPLE", Rgb(128, 0, 128)},
+    {"RED", Rgb(255, 0, 0)},       {"LRED", Rgb(255, 0, 0)},       {"MAROON", Rgb(128, 0, 0)},
+    {"GRAY", Rgb(128, 128, 128)},  {"LTGRAY", Rgb(192, 192, 192)}, {"YELLOW", Rgb(255, 255, 0)},
+    {"TEAL", Rgb(0, 128, 128)},    {"SILVER", Rgb(192, 192, 192)}, {"BLACK", Rgb(0, 0, 0)},
+    {"BLUE", Rgb(0, 0, 255)},      {"LBLUE", Rgb(0, 0, 255)},      {"PURPLE", Rgb(128, 0, 128)},
     {"WHITE", Rgb(255, 255, 255)}, {"BWHITE", Rgb(255, 255, 255)}, {"OLIVE", Rgb(128, 128, 0)},
-    {"LIME", Rgb(0, 255, 0)},     {"NAVY", Rgb(0, 0, 128)},      {"GREEN", Rgb(0, 128, 0)},
+    {"LIME", Rgb(0, 255, 0)},      {"NAVY", Rgb(0, 0, 128)},       {"GREEN", Rgb(0, 128, 0)},
 };
 
 int HexGroup(const QByteArray &digits, int at)
@@ -25,7 +25,10 @@ int HexGroup(const QByteArray &digits, int at)
     if (digits.size() < at + 2)
         return 255;
     const auto hex = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
     };
     const int high = hex(digits[at]);
     const int low = hex(digits[at + 1]);

@@ -2,8 +2,8 @@
 // Runs one markup tag: styles, fonts, colours, alignment, links, pictures, sounds, line breaks, clearing.
 #pragma once
 
-#include "options/session_options.h"
 #include "base/text_attributes.h"
+#include "options/session_options.h"
 
 #include <QByteArray>
 #include <QList>

@@ -25,8 +25,8 @@ QString LocateZelFile(const QByteArray &source, const QString &programFolder)
     const QDir folder(programFolder);
     const QString name = QString::fromLocal8Bit(source);
     const QString lastPart = QString::fromLocal8Bit(UrlFileName(source));
-    const QString candidates[] = {name, folder.filePath(name), lastPart,
-                                  lastPart.isEmpty() ? QString() : folder.filePath(lastPart)};
+    const QString candidates[]
+        = {name, folder.filePath(name), lastPart, lastPart.isEmpty() ? QString() : folder.filePath(lastPart)};
     for (const QString &candidate : candidates) {
         if (!candidate.isEmpty() && QFileInfo(candidate).isFile())
             return candidate;
@@ -49,13 +49,13 @@ QByteArray CompleteZelAddress(const QByteArray &source, const QByteArray &baseUr
 
 bool IsProgramFile(const QString &fileName)
 {
-    static const QStringList own = {QStringLiteral("wn.ini"),       QStringLiteral("muds.ini"),
-                                    QStringLiteral("mudlist.txt"),  QStringLiteral("wrenclient.ini"),
-                                    QStringLiteral("versions.txt"), QStringLiteral("WrenImage.jpg"),
-                                    QStringLiteral("connect.wav")};
+    static const QStringList own
+        = {QStringLiteral("wn.ini"),         QStringLiteral("muds.ini"),     QStringLiteral("mudlist.txt"),
+           QStringLiteral("wrenclient.ini"), QStringLiteral("versions.txt"), QStringLiteral("WrenImage.jpg"),
+           QStringLiteral("connect.wav")};
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     return own.contains(fileName, Qt::CaseInsensitive) || suffix == QLatin1String("wno")
-        || suffix == QLatin1String("wn2") || suffix == QLatin1String("m3u") || suffix == QLatin1String("pls");
+           || suffix == QLatin1String("wn2") || suffix == QLatin1String("m3u") || suffix == QLatin1String("pls");
 }
 
 bool IsSafeDownloadName(const QByteArray &name)
@@ -63,9 +63,9 @@ bool IsSafeDownloadName(const QByteArray &name)
     if (name.isEmpty() || name.contains('/') || name.contains('\\') || name.contains("..") || name.contains('\0')
         || name.startsWith('.'))
         return false;
-    static const QStringList readable = {QStringLiteral("bmp"), QStringLiteral("ico"), QStringLiteral("jpg"),
+    static const QStringList readable = {QStringLiteral("bmp"),  QStringLiteral("ico"), QStringLiteral("jpg"),
                                          QStringLiteral("jpeg"), QStringLiteral("gif"), QStringLiteral("wav"),
-                                         QStringLiteral("mp3"), QStringLiteral("mid"), QStringLiteral("midi")};
+                                         QStringLiteral("mp3"),  QStringLiteral("mid"), QStringLiteral("midi")};
     const QString fileName = QString::fromLocal8Bit(name);
     return readable.contains(QFileInfo(fileName).suffix().toLower()) && !IsProgramFile(fileName);
 }

@@ -71,12 +71,9 @@ bool QtAudioDevice::IsOpen() const
 AudioDevice::Mode QtAudioDevice::CurrentMode() const
 {
     switch (m_player->playbackState()) {
-    case QMediaPlayer::PlayingState:
-        return Mode::Playing;
-    case QMediaPlayer::PausedState:
-        return Mode::Paused;
-    case QMediaPlayer::StoppedState:
-        break;
+    case QMediaPlayer::PlayingState: return Mode::Playing;
+    case QMediaPlayer::PausedState: return Mode::Paused;
+    case QMediaPlayer::StoppedState: break;
     }
     const auto status = m_player->mediaStatus();
     return status == QMediaPlayer::NoMedia || status == QMediaPlayer::InvalidMedia ? Mode::NotReady : Mode::Stopped;

@@ -226,28 +226,35 @@ void MusicPlayer::Clear()
     emit Changed();
 }
 
-void MusicPlayer::Load(const QString &path, bool append)
+QStringList ParsePlaylist(const QByteArray &bytes)
 {
+    // Line by line as a text reader reads: a line end at the end of the file ends its last line.
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    QStringList songs;
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.startsWith('#'))
+            songs.append(QFile::decodeName(line));
+    }
+    return songs;
+}
+
+bool MusicPlayer::Load(const QString &path, bool append, QString *error)
+{
+    // A playlist too large to take whole is not taken in part: saving over it would lose the rest.
+    QByteArray bytes;
+    if (ReadUserFile(path, 4 * 1024 * 1024, &bytes, error) == FileRead::Failed)
+        return false;
     if (!append)
         Clear();
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        // Line by line as a text reader reads: a line end at the end of the file ends its last line.
-        const QByteArray bytes = file.read(4 * 1024 * 1024);
-        QList<QByteArray> lines = bytes.split('\n');
-        if (!lines.isEmpty() && lines.back().isEmpty())
-            lines.removeLast();
-        for (QByteArray line : lines) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (line.startsWith('#'))
-                continue;
-            const QString songPath = QFile::decodeName(line);
-            AddSong(FilePart(songPath), songPath);
-        }
-    }
+    for (const QString &songPath : ParsePlaylist(bytes))
+        AddSong(FilePart(songPath), songPath);
     m_currentSong = 0;
     emit ShowWanted();
+    return true;
 }
 
 bool MusicPlayer::Save(QString path, QString *error)

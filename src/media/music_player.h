@@ -16,6 +16,10 @@
 
 namespace wren {
 
+/// The songs of a playlist file's bytes: every line but those starting with "#", as a text reader reads
+/// them (a CR before a line end dropped).
+QStringList ParsePlaylist(const QByteArray &bytes);
+
 /// What the player asks of the session whose sounds it plays (the selected one).
 class PlayerHost
 {
@@ -69,7 +73,8 @@ public:
     void Clear();
     /// Reads a playlist: lines starting with "#" are skipped, empty lines are songs with an empty path.
     /// Replaces the playlist, or appends to it; CurrentSong becomes 0.
-    void Load(const QString &path, bool append);
+    /// False, with the reason in @p error and the playlist as it was, when the file cannot be read whole.
+    bool Load(const QString &path, bool append, QString *error = nullptr);
     /// Writes one path per line, each ended by CR LF, adding ".m3u" to a name without an extension. False
     /// with nothing written for an empty playlist, or with the system's text in @p error.
     bool Save(QString path, QString *error = nullptr);

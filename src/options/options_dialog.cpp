@@ -2,10 +2,10 @@
 // The options dialog: every control writes its option of the current session at once; Save writes the files.
 #include "options/options_dialog.h"
 
+#include "base/text_helpers.h"
 #include "config/app_settings.h"
 #include "config/global_settings.h"
 #include "config/program_folder.h"
-#include "base/text_helpers.h"
 #include "options/colour_text.h"
 
 #include <QButtonGroup>
@@ -22,8 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -64,7 +64,8 @@ const Check GeneralChecks[] = {
 };
 
 const Check PortalChecks[] = {
-    {&TfrmOptions::ZelEnabled, &TSessionOptions::ZelEnabled, "Enable Zelwire (ZEL)", "Toggles ZEL for the current session"},
+    {&TfrmOptions::ZelEnabled, &TSessionOptions::ZelEnabled, "Enable Zelwire (ZEL)",
+     "Toggles ZEL for the current session"},
     {&TfrmOptions::AllowFontChanges, &TSessionOptions::AllowFontChanges, "Allow font changes", ""},
     {&TfrmOptions::AllowImages, &TSessionOptions::AllowImages, "Allow images", ""},
 };
@@ -221,7 +222,8 @@ QWidget *TfrmOptions::AnsiTab()
     auto *layout = new QHBoxLayout(page);
     AnsiList = new QListWidget(page);
     for (int i = 0; i < 16; ++i)
-        AnsiList->addItem(i < 8 ? QStringLiteral("Normal ESC[%1").arg(30 + i) : QStringLiteral("Bright ESC[%1").arg(30 + i - 8));
+        AnsiList->addItem(i < 8 ? QStringLiteral("Normal ESC[%1").arg(30 + i)
+                                : QStringLiteral("Bright ESC[%1").arg(30 + i - 8));
     Sample = new QLabel(QStringLiteral("New Color"), page);
     Sample->setAlignment(Qt::AlignCenter);
     ColourPicker = new QComboBox(page);
@@ -550,8 +552,8 @@ void TfrmOptions::SetLogMode(int mode)
 void TfrmOptions::TestLogin()
 {
     TestButton->setEnabled(false);
-    const QByteArray password =
-        Password->text() == QLatin1String(Placeholder) ? m_globals.WPPass : Password->text().toLocal8Bit();
+    const QByteArray password
+        = Password->text() == QLatin1String(Placeholder) ? m_globals.WPPass : Password->text().toLocal8Bit();
     const PortalTest result = RunPortalTest(m_globals, HttpClient(PortalHttpOptions(m_globals.Version)),
                                             AppSettings().MakerHost(), Login->text().toLocal8Bit(), password);
     if (result == PortalTest::Retry) {

@@ -42,12 +42,15 @@ static_assert(off::AnsiColors + 16 * 4 == off::UseBrightColors);
 
 // The seventeen one-byte flags, in stored order.
 constexpr bool TSessionOptions::*Flags[] = {
-    &TSessionOptions::InAnsi,        &TSessionOptions::InTag,          &TSessionOptions::LocalEcho,
-    &TSessionOptions::AnsiColor,     &TSessionOptions::ZelEnabled,     &TSessionOptions::ExpandPaths,
-    &TSessionOptions::AutodetectZel, &TSessionOptions::AutoClearCommand, &TSessionOptions::AutoReconnect,
-    &TSessionOptions::AutoHighlightLinks, &TSessionOptions::AutoCopy, &TSessionOptions::EnableTriggers,
-    &TSessionOptions::EnableSounds,  &TSessionOptions::ToggleIcon,     &TSessionOptions::WrapHistory,
-    &TSessionOptions::AllowImages,   &TSessionOptions::AllowFontChanges,
+    &TSessionOptions::InAnsi,           &TSessionOptions::InTag,
+    &TSessionOptions::LocalEcho,        &TSessionOptions::AnsiColor,
+    &TSessionOptions::ZelEnabled,       &TSessionOptions::ExpandPaths,
+    &TSessionOptions::AutodetectZel,    &TSessionOptions::AutoClearCommand,
+    &TSessionOptions::AutoReconnect,    &TSessionOptions::AutoHighlightLinks,
+    &TSessionOptions::AutoCopy,         &TSessionOptions::EnableTriggers,
+    &TSessionOptions::EnableSounds,     &TSessionOptions::ToggleIcon,
+    &TSessionOptions::WrapHistory,      &TSessionOptions::AllowImages,
+    &TSessionOptions::AllowFontChanges,
 };
 static_assert(off::FirstFlag + std::size(Flags) == off::CommandChar);
 
@@ -82,10 +85,9 @@ std::int32_t GetInt(const char *record, int offset)
 } // namespace
 
 const std::array<Colour, 16> DefaultAnsiColors = {
-    Rgb(0, 0, 0),       Rgb(128, 0, 0),   Rgb(0, 128, 0),   Rgb(128, 128, 0),
-    Rgb(0, 0, 128),     Rgb(128, 0, 128), Rgb(0, 128, 128), Rgb(128, 128, 128),
-    Rgb(192, 192, 192), Rgb(255, 0, 0),   Rgb(0, 255, 0),   Rgb(255, 255, 0),
-    Rgb(0, 0, 255),     Rgb(255, 0, 255), Rgb(0, 255, 255), Rgb(255, 255, 255),
+    Rgb(0, 0, 0),     Rgb(128, 0, 0),     Rgb(0, 128, 0),     Rgb(128, 128, 0),   Rgb(0, 0, 128), Rgb(128, 0, 128),
+    Rgb(0, 128, 128), Rgb(128, 128, 128), Rgb(192, 192, 192), Rgb(255, 0, 0),     Rgb(0, 255, 0), Rgb(255, 255, 0),
+    Rgb(0, 0, 255),   Rgb(255, 0, 255),   Rgb(0, 255, 255),   Rgb(255, 255, 255),
 };
 
 void TSessionOptions::SetDefaults()

@@ -103,7 +103,7 @@ void ApplyCodeList(const int *codes, int count, TextAttributes &a, TSessionOptio
 }
 
 [[gnu::noinline]] void ApplyLongerCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options,
-                                       bool modern)
+                                        bool modern)
 {
     // Sequences as servers send them (short, digits and ";" only) in one pass; the general loop below gives
     // the same codes, and also handles what this pass does not: long sequences, whose rest after a ";" is
@@ -149,9 +149,9 @@ void ApplyCodeList(const int *codes, int count, TextAttributes &a, TSessionOptio
         // The token is the text before the first ";", or the whole rest when there is none or it leads.
         const qsizetype separator = rest.indexOf(';');
         const QByteArrayView token = separator >= 1 ? rest.first(separator) : rest;
-        rest = separator >= 1 ? TrimBlanks(rest.sliced(separator + 1).first(
-                                    std::min<qsizetype>(255, rest.size() - separator - 1)))
-                              : QByteArrayView();
+        rest = separator >= 1
+                   ? TrimBlanks(rest.sliced(separator + 1).first(std::min<qsizetype>(255, rest.size() - separator - 1)))
+                   : QByteArrayView();
         if (token == ";")
             continue;
         codes.append(LeadingNumber(token));

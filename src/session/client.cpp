@@ -7,7 +7,7 @@
 #include "config/app_settings.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/socket_errors.h"
 #include "session/status_lines.h"
 
@@ -78,9 +78,9 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     Options.Host = TrimBlanks(host).left(50);
     Options.Port = QByteArray::number(port).left(5);
     Addr = host;
-    const QString base = QDir(ProgramFolder()).filePath(QString::fromLocal8Bit(TrimBlanks(Options.Host))
-                                                        + QLatin1Char('.')
-                                                        + QString::fromLocal8Bit(TrimBlanks(Options.Port)));
+    const QString base = QDir(ProgramFolder())
+                             .filePath(QString::fromLocal8Bit(TrimBlanks(Options.Host)) + QLatin1Char('.')
+                                       + QString::fromLocal8Bit(TrimBlanks(Options.Port)));
     OptionsFile = base + QStringLiteral(".wno");
     AdvancedFile = base + QStringLiteral(".wn2");
     LoadOptions();

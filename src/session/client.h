@@ -298,7 +298,7 @@ private:
     SessionLog m_log;
     HttpClient m_http;
     MacroCapture m_capturedMacro {MacroKey, MacroKeyName, MacroShift};
-    MarkupSide m_markup {*this, {Options, Display, m_globals, ZelLinkTarget, ZelBaseUrl, m_http}};
+    MarkupSide m_markup {*this, {Options, Display, m_globals, ZelLinkTarget, ZelBaseUrl, m_http}, *this};
     IncomingText m_incoming {*this,
                              {Options, Display, Automation, m_globals, Features, m_log, m_lifetime, m_markup,
                               ScrolledBack, AnsiBuffer, TagBuffer, LineBuffer, WriteCount, ZelDetectCount}};

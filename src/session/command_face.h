@@ -9,7 +9,7 @@
 
 namespace wren {
 
-class CommandHistory;
+struct CommandHistory;
 
 /// The command box acts on the selected session through this face only.
 class CommandFace

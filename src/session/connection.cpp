@@ -90,7 +90,7 @@ void Connection::Open(const Target &target)
     m_reconnectTimer.stop();
     m_connecting = true;
     m_established = false;
-    m_connectTimeout.start(ConnectTimeoutMs);
+    m_connectTimeout.start(ConnectTimeout);
     const QString name = QString::fromLocal8Bit(target.Host);
     const auto port = static_cast<quint16>(std::clamp(target.Port, 0, 65535));
     if (target.Features.Secure)
@@ -341,8 +341,8 @@ void Connection::OnEncrypted()
     if (issuer.isEmpty())
         issuer = "an unnamed issuer";
     const bool trusted = !m_target.Features.TrustedCertificate.isEmpty();
-    emit Status("Secure connection (" + ProtocolName(m_socket->sessionProtocol()) + "), certificate issued by "
-                    + issuer + (trusted ? QByteArray(" (trusted by you).") : QByteArray(".")),
+    emit Status("Secure connection (" + ProtocolName(m_socket->sessionProtocol()) + "), certificate issued by " + issuer
+                    + (trusted ? QByteArray(" (trusted by you).") : QByteArray(".")),
                 {});
 }
 
@@ -353,8 +353,8 @@ void Connection::OnSslErrors(const QList<QSslError> &errors)
     if (m_dropped || m_asking)
         return;
     const QSslCertificate certificate = m_socket->peerCertificate();
-    const QByteArray digest = certificate.isNull() ? QByteArray()
-                                                   : certificate.digest(QCryptographicHash::Sha256).toHex();
+    const QByteArray digest
+        = certificate.isNull() ? QByteArray() : certificate.digest(QCryptographicHash::Sha256).toHex();
     if (!digest.isEmpty() && digest == m_target.Features.TrustedCertificate) {
         m_socket->ignoreSslErrors(errors);
         return;
@@ -366,6 +366,9 @@ void Connection::OnSslErrors(const QList<QSslError> &errors)
     m_asking = true;
     const bool trusted = AskTrust(errors, digest);
     m_asking = false;
+    // The answer is the user's about the world, whatever became of this connection meanwhile.
+    if (trusted)
+        KeepTrust(digest);
     if (m_dropped)
         return; // the session was closed while it asked
     if (!trusted) {
@@ -375,7 +378,6 @@ void Connection::OnSslErrors(const QList<QSslError> &errors)
             m_connectTimeout.start(std::max(left, 1));
         return;
     }
-    KeepTrust(digest);
     if (!m_connecting || m_socket->state() == QAbstractSocket::UnconnectedState) {
         emit Status("The connection ended while the certificate question was open; your answer is kept.", {});
         emit Status("Reconnect", "reconnect");

@@ -3,8 +3,8 @@
 // reconnecting with back-off, the telnet layer and the window size.
 #pragma once
 
-#include "session/telnet_filter.h"
 #include "config/world_features.h"
+#include "session/telnet_filter.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -95,6 +95,8 @@ public:
     std::function<bool(const QString &question)> TrustPrompt;
 
     static constexpr int ConnectTimeoutMs = 30000;
+    /// How long a connection may take to be made (tests shorten it); the trust question does not count.
+    int ConnectTimeout = ConnectTimeoutMs;
     static constexpr int CloseTimeoutMs = 3000;
 
 signals:

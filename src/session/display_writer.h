@@ -22,7 +22,7 @@ namespace wren {
 ///   bool WantsLines();                          whether completed lines are looked at (only then collected)
 ///   void LineDone(const QByteArray &line);      a completed line, never empty; it may write text itself
 ///   void ScrollToEnd();
-template<typename Host>
+template <typename Host>
 class DisplayWriter
 {
 public:

@@ -6,15 +6,15 @@
 #include "automation/automation_store.h"
 #include "base/text_helpers.h"
 #include "config/globals.h"
+#include "config/world_features.h"
 #include "logging/session_log.h"
 #include "markup/zel_colors.h"
 #include "markup/zel_detect.h"
-#include "markup/zel_interpreter.h"
 #include "options/session_options.h"
 #include "session/ansi_parser.h"
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
+#include "session/markup_side.h"
 #include "session/session_document.h"
-#include "config/world_features.h"
 
 namespace wren {
 
@@ -30,6 +30,7 @@ void IncomingText::Receive(TelnetFilter::Output &out)
     if (m_host.Closing())
         return;
     const SessionLifetime::Busy busy(m_state.Lifetime);
+    m_state.Markup.StartBlock();
     if (!SawUtf8) {
         // The world agreed to UTF-8, or its text holds it: typed lines go out as UTF-8 from now on.
         SawUtf8 = out.AgreedUtf8;
@@ -174,7 +175,7 @@ void IncomingText::ApplyAnsiSequence(QByteArrayView sequence)
 
 void IncomingText::InterpretTag(const QByteArray &tag)
 {
-    InterpretZelTag(m_state.Tags, tag);
+    m_state.Markup.Interpret(tag);
 }
 
 void IncomingText::ScrollToEnd()

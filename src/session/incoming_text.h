@@ -18,7 +18,7 @@ namespace wren {
 class AutomationStore;
 class SessionDocument;
 class SessionLog;
-class TagHost;
+class MarkupSide;
 struct TGlobals;
 struct TSessionOptions;
 struct WorldFeatures;
@@ -49,7 +49,7 @@ struct IncomingState {
     const WorldFeatures &Features;
     SessionLog &Log;
     SessionLifetime &Lifetime;
-    TagHost &Tags;
+    MarkupSide &Markup;
     const bool &ScrolledBack;
     QByteArray &AnsiBuffer;
     QByteArray &TagBuffer;
@@ -97,11 +97,20 @@ public:
         m_replacePass.UseDatabase(on);
         m_executePass.UseDatabase(on);
     }
+    /// Prepares the line triggers now and waits up to @p ms for their pattern database, which is otherwise
+    /// built in the background while a literal search serves (benchmarks and tests).
+    bool PrepareTriggers(int ms)
+    {
+        m_executePass.Any(m_state.Automation);
+        return m_executePass.WaitForDatabase(ms);
+    }
+
+    /// Copies text to the log alone (the session's or the common file, as the options say).
+    void LogText(QByteArrayView text);
 
 private:
     friend class DisplayWriter<IncomingText>;
     // What the display writer needs.
-    void LogText(QByteArrayView text);
     bool WantsLines() { return ExecutePassWanted(); }
     void LineDone(const QByteArray &line) { RunExecuteTriggers(line); }
     bool ExecutePassWanted();

@@ -5,6 +5,7 @@
 
 #include "base/text_helpers.h"
 #include "config/globals.h"
+#include "config/logging.h"
 #include "config/program_folder.h"
 #include "markup/picture_loader.h"
 #include "markup/zel_colors.h"
@@ -16,9 +17,10 @@
 
 namespace wren {
 
-MarkupSide::MarkupSide(MarkupSideHost &host, const State &state)
+MarkupSide::MarkupSide(MarkupSideHost &host, const State &state, QObject &context)
     : m_host(host)
     , m_state(state)
+    , m_context(context)
 {
 }
 
@@ -74,26 +76,121 @@ void MarkupSide::EndFont()
 
 void MarkupSide::LoadZelImage(const QByteArray &source)
 {
-    const ZelFile file = FetchZelFile(source, m_state.BaseUrl, m_state.Http, ProgramFolder());
-    QImage picture;
-    if (!file.Path.isEmpty())
-        picture = LoadPicture(file.Path);
-    if (picture.isNull() || !m_text->InsertPicture(picture)) {
-        m_text->WriteText("ZEL Image Load Error : " + file.Shown);
+    Start(true, source);
+}
+
+void MarkupSide::PlayZelAudio(const QByteArray &source)
+{
+    Start(false, source);
+}
+
+int MarkupSide::PendingMedia() const
+{
+    return static_cast<int>(std::count_if(m_jobs.begin(), m_jobs.end(), [](const Job &job) { return !job.Done; }));
+}
+
+MediaRequest MarkupSide::Request(bool picture, const QByteArray &source) const
+{
+    return {source, m_state.BaseUrl, ProgramFolder(), picture,
+            SessionDocument::PictureBudget - m_state.Display.PictureBytes()};
+}
+
+void MarkupSide::Start(bool picture, const QByteArray &source)
+{
+    const quint64 id = m_firstJob + m_jobs.size();
+    Job job;
+    job.Picture = picture;
+    job.Source = source;
+    m_jobs.push_back(std::move(job));
+    const MediaRequest request = Request(picture, source);
+    MediaFetcher &fetcher = MediaFetcher::Shared();
+    std::optional<MediaResult> now;
+    if (picture && ++m_picturesThisBlock > MaxPicturesPerBlock) {
+        qCDebug(lcMarkup) << "more than" << MaxPicturesPerBlock << "pictures in one block:" << source << "refused";
+        now = MediaResult();
+        now->Shown = source;
+        now->Problem = QStringLiteral("too many pictures at once");
+    } else if (const QByteArray address = CompleteZelAddress(source, m_state.BaseUrl);
+               m_failed.contains(address) && LocateZelFile(source, request.Folder).isEmpty()) {
+        now = MediaResult();
+        now->Shown = address;
+        now->Problem = QStringLiteral("failed before in this session");
+        now->FetchFailed = true;
+    } else if (!LocateZelFile(source, request.Folder).isEmpty()) {
+        // A file at hand is read at once (a kept copy costs nothing): only downloads wait.
+        now = fetcher.ResolveNow(request);
+    }
+    if (now) {
+        // Done at once, but it may have to wait behind pictures still coming: its place is held too.
+        if (picture && m_jobs.size() > 1)
+            m_jobs.back().Place = m_state.Display.HoldPicturePlace();
+        Finished(id, *now);
+        return;
+    }
+    // The picture's place is held in the text until it comes.
+    if (picture)
+        m_jobs.back().Place = m_state.Display.HoldPicturePlace();
+    fetcher.Fetch(request, &m_context, [this, id](const MediaResult &result) { Finished(id, result); });
+}
+
+void MarkupSide::Finished(quint64 id, const MediaResult &result)
+{
+    if (id < m_firstJob || id >= m_firstJob + m_jobs.size())
+        return;
+    Job &job = m_jobs[static_cast<size_t>(id - m_firstJob)];
+    job.Done = true;
+    job.Result = result;
+    if (result.FetchFailed)
+        m_failed.insert(result.Shown);
+    Drain();
+}
+
+void MarkupSide::Drain()
+{
+    // An event a finished picture runs may start more media: those wait their turn behind this loop.
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (!m_jobs.empty() && m_jobs.front().Done) {
+        const Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        ++m_firstJob;
+        if (job.Picture)
+            FinishPicture(job);
+        else
+            FinishSound(job);
+    }
+    m_draining = false;
+}
+
+void MarkupSide::FinishPicture(const Job &job)
+{
+    const MediaResult &result = job.Result;
+    const QByteArray error = "ZEL Image Load Error : " + result.Shown;
+    if (!result.Problem.isEmpty())
+        qCDebug(lcMarkup) << "picture" << result.Shown << "not shown:" << result.Problem;
+    if (job.Place) {
+        const bool shown = !result.Picture.isNull() && m_state.Display.FillPicturePlace(job.Place, result.Picture);
+        if (!shown) {
+            m_state.Display.ReplacePicturePlace(job.Place, error);
+            m_text->LogText(error);
+        }
+    } else if (result.Picture.isNull() || !m_text->InsertPicture(result.Picture)) {
+        m_text->WriteText(error);
         m_text->ScrollToEnd();
     }
     m_host.RunEvent("On Image");
 }
 
-void MarkupSide::PlayZelAudio(const QByteArray &source)
+void MarkupSide::FinishSound(const Job &job)
 {
-    const ZelFile file = FetchZelFile(source, m_state.BaseUrl, m_state.Http, ProgramFolder());
-    if (file.Path.isEmpty()) {
-        m_text->WriteText("ZEL Audio Load Error : " + file.Shown);
+    const MediaResult &result = job.Result;
+    if (result.Path.isEmpty()) {
+        m_text->WriteText("ZEL Audio Load Error : " + result.Shown);
         m_text->ScrollToEnd();
         return;
     }
-    m_host.PlaySound(QFile::encodeName(file.Path));
+    m_host.PlaySound(QFile::encodeName(result.Path));
 }
 
 } // namespace wren

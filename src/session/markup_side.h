@@ -3,9 +3,13 @@
 // links, and the pictures and sounds tags name.
 #pragma once
 
+#include "markup/media_fetcher.h"
 #include "markup/zel_interpreter.h"
 
 #include <QByteArray>
+#include <QSet>
+
+#include <deque>
 
 namespace wren {
 
@@ -25,6 +29,11 @@ public:
 };
 
 /// The session's side of the tag interpreter: it applies tags to the session's options and view.
+///
+/// Pictures and sounds are found and fetched away from the window's thread (MediaFetcher): a picture's
+/// place in the text is held while it comes, and text, typing and other sessions go on meanwhile. They are
+/// finished in the order their tags came: a picture takes its place, or its place says why it could not,
+/// and "On Image" runs; a sound plays. So their events keep their order.
 class MarkupSide : public TagHost
 {
 public:
@@ -37,12 +46,18 @@ public:
         QByteArray &BaseUrl;
         const HttpClient &Http;
     };
-    MarkupSide(MarkupSideHost &host, const State &state);
+    MarkupSide(MarkupSideHost &host, const State &state, QObject &context);
     /// The pipeline tags write their text through (set once, when the session is wired).
     void AttachText(IncomingText &text) { m_text = &text; }
 
     /// Runs one tag (the text between "<" and ">").
     void Interpret(const QByteArray &tag) { InterpretZelTag(*this, tag); }
+    /// A new block of the world's text: its pictures are counted afresh.
+    void StartBlock() { m_picturesThisBlock = 0; }
+    /// Pictures one block may show; the tags past them fail.
+    static constexpr int MaxPicturesPerBlock = 16;
+    /// Media tags still waiting for their files.
+    int PendingMedia() const;
     /// Returns the font, size and colour of new text to the session's defaults.
     void EndFont();
 
@@ -64,9 +79,32 @@ public:
     QByteArray &BaseUrl() override { return m_state.BaseUrl; }
 
 private:
+    struct Job {
+        bool Picture = true;
+        QByteArray Source;
+        quint64 Place = 0; ///< the picture's held place; 0 while none is held
+        bool Done = false;
+        MediaResult Result;
+    };
+    /// Queues a media tag; it finishes at once when its file is at hand and nothing is ahead of it.
+    void Start(bool picture, const QByteArray &source);
+    void Finished(quint64 id, const MediaResult &result);
+    /// Finishes the jobs at the front that have their results, in order.
+    void Drain();
+    void FinishPicture(const Job &job);
+    void FinishSound(const Job &job);
+    MediaRequest Request(bool picture, const QByteArray &source) const;
+
     MarkupSideHost &m_host;
     State m_state;
+    QObject &m_context;
     IncomingText *m_text = nullptr;
+    std::deque<Job> m_jobs;
+    quint64 m_firstJob = 0; ///< the id of m_jobs.front()
+    bool m_draining = false;
+    int m_picturesThisBlock = 0;
+    /// Addresses whose download failed in this session: not tried again.
+    QSet<QByteArray> m_failed;
 };
 
 } // namespace wren

@@ -2,8 +2,8 @@
 // Measures and lays out paragraphs at the view's width, without a layout where the metrics are uniform.
 #include "session/paragraph_layout.h"
 
-#include "session/byte_decoder.h"
 #include "base/text_helpers.h"
+#include "base/byte_decoder.h"
 
 #include <QColor>
 #include <QFontInfo>
@@ -19,8 +19,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <cstring>
 #include <cmath>
+#include <cstring>
 
 namespace wren {
 
@@ -63,7 +63,7 @@ bool IsPlainAscii(QByteArrayView bytes)
 bool IsSimpleChar(char16_t c)
 {
     return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x0300) || (c >= 0x0370 && c < 0x0480)
-        || (c >= 0x2010 && c < 0x2050) || c == 0x20AC || c == 0x2122;
+           || (c >= 0x2010 && c < 0x2050) || c == 0x20AC || c == 0x2122;
 }
 
 } // namespace
@@ -86,7 +86,7 @@ bool IsBlank(QChar c)
 }
 } // namespace
 
-template<typename Char>
+template <typename Char>
 void WrapColumns(const Char *text, qsizetype length, qsizetype columns, std::vector<int> &rowStarts)
 {
     rowStarts.clear();
@@ -228,8 +228,9 @@ std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph
         laid->Links = FindWebAddresses(laid->Text);
 
     const StyleMetrics *metrics = nullptr;
-    const bool uniform = IsUniform(paragraph, &metrics)
-        && std::all_of(laid->Text.begin(), laid->Text.end(), [](QChar c) { return IsSimpleChar(c.unicode()); });
+    const bool uniform
+        = IsUniform(paragraph, &metrics)
+          && std::all_of(laid->Text.begin(), laid->Text.end(), [](QChar c) { return IsSimpleChar(c.unicode()); });
     laid->CharWidth = metrics->CharWidth;
     laid->LineHeight = metrics->LineHeight;
     laid->Ascent = metrics->Ascent;
@@ -248,9 +249,9 @@ std::unique_ptr<LaidParagraph> ParagraphLayouter::Lay(const Paragraph &paragraph
     laid->Layout = laid->OwnLayout.get();
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setAlignment(paragraph.Align == Alignment::Center ? Qt::AlignHCenter
-                            : paragraph.Align == Alignment::Right ? Qt::AlignRight
-                                                                   : Qt::AlignLeft);
+    option.setAlignment(paragraph.Align == Alignment::Center  ? Qt::AlignHCenter
+                        : paragraph.Align == Alignment::Right ? Qt::AlignRight
+                                                              : Qt::AlignLeft);
     laid->Layout->setTextOption(option);
     QList<QTextLayout::FormatRange> formats;
     for (size_t r = 0; r < paragraph.Runs.size(); ++r) {
@@ -300,9 +301,9 @@ void ParagraphLayouter::LayWithPictures(const Paragraph &paragraph, LaidParagrap
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document.get());
     QTextBlockFormat block;
-    block.setAlignment(paragraph.Align == Alignment::Center ? Qt::AlignHCenter
-                           : paragraph.Align == Alignment::Right ? Qt::AlignRight
-                                                                  : Qt::AlignLeft);
+    block.setAlignment(paragraph.Align == Alignment::Center  ? Qt::AlignHCenter
+                       : paragraph.Align == Alignment::Right ? Qt::AlignRight
+                                                             : Qt::AlignLeft);
     cursor.setBlockFormat(block);
     size_t picture = 0;
     for (size_t r = 0; r < paragraph.Runs.size(); ++r) {
@@ -344,8 +345,8 @@ std::vector<std::pair<int, int>> FindWebAddresses(const QString &text)
     std::vector<std::pair<int, int>> links;
     if (!text.contains(QLatin1String("://")) && !text.contains(QLatin1String("www."), Qt::CaseInsensitive))
         return links;
-    static const QRegularExpression address(
-        QStringLiteral(R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"]+)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression address(QStringLiteral(R"((?:\b(?:https?|ftp)://|\bwww\.)[^\s<>"]+)"),
+                                            QRegularExpression::CaseInsensitiveOption);
     auto it = address.globalMatch(text);
     while (it.hasNext()) {
         const auto match = it.next();

@@ -99,7 +99,7 @@ private:
 
 /// Row starts for text wrapped at @p columns: break after blanks where possible, anywhere otherwise;
 /// blanks at a break stay on the row they end. Always at least one row.
-template<typename Char>
+template <typename Char>
 void WrapColumns(const Char *text, qsizetype length, qsizetype columns, std::vector<int> &rowStarts);
 
 /// The colour to paint a stored colour with; -1 (no colour) is black.

@@ -27,10 +27,14 @@ struct SearchHit {
 /// Most hits one search gives; a search that finds more stops there.
 inline constexpr size_t MaxSearchHits = 10000;
 
+/// How long one search may take on the window's thread; a search that would take longer stops there.
+inline constexpr int SearchBudgetMs = 300;
+
 /// Every hit in document order, in the text as the view shows it (tabs expanded, controls dropped, bytes
 /// decoded). An empty query finds nothing; a pattern that does not compile finds nothing and puts its
-/// message in @p error.
+/// message in @p error. A regular expression that backtracks without end, or a search past its time budget,
+/// stops with the hits found so far and sets @p stopped: the window never freezes on a pattern.
 std::vector<SearchHit> FindInDocument(const SessionDocument &document, const SearchQuery &query,
-                                      QString *error = nullptr);
+                                      QString *error = nullptr, bool *stopped = nullptr, int budgetMs = SearchBudgetMs);
 
 } // namespace wren

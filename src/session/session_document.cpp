@@ -2,9 +2,9 @@
 // The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
 #include "session/session_document.h"
 
-#include "session/byte_decoder.h"
-#include "session/paragraph_layout.h"
 #include "base/text_helpers.h"
+#include "base/byte_decoder.h"
+#include "session/paragraph_layout.h"
 
 #include <QHashFunctions>
 
@@ -81,15 +81,16 @@ quint32 SessionDocument::LookUpStyle(const StyleKey &key)
     // Each entry has a 32-bit tag from the key's hash; the four tags of a set are compared at once, so the
     // way that holds the key is found without a branch per way (ways are hit in no order a processor can
     // guess), and only a matching tag's key is compared whole.
-    const quint64 h = (key.Colours * 0x9E3779B97F4A7C15ULL ^ key.Rest * 0xC2B2AE3D27D4EB4FULL ^ reinterpret_cast<quintptr>(key.Font))
-        * 0x9E3779B97F4A7C15ULL;
+    const quint64 h = (key.Colours * 0x9E3779B97F4A7C15ULL ^ key.Rest * 0xC2B2AE3D27D4EB4FULL
+                       ^ reinterpret_cast<quintptr>(key.Font))
+                      * 0x9E3779B97F4A7C15ULL;
     const auto set = static_cast<size_t>(h >> 60);
     const quint32 tag = static_cast<quint32>(h >> 16) | 1; // never 0, the tag of an empty entry
     RecentStyle *ways = &m_recentStyles[set * RecentStyleWays];
     const quint32 *tags = &m_recentTags[set * RecentStyleWays];
 #if defined(__SSE2__)
-    auto hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(
-        _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i *>(tags)), _mm_set1_epi32(static_cast<int>(tag))))));
+    auto hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(
+        _mm_load_si128(reinterpret_cast<const __m128i *>(tags)), _mm_set1_epi32(static_cast<int>(tag))))));
 #else
     unsigned hits = 0;
     for (size_t way = 0; way < RecentStyleWays; ++way)
@@ -212,6 +213,88 @@ bool SessionDocument::AppendPicture(const QImage &image)
     return true;
 }
 
+quint64 SessionDocument::HoldPicturePlace()
+{
+    Paragraph &last = m_paragraphs.back();
+    const quint32 style = CurrentStyle();
+    const qsizetype before = last.Text.size();
+    last.Text.append('\0');
+    const quint64 slot = m_nextSlot++;
+    last.Pictures.push_back({static_cast<qint32>(before), QImage(), slot});
+    MarkChanged(last, before, style);
+    Touch();
+    return slot;
+}
+
+bool SessionDocument::FindPlace(quint64 slot, size_t *paragraph, size_t *picture)
+{
+    for (size_t i = m_paragraphs.size(); i-- > 0;) {
+        const std::vector<InlinePicture> &pictures = m_paragraphs[i].Pictures;
+        for (size_t p = 0; p < pictures.size(); ++p) {
+            if (pictures[p].Slot == slot) {
+                *paragraph = i;
+                *picture = p;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void SessionDocument::Remeasure(size_t index)
+{
+    Paragraph &changed = m_paragraphs[index];
+    const int oldRows = changed.Rows;
+    const int oldHeight = changed.Height;
+    ++changed.Version;
+    changed.Measured = false;
+    Measure(changed);
+    if (index + 1 < m_paragraphs.size()) {
+        m_closedRows += changed.Rows - oldRows;
+        const int moved = changed.Height - oldHeight;
+        for (size_t i = index + 1; i < m_paragraphs.size(); ++i)
+            m_paragraphs[i].Top += moved;
+    }
+    Touch();
+}
+
+bool SessionDocument::FillPicturePlace(quint64 slot, const QImage &image)
+{
+    size_t paragraph = 0, picture = 0;
+    if (!FindPlace(slot, &paragraph, &picture) || PictureBytes() + image.sizeInBytes() > PictureBudget)
+        return false;
+    InlinePicture &place = m_paragraphs[paragraph].Pictures[picture];
+    place.Image = image;
+    place.Slot = 0;
+    Remeasure(paragraph);
+    return true;
+}
+
+bool SessionDocument::ReplacePicturePlace(quint64 slot, QByteArrayView text)
+{
+    size_t index = 0, picture = 0;
+    if (!FindPlace(slot, &index, &picture))
+        return false;
+    Paragraph &paragraph = m_paragraphs[index];
+    const qint32 at = paragraph.Pictures[picture].Offset;
+    QByteArray shown = text.toByteArray();
+    RemoveByte(shown, '\r');
+    shown.replace('\n', ' ');
+    paragraph.Pictures.erase(paragraph.Pictures.begin() + static_cast<qsizetype>(picture));
+    paragraph.Text.replace(at, 1, shown);
+    const auto grown = static_cast<qint32>(shown.size() - 1);
+    for (InlinePicture &later : paragraph.Pictures) {
+        if (later.Offset > at)
+            later.Offset += grown;
+    }
+    for (StyleRun &run : paragraph.Runs) {
+        if (run.Start > at)
+            run.Start += grown;
+    }
+    Remeasure(index);
+    return true;
+}
+
 void SessionDocument::SetAlignment(Alignment alignment)
 {
     CurrentAlignment = alignment;
@@ -280,7 +363,8 @@ void SessionDocument::DeleteFirstRows(qsizetype rows)
         for (size_t r = 0; r < first.Runs.size() && !first.Text.isEmpty(); ++r) {
             const qint32 end = r + 1 < first.Runs.size() ? first.Runs[r + 1].Start : oldSize;
             if (end > cut)
-                runs.push_back({std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
+                runs.push_back(
+                    {std::max<qint32>(0, first.Runs[r].Start - static_cast<qint32>(cut)), first.Runs[r].Style});
         }
         first.Runs = std::move(runs);
         std::erase_if(first.Pictures, [&](const InlinePicture &picture) { return picture.Offset < cut; });

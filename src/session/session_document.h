@@ -30,7 +30,8 @@ struct StyleRun {
 /// A picture in the text: it stands on one byte of its paragraph (a NUL, which text never shows).
 struct InlinePicture {
     qint32 Offset = 0;
-    QImage Image;
+    QImage Image; ///< null while the picture's place is held for it
+    quint64 Slot = 0; ///< non-zero for a held place, until it is filled
 };
 
 struct Paragraph {
@@ -105,6 +106,13 @@ public:
     bool AppendPicture(const QImage &image);
     static constexpr qint64 PictureBudget = qint64(256) * 1024 * 1024;
     qint64 PictureBytes() const;
+    /// Holds a place at the end of the text for a picture that is still on its way; returns its slot.
+    quint64 HoldPicturePlace();
+    /// Puts the picture into its held place; false when the place is gone (trimmed, cleared) or the picture
+    /// would pass the budget. Text after it moves down as the picture needs.
+    bool FillPicturePlace(quint64 slot, const QImage &image);
+    /// Puts @p text where a picture was held (one that could not be had), in the place's attributes.
+    bool ReplacePicturePlace(quint64 slot, QByteArrayView text);
     /// Makes the last ended paragraph a line the user can click to run @p action (a client line such as
     /// "Reconnect").
     void SetLastParagraphAction(const QByteArray &action);
@@ -204,6 +212,10 @@ private:
     }
     void CompactStyles();
     void Recycle(Paragraph &&paragraph);
+    /// The paragraph and picture of a held place, searched from the end; false when it is gone.
+    bool FindPlace(quint64 slot, size_t *paragraph, size_t *picture);
+    /// Measures a changed paragraph again and moves the ones below it by what its height changed.
+    void Remeasure(size_t index);
 
     std::deque<Paragraph> m_paragraphs;
     QHash<quint64, QByteArray> m_actions; ///< by paragraph id; a handful at most
@@ -227,6 +239,7 @@ private:
     qsizetype m_lastRows = 1; ///< rows of the last paragraph when it was last counted
     qsizetype m_lastBytes = 0; ///< and its size then
     quint64 m_nextId = 1;
+    quint64 m_nextSlot = 1;
     qint64 m_closedRows = 0; ///< rows of every paragraph but the last
     Colour m_background = Rgb(0, 0, 64);
     Colour m_plainBackground = Rgb(0, 0, 64);

@@ -3,9 +3,8 @@
 // the client supports and refuses the rest, and inflates a compressed stream.
 #include "session/telnet_filter.h"
 
-#include <zlib.h>
-
 #include <cstring>
+#include <zlib.h>
 
 namespace wren {
 
@@ -379,10 +378,10 @@ void TelnetFilter::InIac(unsigned char c, QByteArray &text, Output &out)
 
 void TelnetFilter::InVerb(unsigned char option, Output &out)
 {
-    const unsigned char verb = m_state == State::Will ? WILL
-        : m_state == State::Wont                      ? WONT
-        : m_state == State::Do                        ? DO
-                                                      : DONT;
+    const unsigned char verb = m_state == State::Will   ? WILL
+                               : m_state == State::Wont ? WONT
+                               : m_state == State::Do   ? DO
+                                                        : DONT;
     m_state = State::Data;
     Verb(out, verb, option);
 }

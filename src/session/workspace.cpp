@@ -151,7 +151,7 @@ QByteArray Workspace::PortalDataAddress(const QByteArray &name, const QByteArray
         return {};
     // Concatenated as the portal expects it, nothing escaped.
     return "http://" + host + "/data.php?action=set&wpuser=" + m_globals.WPLogin + "&wppass=" + m_globals.WPPass
-        + "&DataName=" + name + "&DataValue=" + value;
+           + "&DataName=" + name + "&DataValue=" + value;
 }
 
 void Workspace::Run(const QByteArray &target)

@@ -4,8 +4,7 @@
 #include "ui/command_box.h"
 
 #include "automation/key_names.h"
-#include "session/byte_decoder.h"
-#include "automation/key_names.h"
+#include "base/byte_decoder.h"
 #include "session/command_face.h"
 #include "session/command_history.h"
 #include "session/workspace.h"
@@ -27,7 +26,7 @@ bool IsEnter(int key)
 bool TypesOrEdits(int code)
 {
     return (code >= 0x21 && code <= 0x24) || (code >= 0x2D && code <= 0x39) || (code >= 0x41 && code <= 0x5A)
-        || (code >= 0x60 && code <= 0x6F);
+           || (code >= 0x60 && code <= 0x6F);
 }
 
 } // namespace
@@ -84,7 +83,8 @@ void CommandBox::keyPressEvent(QKeyEvent *event)
     if (!session) {
         // No session selected: Tab does nothing, Backspace in an empty box does nothing, Enter does nothing.
         const int key = event->key();
-        if (key == Qt::Key_Tab || key == Qt::Key_Backtab || IsEnter(key) || (key == Qt::Key_Backspace && text().isEmpty()))
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab || IsEnter(key)
+            || (key == Qt::Key_Backspace && text().isEmpty()))
             return;
         QLineEdit::keyPressEvent(event);
         return;
@@ -225,8 +225,7 @@ bool CommandBox::ScrollKey(QKeyEvent *event, CommandFace &session)
                 view->ScrollToBottom();
         }
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -99,8 +100,9 @@ TfrmConnect::TfrmConnect(OpenWorld open, QWidget *parent)
 void TfrmConnect::BuildLayout()
 {
     grdMain = MakeGrid({QStringLiteral("ID"), QStringLiteral("Host"), QStringLiteral("Port")}, {166, 210, 50}, this);
-    mudlist = MakeGrid({QStringLiteral("Name"), QStringLiteral("Host"), QStringLiteral("Port"), QStringLiteral("Web Site")},
-                       {133, 160, 41, 356}, this);
+    mudlist
+        = MakeGrid({QStringLiteral("Name"), QStringLiteral("Host"), QStringLiteral("Port"), QStringLiteral("Web Site")},
+                   {133, 160, 41, 356}, this);
     txtID = new QLineEdit(this);
     txtHost = new QLineEdit(this);
     txtPort = new QLineEdit(this);
@@ -194,12 +196,19 @@ void TfrmConnect::Message(const QString &text)
 void TfrmConnect::LoadLists()
 {
     grdMain->setRowCount(1);
-    QFile worlds(QDir(Folder()).filePath(QStringLiteral("muds.ini")));
-    if (worlds.open(QIODevice::ReadOnly)) {
-        for (const SavedWorld &world : ParseWorldList(worlds.read(4 * 1024 * 1024)))
-            AppendRow(grdMain, {QString::fromLocal8Bit(world.ID), QString::fromLocal8Bit(world.Host),
-                                QString::fromLocal8Bit(world.Port)});
+    // A world list that cannot be read whole is not shown in part: Connect saves the list, and the rest of
+    // the user's worlds would be lost. Saving over it asks first.
+    const QString worldsPath = QDir(Folder()).filePath(QStringLiteral("muds.ini"));
+    QByteArray worlds;
+    QString error;
+    if (ReadUserFile(worldsPath, 4 * 1024 * 1024, &worlds, &error) == FileRead::Failed) {
+        // Said once the dialog is up (this runs while it is being made).
+        const QString text = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(worldsPath), error);
+        QTimer::singleShot(0, this, [this, text] { Message(text); });
     }
+    for (const SavedWorld &world : ParseWorldList(worlds))
+        AppendRow(grdMain, {QString::fromLocal8Bit(world.ID), QString::fromLocal8Bit(world.Host),
+                            QString::fromLocal8Bit(world.Port)});
     grdMain->setCurrentCell(0, 0);
     WorldClicked();
 

@@ -29,8 +29,8 @@ public:
     QLineEdit *txtID = nullptr, *txtHost = nullptr, *txtPort = nullptr;
     /// The world in the boxes is reached through TLS (kept per world in the program's own settings).
     QCheckBox *chkSecure = nullptr;
-    QPushButton *cmdAdd = nullptr, *cmdDelete = nullptr, *bitClear = nullptr, *bitSave = nullptr,
-                *bitConnect = nullptr, *bitOffline = nullptr, *bitClose = nullptr, *bitMUDList = nullptr;
+    QPushButton *cmdAdd = nullptr, *cmdDelete = nullptr, *bitClear = nullptr, *bitSave = nullptr, *bitConnect = nullptr,
+                *bitOffline = nullptr, *bitClose = nullptr, *bitMUDList = nullptr;
     QMenu *thepopup = nullptr;
     QAction *mnuAdd = nullptr, *mnuVisit = nullptr, *mnuUpdate = nullptr;
 

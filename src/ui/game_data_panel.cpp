@@ -11,18 +11,16 @@
 #include <algorithm>
 #include <cmath>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 /// Steps of a bar: the values can be anything a world sends, so the bar shows a share, not the numbers.
 constexpr int BarSteps = 1000;
 /// At most one refresh a frame.
 constexpr int RefreshDelayMs = 16;
 
-constexpr std::array<const char *, GaugeCount> ChunkColours = { "#b22222", "#1e5bc6", "#2e8b57" };
+constexpr std::array<const char *, GaugeCount> ChunkColours = {"#b22222", "#1e5bc6", "#2e8b57"};
 
 QString Number(double value)
 {
@@ -47,7 +45,7 @@ QString RoomText(const RoomSummary &room)
         text += (text.isEmpty() ? QString() : QStringLiteral(" \u2014 ")) + QString::fromUtf8(room.Area);
     if (!room.Exits.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("    ")) + QStringLiteral("Exits: ")
-            + QString::fromUtf8(room.Exits.join(", "));
+                + QString::fromUtf8(room.Exits.join(", "));
     return text;
 }
 

@@ -13,8 +13,7 @@
 class QLabel;
 class QProgressBar;
 
-namespace wren
-{
+namespace wren {
 
 class GameData;
 

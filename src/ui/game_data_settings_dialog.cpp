@@ -12,11 +12,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 QList<QByteArray> Lines(const QPlainTextEdit *edit)
 {
@@ -36,7 +34,7 @@ QString Joined(const QList<QByteArray> &lines)
 
 bool NamesAProtocol(const QString &path)
 {
-    for (const QLatin1String protocol : { QLatin1String("gmcp."), QLatin1String("msdp."), QLatin1String("mssp.") }) {
+    for (const QLatin1String protocol : {QLatin1String("gmcp."), QLatin1String("msdp."), QLatin1String("mssp.")}) {
         if (path.startsWith(protocol, Qt::CaseInsensitive) && path.size() > protocol.size())
             return true;
     }
@@ -57,7 +55,7 @@ GameDataSettingsDialog::GameDataSettingsDialog(const GameDataSettings &settings,
     m_msdp = new QCheckBox(QStringLiteral("MS&DP (game variables)"), protocols);
     m_mssp = new QCheckBox(QStringLiteral("MSS&P (server status)"), protocols);
     m_panel = new QCheckBox(QStringLiteral("&Show gauges and the room line"), protocols);
-    for (QCheckBox *box : { m_gmcp, m_msdp, m_mssp, m_panel })
+    for (QCheckBox *box : {m_gmcp, m_msdp, m_mssp, m_panel})
         protocolLayout->addWidget(box);
     layout->addWidget(protocols);
     layout->addWidget(MakeGauges());
@@ -86,7 +84,7 @@ GameDataSettingsDialog::GameDataSettingsDialog(const GameDataSettings &settings,
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
-        [this] { Show(GameDataSettings()); });
+            [this] { Show(GameDataSettings()); });
     layout->addWidget(buttons);
 
     Show(settings);
@@ -152,7 +150,7 @@ QString GameDataSettingsDialog::Problem() const
         const QString max = m_max[static_cast<size_t>(gauge)]->text().trimmed();
         if (value.isEmpty() && !max.isEmpty())
             return name + QStringLiteral(": a maximum needs a value path too.");
-        for (const QString &path : { value, max }) {
+        for (const QString &path : {value, max}) {
             if (!path.isEmpty() && !NamesAProtocol(path))
                 return name + QStringLiteral(": \"%1\" does not start with gmcp., msdp. or mssp.").arg(path);
         }

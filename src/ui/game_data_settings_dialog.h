@@ -13,8 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
-namespace wren
-{
+namespace wren {
 
 /// Edits a GameDataSettings. Gauge paths are written as GameData::Lookup reads them ("gmcp.Char.Vitals.hp",
 /// "msdp.HEALTH"); an empty value path means the common places. OK refuses a path that names no protocol,

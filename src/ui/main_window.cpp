@@ -2,15 +2,16 @@
 // The program's window: session tabs over their views, the menus, the command box and the music list.
 #include "ui/main_window.h"
 
+#include "automation/advanced_dialog.h"
 #include "config/app_settings.h"
 #include "config/global_settings.h"
 #include "config/http_client.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
-#include "session/client.h"
+#include "config/save_file.h"
 #include "config/world_features.h"
-#include "automation/advanced_dialog.h"
 #include "options/options_dialog.h"
+#include "session/client.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
 #include "ui/help_viewer.h"
@@ -111,11 +112,12 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
     NormalIcon = DrawIcon(QColor(40, 90, 170));
     AlertIcon = DrawIcon(QColor(220, 130, 20));
     setWindowIcon(NormalIcon);
+    // A file that failed to load is replaced only when the user says so.
+    SetOverwriteQuestion([this](const QString &question) { return Ask(QStringLiteral("Replace a file?"), question); });
     ChooseFiles = [this](Choose mode, const QString &filter) {
         const QString folder = ProgramFolder();
         switch (mode) {
-        case Choose::OpenMany:
-            return QFileDialog::getOpenFileNames(this, QString(), folder, filter);
+        case Choose::OpenMany: return QFileDialog::getOpenFileNames(this, QString(), folder, filter);
         case Choose::Open: {
             const QString file = QFileDialog::getOpenFileName(this, QString(), folder, filter);
             return file.isEmpty() ? QStringList() : QStringList {file};
@@ -152,6 +154,7 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
 
 TfrmMain::~TfrmMain()
 {
+    SetOverwriteQuestion({});
     // The views go before the sessions whose documents they show.
     const QList<SessionView *> views = m_views.values();
     m_views.clear();
@@ -293,8 +296,8 @@ void TfrmMain::BuildMenus()
 
     m.TabMenu = new QMenu(this);
     m.Reconnect = m.TabMenu->addAction(QStringLiteral("&Reconnect"), this, [this] { m_workspace.ConnectCurrent(); });
-    m.TabDisconnect =
-        m.TabMenu->addAction(QStringLiteral("&Disconnect"), this, [this] { m_workspace.DisconnectCurrent(); });
+    m.TabDisconnect
+        = m.TabMenu->addAction(QStringLiteral("&Disconnect"), this, [this] { m_workspace.DisconnectCurrent(); });
     m.TabClose = m.TabMenu->addAction(QStringLiteral("&Close"), this, [this] {
         m_workspace.CloseCurrent();
         m_command->setFocus();
@@ -328,31 +331,34 @@ void TfrmMain::BuildExchangeMenus()
                 (session->*import)(files.front());
         };
     };
-    const auto exporter = [this](const QString &filter, const QString &suffix, void (TClient::*write)(const QString &)) {
-        return [this, filter, suffix, write] {
-            QPointer<TClient> session = m_workspace.Current();
-            if (!session || IsWelcome(session))
-                return;
-            const QStringList files = ChooseFiles(Choose::Save, filter);
-            if (files.isEmpty() || !session || session->IsClosing())
-                return;
-            QString path = files.front();
-            if (QFileInfo(path).suffix().isEmpty())
-                path += QLatin1Char('.') + suffix;
-            (session->*write)(path);
-        };
-    };
+    const auto exporter
+        = [this](const QString &filter, const QString &suffix, void (TClient::*write)(const QString &)) {
+              return [this, filter, suffix, write] {
+                  QPointer<TClient> session = m_workspace.Current();
+                  if (!session || IsWelcome(session))
+                      return;
+                  const QStringList files = ChooseFiles(Choose::Save, filter);
+                  if (files.isEmpty() || !session || session->IsClosing())
+                      return;
+                  QString path = files.front();
+                  if (QFileInfo(path).suffix().isEmpty())
+                      path += QLatin1Char('.') + suffix;
+                  (session->*write)(path);
+              };
+          };
     m.Import = m.Options->addMenu(QStringLiteral("&Import settings"));
-    m.ImportWns = m.Import->addAction(QStringLiteral("from Wren Client &1.6x (*.wns)"), this,
-                                      importer(QStringLiteral("Wren Client advanced (*.wns *.WNS)"), &TClient::ImportWns));
-    m.ImportWn2 = m.Import->addAction(QStringLiteral("from Wren Client &2.x (*.wn2)"), this,
-                                      importer(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"), &TClient::ImportAdvanced));
+    m.ImportWns
+        = m.Import->addAction(QStringLiteral("from Wren Client &1.6x (*.wns)"), this,
+                              importer(QStringLiteral("Wren Client advanced (*.wns *.WNS)"), &TClient::ImportWns));
+    m.ImportWn2
+        = m.Import->addAction(QStringLiteral("from Wren Client &2.x (*.wn2)"), this,
+                              importer(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"), &TClient::ImportAdvanced));
     m.ImportZMud = m.Import->addAction(QStringLiteral("from &zMUD export (*.txt)"), this,
                                        importer(QStringLiteral("zMUD Export (*.txt *.TXT)"), &TClient::ImportZMud));
     m.Export = m.Options->addMenu(QStringLiteral("&Export settings..."));
     m.ExportWn2 = m.Export->addAction(QStringLiteral("to Wren Client &2.x (*.wn2)"), this,
-                                      exporter(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"), QStringLiteral("WN2"),
-                                               &TClient::ExportAdvanced));
+                                      exporter(QStringLiteral("Wren Client advanced (*.wn2 *.WN2)"),
+                                               QStringLiteral("WN2"), &TClient::ExportAdvanced));
     m.ExportText = m.Export->addAction(QStringLiteral("to comma-delimited text file (.txt)"), this,
                                        exporter(QStringLiteral("Comma-delimited text file (*.txt *.TXT)"),
                                                 QStringLiteral("TXT"), &TClient::ExportText));
@@ -365,8 +371,9 @@ void TfrmMain::BuildMusicMenu()
     const QString playlists = QStringLiteral("Playlists (*.pls *.m3u)");
     const auto load = [this, playlists](bool append) {
         const QStringList files = ChooseFiles(Choose::Open, playlists);
-        if (!files.isEmpty())
-            m_workspace.Music.Load(files.front(), append);
+        QString error;
+        if (!files.isEmpty() && !m_workspace.Music.Load(files.front(), append, &error))
+            Message(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(files.front()), error));
     };
     m.ShowMusic = m.Music->addAction(QStringLiteral("Show"), this, [this](bool on) { ShowMusicList(on); });
     m.ShowMusic->setCheckable(true);
@@ -493,11 +500,7 @@ void TfrmMain::OnSessionAdded(TClient *session, const QByteArray &name)
     connect(view, &SessionView::FocusReturned, m_command, [this] { m_command->setFocus(); });
     connect(view, &SessionView::ContextMenuWanted, this, &TfrmMain::ShowTabMenu);
     connect(session, &TClient::Notice, this, &TfrmMain::Message);
-    session->TrustPrompt = [this](const QString &question) {
-        if (AskYesNo)
-            return AskYesNo(question);
-        return QMessageBox::question(this, QStringLiteral("Certificate"), question) == QMessageBox::Yes;
-    };
+    session->TrustPrompt = [this](const QString &question) { return Ask(QStringLiteral("Certificate"), question); };
     connect(session, &TClient::AlertIconWanted, this, [this] {
         QApplication::setWindowIcon(AlertIcon);
         QApplication::alert(this);
@@ -578,6 +581,13 @@ void TfrmMain::CopySelection()
         m_command->copy();
 }
 
+bool TfrmMain::Ask(const QString &title, const QString &question)
+{
+    if (AskYesNo)
+        return AskYesNo(question);
+    return QMessageBox::question(this, title, question) == QMessageBox::Yes;
+}
+
 void TfrmMain::Message(const QString &text)
 {
     if (ShowMessage) {
@@ -592,11 +602,9 @@ void TfrmMain::Message(const QString &text)
 
 void TfrmMain::OpenConnectionManager()
 {
-    TfrmConnect dialog(
-        [this](const QByteArray &name, const QByteArray &host, int port, bool connect) {
-            NewWindow(name, host, port, connect);
-        },
-        this);
+    TfrmConnect dialog([this](const QByteArray &name, const QByteArray &host, int port,
+                              bool connect) { NewWindow(name, host, port, connect); },
+                       this);
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
     if (BeforeDialog)

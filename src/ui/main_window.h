@@ -99,6 +99,8 @@ public:
     std::function<void(const QString &text)> ShowMessage;
     /// Asks the user a yes-or-no question (trusting a certificate); a message box unless a test answers.
     std::function<bool(const QString &question)> AskYesNo;
+    /// A yes-or-no question (AskYesNo when a test set it).
+    bool Ask(const QString &title, const QString &question);
 
 protected:
     void changeEvent(QEvent *event) override;

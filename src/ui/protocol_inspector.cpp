@@ -2,7 +2,7 @@
 // The protocol inspector: a window listing a session's telnet negotiations and GMCP, MSDP and MSSP messages.
 #include "ui/protocol_inspector.h"
 
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -19,11 +19,9 @@
 
 #include <algorithm>
 
-namespace wren
-{
+namespace wren {
 
-namespace
-{
+namespace {
 
 constexpr int RefreshDelayMs = 16;
 
@@ -101,18 +99,12 @@ QVariant ProtocolLogModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     switch (index.column()) {
-    case TimeColumn:
-        return QString::fromLatin1(ProtocolLog::FormatTime(entry->TimeMs));
-    case DirectionColumn:
-        return QString::fromLatin1(ProtocolLog::DirectionName(entry->Dir));
-    case KindColumn:
-        return QString::fromLatin1(ProtocolLog::KindName(entry->Type));
-    case MessageColumn:
-        return DecodeBytes(entry->Text);
-    case ErrorColumn:
-        return DecodeBytes(entry->Error);
-    default:
-        return {};
+    case TimeColumn: return QString::fromLatin1(ProtocolLog::FormatTime(entry->TimeMs));
+    case DirectionColumn: return QString::fromLatin1(ProtocolLog::DirectionName(entry->Dir));
+    case KindColumn: return QString::fromLatin1(ProtocolLog::KindName(entry->Type));
+    case MessageColumn: return DecodeBytes(entry->Text);
+    case ErrorColumn: return DecodeBytes(entry->Error);
+    default: return {};
     }
 }
 
@@ -120,8 +112,9 @@ QVariant ProtocolLogModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const std::array<QString, ColumnCount> Titles = { QStringLiteral("Time"), QStringLiteral("Way"),
-        QStringLiteral("Kind"), QStringLiteral("Message"), QStringLiteral("Error") };
+    static const std::array<QString, ColumnCount> Titles
+        = {QStringLiteral("Time"), QStringLiteral("Way"), QStringLiteral("Kind"), QStringLiteral("Message"),
+           QStringLiteral("Error")};
     return section >= 0 && section < ColumnCount ? QVariant(Titles[static_cast<size_t>(section)]) : QVariant();
 }
 
@@ -145,7 +138,7 @@ ProtocolInspector::ProtocolInspector(ProtocolLog *log, QWidget *parent)
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
     QHeaderView *header = m_view->horizontalHeader();
     for (const int column :
-        { ProtocolLogModel::TimeColumn, ProtocolLogModel::DirectionColumn, ProtocolLogModel::KindColumn })
+         {ProtocolLogModel::TimeColumn, ProtocolLogModel::DirectionColumn, ProtocolLogModel::KindColumn})
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(ProtocolLogModel::MessageColumn, QHeaderView::Stretch);
     header->setSectionResizeMode(ProtocolLogModel::ErrorColumn, QHeaderView::Interactive);
@@ -155,7 +148,7 @@ ProtocolInspector::ProtocolInspector(ProtocolLog *log, QWidget *parent)
 
     // Keep the newest row in view while the view is at the end; leave it alone while the user reads back.
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this,
-        [this](int value) { m_following = value >= m_view->verticalScrollBar()->maximum(); });
+            [this](int value) { m_following = value >= m_view->verticalScrollBar()->maximum(); });
     connect(m_model, &ProtocolLogModel::RowsAppended, this, [this] {
         if (m_following)
             m_view->scrollToBottom();

@@ -12,8 +12,7 @@
 class QPushButton;
 class QTableView;
 
-namespace wren
-{
+namespace wren {
 
 /// A ProtocolLog as table rows: time, in/out, kind, message, error. It follows the log at most once a frame:
 /// appends only start a 16 ms timer, after which the rows the log dropped are removed and the new ones added.

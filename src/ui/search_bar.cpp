@@ -116,21 +116,24 @@ void SearchBar::Search(bool keepPlace)
 {
     if (!m_view)
         m_view = CurrentView ? CurrentView() : nullptr;
-    const std::optional<SearchHit> place
-        = keepPlace && m_current >= 0 && m_current < static_cast<int>(m_hits.size()) ? std::optional(m_hits[m_current])
-                                                                                    : std::nullopt;
+    const std::optional<SearchHit> place = keepPlace && m_current >= 0 && m_current < static_cast<int>(m_hits.size())
+                                               ? std::optional(m_hits[m_current])
+                                               : std::nullopt;
     m_hits.clear();
     m_current = -1;
     m_error.clear();
+    m_stopped = false;
     if (m_view) {
         SessionDocument &doc = m_view->Document();
         m_revision = doc.Revision();
-        m_hits = FindInDocument(doc, {m_query->text(), m_case->isChecked(), m_regex->isChecked()}, &m_error);
+        m_hits
+            = FindInDocument(doc, {m_query->text(), m_case->isChecked(), m_regex->isChecked()}, &m_error, &m_stopped);
     }
     if (!m_hits.empty()) {
         if (place) {
             const auto at = std::lower_bound(m_hits.begin(), m_hits.end(), *place, Before);
-            m_current = static_cast<int>(std::min<qsizetype>(at - m_hits.begin(), static_cast<qsizetype>(m_hits.size()) - 1));
+            m_current
+                = static_cast<int>(std::min<qsizetype>(at - m_hits.begin(), static_cast<qsizetype>(m_hits.size()) - 1));
         } else {
             m_current = static_cast<int>(m_hits.size()) - 1;
         }
@@ -175,10 +178,12 @@ QString SearchBar::Status() const
         return QStringLiteral("Bad pattern: %1").arg(m_error);
     if (m_query->text().isEmpty())
         return {};
+    // A pattern that backtracks without end is stopped, and the bar says so with what it found until then.
+    const QString stopped = m_stopped ? QStringLiteral(" (search stopped: the pattern takes too long)") : QString();
     if (m_hits.empty())
-        return QStringLiteral("No matches");
-    const QString more = m_hits.size() >= MaxSearchHits ? QStringLiteral("+") : QString();
-    return QStringLiteral("%1 of %2%3").arg(m_current + 1).arg(m_hits.size()).arg(more);
+        return QStringLiteral("No matches") + stopped;
+    const QString more = m_hits.size() >= MaxSearchHits || m_stopped ? QStringLiteral("+") : QString();
+    return QStringLiteral("%1 of %2%3").arg(m_current + 1).arg(m_hits.size()).arg(more) + stopped;
 }
 
 } // namespace wren

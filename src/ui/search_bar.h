@@ -65,6 +65,7 @@ private:
     std::vector<SearchHit> m_hits;
     int m_current = -1;
     QString m_error;
+    bool m_stopped = false; ///< the last search ran out of time or into a runaway pattern
 };
 
 } // namespace wren

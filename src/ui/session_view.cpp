@@ -2,7 +2,7 @@
 // The session's output view: paints the visible paragraphs of its document, at most once per frame.
 #include "ui/session_view.h"
 
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "session/client.h"
 #include "session/workspace.h"
 
@@ -100,8 +100,8 @@ void SessionView::RunFrame()
         m_styleGeneration = doc.Styles().Generation();
         DropLayouts();
     }
-    const bool follow = m_role == Role::LiveEnd
-        || (doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack());
+    const bool follow
+        = m_role == Role::LiveEnd || (doc.ScrollToEndRequests() != m_seenScrollRequests && !m_model.IsScrolledBack());
     m_seenScrollRequests = doc.ScrollToEndRequests();
     UpdateScrollRange();
     if (follow)
@@ -174,7 +174,8 @@ void SessionView::ShowHit(const SearchHit &hit)
     const LaidParagraph &laid = LaidOut(paragraph);
     qreal y = 0;
     if (laid.Uniform) {
-        const auto row = std::upper_bound(laid.RowStarts.begin(), laid.RowStarts.end() - 1, hit.Start) - laid.RowStarts.begin() - 1;
+        const auto row = std::upper_bound(laid.RowStarts.begin(), laid.RowStarts.end() - 1, hit.Start)
+                         - laid.RowStarts.begin() - 1;
         y = static_cast<qreal>(std::max<qsizetype>(row, 0)) * laid.LineHeight;
     } else if (laid.Layout) {
         y = laid.Layout->lineForTextPosition(std::min<int>(hit.Start, static_cast<int>(laid.Text.size()))).y();
@@ -200,7 +201,8 @@ void SessionView::UpdateScrollRange()
     m_settingScroll = true;
     verticalScrollBar()->setRange(0, static_cast<int>(std::clamp<qint64>(height - page, 0, INT_MAX)));
     verticalScrollBar()->setPageStep(std::max(1, page));
-    verticalScrollBar()->setSingleStep(std::max(1, doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle).LineHeight));
+    verticalScrollBar()->setSingleStep(
+        std::max(1, doc.Layouter().Metrics(doc.Paragraphs().back().EmptyStyle).LineHeight));
     m_settingScroll = false;
 }
 
@@ -274,116 +276,6 @@ std::pair<int, int> SessionView::SelectionIn(const Paragraph &paragraph) const
     return {start, end};
 }
 
-qreal SessionView::RowOffset(const Paragraph &paragraph, const LaidParagraph &laid, int row) const
-{
-    if (paragraph.Align == Alignment::Left)
-        return 0;
-    int start = laid.RowStarts[static_cast<size_t>(row)];
-    int end = laid.RowStarts[static_cast<size_t>(row) + 1];
-    while (end > start && laid.Text[end - 1] == QLatin1Char(' '))
-        --end;
-    const qreal free = LayoutWidth() - (end - start) * laid.CharWidth;
-    return std::max<qreal>(0, paragraph.Align == Alignment::Center ? free / 2 : free);
-}
-
-void SessionView::PaintParagraph(QPainter &painter, const Paragraph &paragraph, const LaidParagraph &laid, int y)
-{
-    SessionDocument &doc = Doc();
-    const auto [selStart, selEnd] = SelectionIn(paragraph);
-    const QColor highlight = palette().color(QPalette::Highlight);
-    if (!laid.Uniform) {
-        QList<QTextLayout::FormatRange> selections;
-        if (selEnd > selStart) {
-            QTextCharFormat format;
-            format.setBackground(highlight);
-            format.setForeground(palette().color(QPalette::HighlightedText));
-            selections.append({selStart, std::min<int>(selEnd, static_cast<int>(laid.Text.size())) - selStart, format});
-        }
-        if (const auto marks = m_marks.find(paragraph.Id); marks != m_marks.end()) {
-            for (const Mark &mark : marks->second) {
-                QTextCharFormat format;
-                format.setBackground(mark.Current ? QColor(255, 140, 0) : QColor(255, 230, 0));
-                format.setForeground(Qt::black);
-                selections.append({mark.Start, mark.End - mark.Start, format});
-            }
-        }
-        laid.Layout->draw(&painter, QPointF(Padding, y), selections);
-        for (const auto &[start, end] : laid.Links) {
-            for (int l = 0; l < laid.Layout->lineCount(); ++l) {
-                const QTextLine line = laid.Layout->lineAt(l);
-                const int a = std::max(start, line.textStart());
-                const int b = std::min(end, line.textStart() + line.textLength());
-                if (b <= a)
-                    continue;
-                const qreal baseline = y + line.y() + line.ascent() + 1.5;
-                painter.setPen(painter.pen());
-                painter.drawLine(QPointF(Padding + line.cursorToX(a), baseline),
-                                 QPointF(Padding + line.cursorToX(b), baseline));
-            }
-        }
-        return;
-    }
-    const int rows = static_cast<int>(laid.RowStarts.size()) - 1;
-    const auto &runs = paragraph.Runs;
-    for (int row = 0; row < rows; ++row) {
-        const int rowY = y + row * laid.LineHeight;
-        if (rowY > viewport()->height())
-            break;
-        if (rowY + laid.LineHeight < 0)
-            continue;
-        const int start = laid.RowStarts[static_cast<size_t>(row)];
-        const int end = laid.RowStarts[static_cast<size_t>(row) + 1];
-        const qreal x0 = Padding + RowOffset(paragraph, laid, row);
-        for (size_t r = 0; r < runs.size(); ++r) {
-            const int runStart = laid.RunStarts[r];
-            const int runEnd = r + 1 < runs.size() ? laid.RunStarts[r + 1] : static_cast<int>(laid.Text.size());
-            const int a = std::max(start, runStart);
-            const int b = std::min(end, runEnd);
-            if (b <= a)
-                continue;
-            const TextAttributes &style = doc.Styles().At(runs[r].Style);
-            const StyleMetrics &metrics = doc.Layouter().Metrics(runs[r].Style);
-            const QRectF box(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight);
-            const ParagraphLayouter::Shown shown = doc.Layouter().ShownColours(style);
-            if (shown.PaintBack)
-                painter.fillRect(box, ToQColor(shown.Back));
-            painter.setFont(metrics.Font);
-            painter.setPen(ToQColor(shown.Fore));
-            painter.drawText(QPointF(box.left(), rowY + laid.Ascent), laid.Text.mid(a, b - a));
-        }
-        for (const auto &[linkStart, linkEnd] : laid.Links) {
-            const int a = std::max(start, linkStart);
-            const int b = std::min(end, linkEnd);
-            if (b > a) {
-                const qreal baseline = rowY + laid.Ascent + 1.5;
-                painter.drawLine(QPointF(x0 + (a - start) * laid.CharWidth, baseline),
-                                 QPointF(x0 + (b - start) * laid.CharWidth, baseline));
-            }
-        }
-        if (const auto marks = m_marks.find(paragraph.Id); marks != m_marks.end()) {
-            for (const Mark &mark : marks->second) {
-                const int ma = std::max(start, mark.Start);
-                const int mb = std::min(end, mark.End);
-                if (mb <= ma)
-                    continue;
-                const QRectF box(x0 + (ma - start) * laid.CharWidth, rowY, (mb - ma) * laid.CharWidth, laid.LineHeight);
-                painter.fillRect(box, mark.Current ? QColor(255, 140, 0) : QColor(255, 230, 0));
-                painter.setFont(doc.Layouter().Metrics(paragraph.Runs.empty() ? paragraph.EmptyStyle : paragraph.Runs.front().Style).Font);
-                painter.setPen(Qt::black);
-                painter.drawText(QPointF(box.left(), rowY + laid.Ascent), laid.Text.mid(ma, mb - ma));
-            }
-        }
-        const int a = std::max(start, selStart);
-        const int b = std::min(end, selEnd);
-        if (b > a) {
-            QColor overlay = highlight;
-            overlay.setAlpha(120);
-            painter.fillRect(QRectF(x0 + (a - start) * laid.CharWidth, rowY, (b - a) * laid.CharWidth, laid.LineHeight),
-                             overlay);
-        }
-    }
-}
-
 void SessionView::paintEvent(QPaintEvent *)
 {
     ++m_paintCount;
@@ -392,13 +284,20 @@ void SessionView::paintEvent(QPaintEvent *)
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), ToQColor(doc.Background()));
     const qint64 top = doc.TopOfFirst() + verticalScrollBar()->value();
+    const SessionPainter paragraphPainter(
+        doc, {palette().color(QPalette::Highlight), palette().color(QPalette::HighlightedText)}, Padding, LayoutWidth(),
+        viewport()->height());
     const auto &paragraphs = doc.Paragraphs();
     for (size_t i = doc.ParagraphAt(top); i < paragraphs.size(); ++i) {
         const Paragraph &paragraph = paragraphs[i];
         const qint64 y = paragraph.Top - top;
         if (y > viewport()->height())
             break;
-        PaintParagraph(painter, paragraph, LaidOut(paragraph), static_cast<int>(y));
+        ParagraphMarks marks;
+        std::tie(marks.SelectionStart, marks.SelectionEnd) = SelectionIn(paragraph);
+        if (const auto found = m_marks.find(paragraph.Id); found != m_marks.end())
+            marks.Marks = &found->second;
+        paragraphPainter.Paint(painter, paragraph, LaidOut(paragraph), static_cast<int>(y), marks);
     }
     if (m_role == Role::LiveEnd) {
         // The pane's top edge, between the text being read and the newest.
@@ -428,7 +327,8 @@ SessionView::Position SessionView::HitTest(const QPoint &point)
         const int row = static_cast<int>(std::clamp<qint64>(localY / std::max(1, laid.LineHeight), 0, rows - 1));
         const int start = laid.RowStarts[static_cast<size_t>(row)];
         const int end = laid.RowStarts[static_cast<size_t>(row) + 1];
-        const qreal x = point.x() - Padding - RowOffset(paragraph, laid, row);
+        const SessionPainter painter(doc, {}, Padding, LayoutWidth(), viewport()->height());
+        const qreal x = point.x() - Padding - painter.RowOffset(paragraph, laid, row);
         ch = std::clamp(start + static_cast<int>(std::lround(x / std::max<qreal>(laid.CharWidth, 1))), start, end);
     } else {
         for (int l = 0; l < laid.Layout->lineCount(); ++l) {

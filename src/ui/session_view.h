@@ -5,6 +5,7 @@
 #include "session/paragraph_layout.h"
 #include "session/scrollback_search.h"
 #include "session/view_model.h"
+#include "ui/session_painter.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
@@ -115,8 +116,6 @@ private:
     void UpdateScrollRange();
     const LaidParagraph &LaidOut(const Paragraph &paragraph);
     void DropLayouts();
-    void PaintParagraph(QPainter &painter, const Paragraph &paragraph, const LaidParagraph &laid, int y);
-    qreal RowOffset(const Paragraph &paragraph, const LaidParagraph &laid, int row) const;
     Position HitTest(const QPoint &point);
     QString LinkAt(const QPoint &point);
     int ParagraphIndex(quint64 id) const;
@@ -152,12 +151,7 @@ private:
     QTimer m_sizeTimer;
     int m_reportedColumns = 0;
     int m_reportedRows = 0;
-    struct Mark {
-        int Start = 0;
-        int End = 0;
-        bool Current = false;
-    };
-    std::unordered_map<quint64, std::vector<Mark>> m_marks;
+    std::unordered_map<quint64, std::vector<SearchMark>> m_marks;
 };
 
 /// A view of @p client's document whose signals reach the session: holding the view sets its ScrolledBack,

@@ -30,7 +30,7 @@ namespace {
 bool IsHostByte(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'
-        || c == '_';
+           || c == '_';
 }
 
 // The port as written, 1-65535 in at most five digits; 0 for anything else.

@@ -2,9 +2,9 @@
 // The welcome session's page, written in markup at start-up, and the picture and sound it uses.
 #include "ui/welcome_page.h"
 
+#include "base/text_helpers.h"
 #include "config/globals.h"
 #include "session/client.h"
-#include "base/text_helpers.h"
 
 #include <QDir>
 #include <QFile>

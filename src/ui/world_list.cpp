@@ -2,8 +2,8 @@
 // The saved worlds ("muds.ini") and the downloaded public MUD list ("mudlist.txt").
 #include "ui/world_list.h"
 
-#include "config/save_file.h"
 #include "base/text_helpers.h"
+#include "config/save_file.h"
 
 namespace wren {
 

@@ -183,6 +183,26 @@ TEST_F(Editor, AddUpdatesOrAddsOnEveryPage)
     EXPECT_EQ(m_session->Automation.TabWords(), QList<QByteArray> {QByteArray(255, 'w')});
 }
 
+// A pattern is kept in 40 characters: the box takes no more, and a pattern that would only compile whole is
+// refused as it would be stored, instead of being skipped in silence later.
+TEST_F(Editor, PatternsAndNamesAreHeldToTheirFields)
+{
+    auto dialog = Open();
+    dialog->pages->setCurrentIndex(TfrmAdvanced::TriggerPage);
+    const QString pattern = QString(37, QLatin1Char('a')) + QStringLiteral("(bcdef)"); // 44 characters
+    dialog->triggerpattern->setText(pattern);
+    EXPECT_EQ(dialog->triggerpattern->text().size(), 40);
+    const qsizetype triggers = m_session->Automation.Triggers().size();
+    Click(dialog->buttonadd);
+    ASSERT_EQ(Messages.size(), 1);
+    EXPECT_TRUE(Messages[0].startsWith(QStringLiteral("The trigger has a regular expression error:")));
+    EXPECT_EQ(m_session->Automation.Triggers().size(), triggers);
+    for (QLineEdit *box : {dialog->aliasname, dialog->variablename, dialog->cmbClass->lineEdit()}) {
+        box->setText(QString(50, QLatin1Char('n')));
+        EXPECT_EQ(box->text().size(), 40) << box->objectName().toStdString();
+    }
+}
+
 TEST_F(Editor, RemoveEnableDisableAndSave)
 {
     auto dialog = Open();

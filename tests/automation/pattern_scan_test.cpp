@@ -126,17 +126,26 @@ TEST(PatternScan, BothScansGiveWhatEveryPatternOnItsOwnGives)
         SCOPED_TRACE(database ? "one database scan" : "literal search per pattern");
         ExecutePass pass;
         pass.UseDatabase(database);
-        for (const QByteArray &line : lines) {
+        // The first lines are scanned while the database is being built (the literal search serves), the
+        // rest with it: the results are the same throughout.
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QByteArray &line = lines[i];
             QList<QByteArray> fired;
             pass.Run(store, line, [&](const TAdvancedItem &t, const QByteArray &captures) { fired.append(t.Name + "=" + captures); },
                      [](const QByteArray &, const QByteArray &) {});
             ASSERT_EQ(fired, EveryPattern(stored, line)) << test::Escaped(line);
+            if (i == 2) {
+                ASSERT_TRUE(pass.WaitForDatabase(20000));
+            }
         }
         EXPECT_EQ(pass.ActiveDatabase() != nullptr, database && PatternDatabase::Available());
     }
 }
 
-TEST(PatternScan, DatabaseIsBuiltOnlyWhenThePatternsChange)
+// The database holds every execute pattern of the list, switched on or off: switching triggers and classes
+// builds nothing (the hits are filtered by what is on), and only a new pattern builds a new one, away from
+// the window's thread, while the literal search serves.
+TEST(PatternScan, DatabaseIsBuiltOnlyWhenThePatternSetChanges)
 {
     if (!PatternDatabase::Available())
         GTEST_SKIP() << "no pattern database on this machine";
@@ -148,26 +157,36 @@ TEST(PatternScan, DatabaseIsBuiltOnlyWhenThePatternsChange)
     const auto run = [&](const QByteArray &line) {
         pass.Run(store, line, [&](const TAdvancedItem &, const QByteArray &) { ++fired; }, [](const QByteArray &, const QByteArray &) {});
     };
-    for (int i = 0; i < 1000; ++i)
+    run("the orc hits you for 12 gold");
+    ASSERT_TRUE(pass.WaitForDatabase(20000));
+    for (int i = 0; i < 999; ++i)
         run("the orc hits you for 12 gold");
     EXPECT_EQ(fired, 2000);
     EXPECT_EQ(pass.DatabaseBuilds(), 1) << "not per line";
+    EXPECT_NE(pass.ActiveDatabase(), nullptr);
 
     store.AddTrigger("(\\d+) gold", "count and say", "Loot", 1); // the same pattern, a new command
     run("x");
-    EXPECT_EQ(pass.DatabaseBuilds(), 1);
     store.SetClassState(false, {}, false, "Loot");
-    run("12 gold");
-    EXPECT_EQ(pass.DatabaseBuilds(), 2) << "a class switched off";
-    store.SetClassState(true, {}, false, "Loot");
     fired = 0;
     run("12 gold");
+    EXPECT_EQ(fired, 0) << "a class switched off";
+    store.SetClassState(true, {}, false, "Loot");
+    run("12 gold");
     EXPECT_EQ(fired, 1);
-    EXPECT_EQ(pass.DatabaseBuilds(), 2) << "switched on again: the earlier database is kept";
+    EXPECT_EQ(pass.DatabaseBuilds(), 1) << "neither a new command nor a class switch builds one";
+    EXPECT_NE(pass.ActiveDatabase(), nullptr);
+
     store.RemoveTrigger("(\\d+) gold", "Loot");
     store.AddTrigger("silver", "x", "Loot", 1);
+    fired = 0;
+    run("silver"); // built meanwhile: the literal search finds it
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(pass.DatabaseBuilds(), 2);
+    ASSERT_TRUE(pass.WaitForDatabase(20000));
     run("silver");
-    EXPECT_EQ(pass.DatabaseBuilds(), 3);
+    EXPECT_EQ(fired, 2);
+    EXPECT_NE(pass.ActiveDatabase(), nullptr);
 }
 
 // The replace pass finds all its patterns in one scan of the text, and a replacement that brings in

@@ -2,6 +2,7 @@
 // Pictures named by markup: where they are looked for, how they are downloaded and under which names, the
 // decoders, and the picture in the view.
 #include "config/program_folder.h"
+#include "markup/media_fetcher.h"
 #include "markup/picture_loader.h"
 #include "markup/zel_media.h"
 #include "session/client.h"
@@ -47,6 +48,35 @@ QImage Filled(int width, int height, QColor colour)
     return image;
 }
 
+// An icon whose directory says @p dirSide pixels square, holding @p image (a PNG or a bitmap's bytes).
+QByteArray IconHolding(const QByteArray &image, int dirSide = 16)
+{
+    QByteArray icon = B("\x00\x00\x01\x00\x01\x00");
+    icon += char(dirSide & 0xff);
+    icon += char(dirSide & 0xff);
+    icon += B("\x00\x00\x01\x00\x20\x00");
+    const auto put32 = [&icon](quint32 value) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        icon.append(bytes, 4);
+    };
+    put32(static_cast<quint32>(image.size()));
+    put32(22);
+    return icon + image;
+}
+
+// The start of a PNG of @p width by @p height: its signature and its header chunk, then filler.
+QByteArray PngHead(quint32 width, quint32 height)
+{
+    QByteArray png = B("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR");
+    char side[4];
+    qToBigEndian(width, side);
+    png.append(side, 4);
+    qToBigEndian(height, side);
+    png.append(side, 4);
+    return png + B("\x08\x06\x00\x00\x00") + QByteArray(80 * 1024, 'z');
+}
+
 bool Write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -65,6 +95,8 @@ protected:
     }
     QString InFolder(const QString &name) const { return m_folder.filePath(name); }
     std::string Shown() const { return test::Render(m_client->Display); }
+    /// Waits until the pictures and sounds being fetched have all come (or failed).
+    void Settle() { ASSERT_TRUE(test::WaitFor([this] { return m_client->Markup().PendingMedia() == 0; })); }
 
     QTemporaryDir m_folder;
     TGlobals m_globals;
@@ -218,6 +250,7 @@ TEST_F(Pictures, FailuresAreOneLineAndStillRaiseOnImage)
     m_client->ReceiveBytes("<IMG SRC=/pics/map.gif>");
     m_client->ReceiveBytes("<IMG SRC=http://127.0.0.1:" + port + "/missing.gif>");
     m_client->ReceiveBytes("<IMG SRC=http://127.0.0.1:" + port + "/muds.ini>");
+    Settle();
     EXPECT_EQ(m_client->Display.PlainText(),
               QStringLiteral("ZEL Image Load Error : a.xyzZEL Image Load Error : http:///pics/map.gif"
                              "ZEL Image Load Error : http://127.0.0.1:%1/missing.gif"
@@ -241,10 +274,135 @@ TEST_F(Pictures, DownloadsUnderTheBaseAndServesTheCopyNextTime)
     HttpServer server;
     server.Serve("/pics/map.gif", {200, RedGif});
     m_client->ReceiveBytes("<BASE URL=" + server.Url("") + "><IMG SRC=/pics/map.gif>");
+    Settle();
     EXPECT_EQ(Shown(), "[ffffff]{picture 1x1}");
     EXPECT_TRUE(QFile::exists(InFolder(QStringLiteral("map.gif"))));
     m_client->ReceiveBytes("<IMG SRC=http://elsewhere.example/any/map.gif>");
     EXPECT_EQ(Shown(), "[ffffff]{picture 1x1}{picture 1x1}");
     EXPECT_EQ(server.Requests().size(), 1) << "the cached copy is used";
     EXPECT_EQ(Events, (QList<QByteArray> {"On Image", "On Image"}));
+}
+
+// The size a decoder will produce is read from the picture itself, before anything is decoded: an icon's
+// directory may say 16 by 16 of a PNG that holds 5,500 by 5,500 (115 MB of pixels).
+TEST(PictureLoader, SizeIsReadFromThePictureItself)
+{
+    QTemporaryDir folder;
+    const QByteArray bomb = IconHolding(PngHead(5500, 5500));
+    EXPECT_EQ(PictureSize(bomb, "ico"), QSize(5500, 5500));
+    EXPECT_EQ(PictureSize(IconHolding(PngHead(32, 20)), "ico"), QSize(32, 20));
+    EXPECT_FALSE(PictureSize(bomb.left(30), "ico").isValid()) << "an icon cut short";
+    EXPECT_FALSE(PictureSize(B("\x00\x00\x01\x00\x05\x00"), "ico").isValid()) << "entries missing";
+    const QString path = folder.filePath(QStringLiteral("bomb.ico"));
+    ASSERT_TRUE(Write(path, bomb));
+    QString error;
+    EXPECT_TRUE(LoadPicture(path, &error).isNull());
+    EXPECT_EQ(error, QStringLiteral("the picture is too large"));
+    // The view's budget is checked before decoding too.
+    const QString bmp = folder.filePath(QStringLiteral("small.bmp"));
+    ASSERT_TRUE(Write(bmp, Encoded(Filled(40, 30, Qt::red), "BMP")));
+    EXPECT_FALSE(LoadPicture(bmp, &error, 40 * 30 * 4).isNull());
+    EXPECT_TRUE(LoadPicture(bmp, &error, 40 * 30 * 4 - 1).isNull());
+}
+
+// Forty such icons in one line: none is decoded, each is one error line, and the view shows the rest.
+// A picture used again is not decoded again, and a block shows at most so many pictures.
+TEST_F(Pictures, BombsAreRefusedAndPicturesPerBlockAreCapped)
+{
+    ASSERT_TRUE(Write(InFolder(QStringLiteral("bomb.ico")), IconHolding(PngHead(5500, 5500))));
+    ASSERT_TRUE(Write(InFolder(QStringLiteral("map.bmp")), Encoded(Filled(4, 3, Qt::red), "BMP")));
+    m_client->ReceiveBytes(QByteArray("<IMG SRC=bomb.ico>").repeated(40) + "\r\n");
+    EXPECT_EQ(m_client->Display.PlainText().count(QStringLiteral("ZEL Image Load Error : bomb.ico")), 40);
+    EXPECT_EQ(m_client->Display.PictureBytes(), 0);
+
+    m_client->Display.Clear();
+    const int shown = MarkupSide::MaxPicturesPerBlock;
+    m_client->ReceiveBytes(QByteArray("<IMG SRC=map.bmp>").repeated(shown + 4) + "\r\n");
+    qint64 firstKey = 0;
+    int pictures = 0;
+    for (const InlinePicture &picture : m_client->Display.Paragraphs().front().Pictures) {
+        firstKey = firstKey ? firstKey : picture.Image.cacheKey();
+        EXPECT_EQ(picture.Image.cacheKey(), firstKey) << "one decoded copy, shared";
+        ++pictures;
+    }
+    EXPECT_EQ(pictures, shown);
+    EXPECT_EQ(m_client->Display.PlainText().count(QStringLiteral("ZEL Image Load Error : map.bmp")), 4);
+    m_client->ReceiveBytes("<IMG SRC=map.bmp>\r\n");
+    EXPECT_EQ(m_client->Display.Paragraphs()[1].Pictures.size(), 1U) << "the next block counts afresh";
+}
+
+// A picture host that never answers holds up nothing: the picture's place is held, the text after it and
+// the session's commands go on; the place stays empty meanwhile.
+TEST_F(Pictures, HostThatNeverAnswersHoldsUpNothing)
+{
+    HttpServer server;
+    server.Serve("/slow.gif", {200, RedGif, true});
+    m_client->ReceiveBytes("before <IMG SRC=" + server.Url("/slow.gif") + "> after\r\n");
+    EXPECT_EQ(m_client->Markup().PendingMedia(), 1);
+    EXPECT_EQ(m_client->Display.PlainText(), QStringLiteral("before  after\n"));
+    m_client->ProcessCommand("/ECHO still typing");
+    EXPECT_TRUE(m_client->Display.PlainText().contains(QStringLiteral("still typing")));
+    EXPECT_TRUE(Events.isEmpty());
+}
+
+// Pictures come in any order; each takes the place its tag held, and "On Image" runs in the tags' order.
+TEST_F(Pictures, SlowPicturesTakeTheirPlacesAndEventsKeepTheirOrder)
+{
+    HttpServer slow, fast;
+    slow.Serve("/first.gif", {200, RedGif, false, 400});
+    fast.Serve("/second.gif", {200, RedGif});
+    QList<int> filledAtEachEvent;
+    QObject::connect(m_client.get(), &TClient::EventRaised, [&](const QByteArray &) {
+        int filled = 0;
+        for (const Paragraph &paragraph : m_client->Display.Paragraphs())
+            for (const InlinePicture &picture : paragraph.Pictures)
+                filled += picture.Image.isNull() ? 0 : 1;
+        filledAtEachEvent.append(filled);
+    });
+    m_client->ReceiveBytes("A<IMG SRC=" + slow.Url("/first.gif") + ">B<IMG SRC=" + fast.Url("/second.gif") + ">C\r\n");
+    m_client->ReceiveBytes("later\r\n");
+    Settle();
+    EXPECT_EQ(Shown(), "[ffffff]A{picture 1x1}B{picture 1x1}C|[ffffff]later|");
+    EXPECT_EQ(filledAtEachEvent, (QList<int> {1, 2})) << "the first picture's event comes first";
+}
+
+// A download that fails is not tried again in the session; one too large is not taken (the cap is the
+// largest file kept), and a picture refused after its download is not kept on disk.
+TEST_F(Pictures, FailedAndRefusedDownloadsAreNeitherRetriedNorKept)
+{
+    HttpServer server;
+    server.Serve("/bomb.ico", {200, IconHolding(PngHead(5500, 5500))});
+    server.Serve("/huge.gif", {200, QByteArray(MaxMediaFile + 1, 'g')});
+    for (int i = 0; i < 2; ++i) {
+        for (const char *name : {"/missing.gif", "/bomb.ico", "/huge.gif"})
+            m_client->ReceiveBytes("<IMG SRC=" + server.Url(name) + ">\r\n");
+        Settle();
+    }
+    EXPECT_EQ(server.Requests().size(), 3) << "each failure is remembered";
+    EXPECT_EQ(m_client->Display.PlainText().count(QStringLiteral("ZEL Image Load Error")), 6);
+    EXPECT_EQ(Events.size(), 6);
+    EXPECT_FALSE(QFile::exists(InFolder(QStringLiteral("bomb.ico"))));
+    EXPECT_FALSE(QFile::exists(InFolder(QStringLiteral("huge.gif"))));
+}
+
+// The downloads kept in the folder stay within their total: the oldest go first, and a file the user put
+// there is never touched.
+TEST_F(Pictures, DownloadsStayWithinTheirTotal)
+{
+    HttpServer server;
+    const QByteArray gif = RedGif + QByteArray(1000, '\0');
+    for (const char *name : {"/a.gif", "/b.gif", "/c.gif"})
+        server.Serve(name, {200, gif});
+    ASSERT_TRUE(Write(InFolder(QStringLiteral("mine.gif")), gif));
+    MediaFetcher::Shared().SetDownloadLimit(2 * gif.size() + 10);
+    for (const char *name : {"/a.gif", "/b.gif", "/c.gif"}) {
+        m_client->ReceiveBytes("<IMG SRC=" + server.Url(name) + ">\r\n");
+        Settle();
+    }
+    MediaFetcher::Shared().SetDownloadLimit(MediaFetcher::DefaultDownloadLimit);
+    EXPECT_FALSE(QFile::exists(InFolder(QStringLiteral("a.gif"))));
+    EXPECT_TRUE(QFile::exists(InFolder(QStringLiteral("b.gif"))));
+    EXPECT_TRUE(QFile::exists(InFolder(QStringLiteral("c.gif"))));
+    EXPECT_TRUE(QFile::exists(InFolder(QStringLiteral("mine.gif"))));
+    EXPECT_EQ(m_client->Display.PlainText().count(QStringLiteral("Error")), 0);
 }

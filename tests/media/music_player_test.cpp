@@ -340,7 +340,8 @@ TEST(MusicCommands, SongAddRandomNextPreviousStopAndPlay)
     session->ProcessCommand("/PLAY b.wav");
     EXPECT_EQ(played->Opened.back(), QStringLiteral("b.wav"));
     session->ProcessCommand("/PLAY nowhere.wav");
-    EXPECT_TRUE(session->Display.PlainText().contains(QStringLiteral("ZEL Audio Load Error : http://nowhere.wav")));
+    EXPECT_TRUE(test::WaitFor(
+        [&] { return session->Display.PlainText().contains(QStringLiteral("ZEL Audio Load Error : http://nowhere.wav")); }));
 }
 
 // The real player: a generated sound plays to its end headless, and the next one follows.

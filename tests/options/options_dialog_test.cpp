@@ -297,6 +297,39 @@ TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
     EXPECT_FALSE(none->FeatureBoxes[0]->isEnabled()) << "no world to keep them for";
 }
 
+// Two sessions of one world: a switch changed in one writes that key alone, so the certificate the other
+// has just been told to trust stays trusted.
+TEST_F(OptionsDialog, SwitchChangedInOneSessionKeepsWhatAnotherStored)
+{
+    auto dialog = Open(); // the session read its switches before the other session stored anything
+    AppSettings().SetWorldValue("mud.example", "4000", QStringLiteral("TrustedCertificate"), QStringLiteral("ab12"));
+    AppSettings().SetWorldValue("mud.example", "4000", QStringLiteral("Telnet/Echo"), false);
+    dialog->FeatureBoxes[8]->setChecked(true);
+    const WorldFeatures saved = WorldFeatures::Load(AppSettings(), "mud.example", "4000");
+    EXPECT_EQ(saved.TrustedCertificate, "ab12");
+    EXPECT_FALSE(saved.Echo) << "a switch the other session changed stays changed";
+    EXPECT_TRUE(saved.AutoReconnect);
+}
+
+// The colour dialog runs its own event loop: a session closed meanwhile is neither written nor touched.
+TEST_F(OptionsDialog, ColourChosenAfterTheSessionClosedChangesNothing)
+{
+    auto dialog = std::make_unique<TfrmOptions>(m_globals, [this]() -> OptionsFace * {
+        return m_session && !m_session->IsClosing() ? m_session.get() : nullptr;
+    });
+    dialog->show();
+    const TSessionOptions before = m_session->Options;
+    dialog->ChooseColour = [this](const QColor &) {
+        m_session->BeginClose();
+        return QColor(Qt::red);
+    };
+    Click(dialog->BackSwatch);
+    Click(dialog->TextSwatch);
+    EXPECT_EQ(m_session->Options.BackColor, before.BackColor);
+    EXPECT_EQ(m_session->Options.TextColor, before.TextColor);
+    EXPECT_EQ(m_session->Display.Background(), before.BackColor);
+}
+
 TEST_F(OptionsDialog, FileDroppedOnTheLogFileBoxGivesItsPath)
 {
     auto dialog = Open();

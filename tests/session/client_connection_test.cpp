@@ -210,7 +210,8 @@ TEST_F(ClientConnection, DemoWorldSpeaksMarkupAndServesAPicture)
     m_client->SendSecret("secret");
     ASSERT_TRUE(WaitFor([&] { return Text().contains(QStringLiteral("Exits:")); }));
     EXPECT_FALSE(Text().contains(QStringLiteral("<U>"))) << "the room name's tags were run, not shown";
-    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("demo-chime.wav")))) << "the welcome chime came";
+    EXPECT_TRUE(WaitFor([&] { return QFile::exists(m_folder.filePath(QStringLiteral("demo-chime.wav"))); }))
+        << "the welcome chime came";
     EXPECT_FALSE(Text().contains(QStringLiteral("Audio Load Error")));
     m_client->ProcessCommand("map");
     ASSERT_TRUE(WaitFor([&] { return Events.contains("On Image"); }));

@@ -45,3 +45,23 @@ TEST(ScrollbackSearch, StopsAtTheMostHits)
     document.Append(QByteArray(30000, 'a') + "\n");
     EXPECT_EQ(FindInDocument(document, {QStringLiteral("a")}).size(), MaxSearchHits);
 }
+
+// A pattern that backtracks without end over a full scrollback stops, with the hits found before it,
+// instead of freezing the window; the find bar says so.
+TEST(ScrollbackSearch, RunawayPatternStops)
+{
+    SessionDocument document;
+    for (int i = 0; i < 2000; ++i)
+        document.Append(i == 0 ? QByteArray("aab\n") : QByteArray(30, 'a') + "b\n");
+    QString error;
+    bool stopped = false;
+    const std::vector<SearchHit> hits = FindInDocument(document, {QStringLiteral("(a+)+$|^aab"), true, true}, &error, &stopped);
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_FALSE(hits.empty()) << "what was found before it stopped is kept";
+    EXPECT_EQ(hits.front().Length, 3);
+
+    stopped = true;
+    EXPECT_EQ(FindInDocument(document, {QStringLiteral("aab"), true, true}, &error, &stopped).size(), 2000U);
+    EXPECT_FALSE(stopped) << "an ordinary pattern goes through the whole scrollback";
+}

@@ -270,8 +270,11 @@ namespace {
 class SecureWorld
 {
 public:
-    SecureWorld()
+    /// @p handshakeLimitMs: how long the world waits for a handshake before it drops the connection.
+    explicit SecureWorld(int handshakeLimitMs = 0)
     {
+        if (handshakeLimitMs > 0)
+            m_server.setHandshakeTimeout(handshakeLimitMs);
         QFile certificate(QStringLiteral(WREN_FIXTURES "/tls/localhost.crt"));
         QFile key(QStringLiteral(WREN_FIXTURES "/tls/localhost.key"));
         certificate.open(QIODevice::ReadOnly);
@@ -346,4 +349,83 @@ TEST_F(TelnetSocket, SecureWorldAsksOnceToTrustItsCertificateAndRemembersTheAnsw
         EXPECT_EQ(asked, 2);
         EXPECT_FALSE(WorldFeatures::Load(AppSettings(), "127.0.0.1", port).TrustedCertificate.isEmpty());
     }
+}
+
+// The user may read the certificate question as long as they like: the connect time limit waits, and a
+// Yes given after it would have run out still connects and is remembered.
+TEST_F(TelnetSocket, TrustQuestionOutlastsTheConnectTimeLimit)
+{
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    SecureWorld world;
+    const QByteArray port = QByteArray::number(world.Port());
+    WorldFeatures secure;
+    secure.Secure = true;
+    SaveFeatures(port, secure);
+    const auto client = For(port);
+    client->Link().ConnectTimeout = 300;
+    client->TrustPrompt = [](const QString &) {
+        test::Pump(900); // reading the fingerprint
+        return true;
+    };
+    client->Connect();
+    ASSERT_TRUE(WaitFor([&] { return client->Display.PlainText().contains(QStringLiteral("Welcome")); }))
+        << client->Display.PlainText().toStdString();
+    EXPECT_FALSE(client->Display.PlainText().contains(QStringLiteral("Connection failed")));
+    EXPECT_FALSE(WorldFeatures::Load(AppSettings(), "127.0.0.1", port).TrustedCertificate.isEmpty());
+}
+
+// A world that drops an idle handshake before the user answers: the answer is kept all the same, and
+// Reconnect is offered, which then connects without asking again.
+TEST_F(TelnetSocket, TrustAnswerGivenAfterTheWorldGaveUpIsKept)
+{
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    SecureWorld world(300);
+    const QByteArray port = QByteArray::number(world.Port());
+    WorldFeatures secure;
+    secure.Secure = true;
+    SaveFeatures(port, secure);
+    const auto client = For(port);
+    int asked = 0;
+    client->TrustPrompt = [&asked](const QString &) {
+        ++asked;
+        test::Pump(1000);
+        return true;
+    };
+    client->Connect();
+    ASSERT_TRUE(WaitFor([&] { return asked == 1 && !client->Link().IsConnecting(); }));
+    test::Pump(50);
+    const QString text = client->Display.PlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("your answer is kept"))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("Reconnect\n"))) << text.toStdString();
+    EXPECT_FALSE(WorldFeatures::Load(AppSettings(), "127.0.0.1", port).TrustedCertificate.isEmpty());
+    client->RunAction("reconnect");
+    ASSERT_TRUE(WaitFor([&] { return client->Display.PlainText().contains(QStringLiteral("Welcome")); }));
+    EXPECT_EQ(asked, 1);
+}
+
+// A session closed while its certificate question is open asks nothing more, and nothing of it runs on.
+TEST_F(TelnetSocket, ClosingDuringTheTrustQuestionAsksNoMore)
+{
+    if (!QSslSocket::supportsSsl())
+        GTEST_SKIP() << "no TLS backend";
+    SecureWorld world;
+    const QByteArray port = QByteArray::number(world.Port());
+    WorldFeatures secure;
+    secure.Secure = true;
+    SaveFeatures(port, secure);
+    const auto client = For(port);
+    int asked = 0;
+    client->TrustPrompt = [&](const QString &) {
+        ++asked;
+        client->BeginClose();
+        return false;
+    };
+    client->Connect();
+    ASSERT_TRUE(WaitFor([&] { return asked > 0; }));
+    test::Pump(300);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_FALSE(client->Display.PlainText().contains(QStringLiteral("Reconnect")));
 }

@@ -111,6 +111,8 @@ void HttpServer::Handle(int client)
             ::usleep(20000);
         return;
     }
+    for (int waited = 0; waited < answer.DelayMs && !m_stop; waited += 10)
+        ::usleep(10000);
     const QByteArray reply = "HTTP/1.0 " + QByteArray::number(answer.Status) + " X\r\nContent-Length: "
         + QByteArray::number(answer.Body.size()) + "\r\nConnection: close\r\n\r\n" + answer.Body;
     ::send(client, reply.constData(), static_cast<size_t>(reply.size()), MSG_NOSIGNAL);

@@ -19,6 +19,7 @@ public:
         int Status = 200;
         QByteArray Body;
         bool Hang = false; ///< read the request, then say nothing until the server stops
+        int DelayMs = 0; ///< wait this long before answering
     };
     struct Request {
         QByteArray Method, Path, Version;

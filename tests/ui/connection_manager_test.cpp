@@ -3,6 +3,7 @@
 // the dialog on real widgets, and the MUD list download against a loopback server.
 #include "config/app_settings.h"
 #include "config/program_folder.h"
+#include "config/save_file.h"
 #include "support/http_server.h"
 #include "support/test_support.h"
 #include "ui/connection_manager.h"
@@ -10,6 +11,7 @@
 #include "config/world_features.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -239,4 +241,65 @@ TEST_F(ConnectionManager, SecureBoxIsKeptForTheHostAndPortInTheBoxes)
     EXPECT_TRUE(dialog->chkSecure->isChecked());
     dialog->txtPort->setText(QStringLiteral("23"));
     EXPECT_FALSE(dialog->chkSecure->isChecked());
+}
+
+// A secure world added or saved (without connecting) is still secure when it is opened later.
+TEST_F(ConnectionManager, SecureBoxIsKeptByAddAndSaveToo)
+{
+    const struct {
+        const char *Host;
+        QPushButton *TfrmConnect::*Button;
+    } cases[] = {{"added.example", &TfrmConnect::cmdAdd}, {"saved.example", &TfrmConnect::bitSave}};
+    for (const auto &c : cases) {
+        auto dialog = Open();
+        dialog->txtHost->setText(QString::fromLatin1(c.Host));
+        dialog->txtPort->setText(QStringLiteral("4443"));
+        dialog->chkSecure->setChecked(true);
+        QTest::mouseClick(dialog.get()->*c.Button, Qt::LeftButton);
+        EXPECT_TRUE(WorldFeatures::Load(AppSettings(), c.Host, "4443").Secure) << c.Host;
+    }
+    EXPECT_TRUE(Worlds.isEmpty()) << "nothing was opened";
+}
+
+// A world list too large to read whole is not shown in part, and Connect (which saves the list) does not
+// write the part over it: the user is asked, and a copy of the old list is kept when they agree.
+TEST_F(ConnectionManager, WorldListThatFailedToLoadIsNotOverwritten)
+{
+    const QString path = m_folder.filePath(QStringLiteral("muds.ini"));
+    QByteArray big = "Mine\tmine.example\t4000\r\n";
+    big += QByteArray(5 * 1024 * 1024, '#');
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(big);
+    }
+    const auto bytes = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    auto dialog = Open();
+    ASSERT_TRUE(test::WaitFor([&] { return !Messages.isEmpty(); }));
+    EXPECT_TRUE(Messages.front().contains(QStringLiteral("larger than"))) << Messages.front().toStdString();
+    dialog->txtHost->setText(QStringLiteral("new.example"));
+    dialog->txtPort->setText(QStringLiteral("23"));
+    QTest::mouseClick(dialog->bitConnect, Qt::LeftButton);
+    EXPECT_EQ(bytes(), big) << "without the user's word the list stays as it was";
+    EXPECT_TRUE(Messages.back().contains(QStringLiteral("not saved"))) << Messages.back().toStdString();
+    EXPECT_EQ(Worlds.size(), 1) << "the world still opens";
+
+    QStringList asked;
+    SetOverwriteQuestion([&asked](const QString &question) {
+        asked.append(question);
+        return true;
+    });
+    auto again = Open();
+    QTest::mouseClick(again->bitSave, Qt::LeftButton);
+    SetOverwriteQuestion({});
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_NE(bytes(), big);
+    const QStringList backups = QDir(m_folder.path()).entryList({QStringLiteral("muds.ini.*.bak")});
+    ASSERT_EQ(backups.size(), 1);
+    QFile backup(m_folder.filePath(backups.front()));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), big);
 }

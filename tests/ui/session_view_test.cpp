@@ -307,6 +307,10 @@ TEST_F(SessionViewTest, FindBarMarksHitsAndMovesBetweenThem)
     bar.Query()->setText(QStringLiteral("(unclosed"));
     EXPECT_TRUE(bar.Status().startsWith(QStringLiteral("Bad pattern: "))) << bar.Status().toStdString();
     EXPECT_TRUE(bar.Hits().empty());
+    Receive(QByteArray("words ").repeated(30) + "\r\n");
+    bar.Query()->setText(QStringLiteral("(\\w+\\s?)+\\d\\d\\d\\d$"));
+    EXPECT_TRUE(bar.Status().endsWith(QStringLiteral("(search stopped: the pattern takes too long)")))
+        << bar.Status().toStdString();
 
     QTest::keyClick(bar.Query(), Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());

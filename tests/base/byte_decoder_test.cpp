@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes to characters: UTF-8 where valid, Windows-1252 elsewhere.
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

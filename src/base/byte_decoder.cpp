@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the session's 8-bit text into characters for showing and editing.
-#include "session/byte_decoder.h"
+#include "base/byte_decoder.h"
 
 #include <QByteArray>
 
@@ -47,8 +47,9 @@ int Utf8Sequence(const unsigned char *p, qsizetype available, char32_t *codePoin
             return 0;
         value = (value << 6) | (p[k] & 0x3F);
         // Reject overlong forms, surrogates and values past U+10FFFF as soon as the second byte tells.
-        if (k == 1 && ((length == 3 && lead == 0xE0 && p[1] < 0xA0) || (length == 3 && lead == 0xED && p[1] >= 0xA0)
-                       || (length == 4 && lead == 0xF0 && p[1] < 0x90) || (length == 4 && lead == 0xF4 && p[1] >= 0x90)))
+        if (k == 1
+            && ((length == 3 && lead == 0xE0 && p[1] < 0xA0) || (length == 3 && lead == 0xED && p[1] >= 0xA0)
+                || (length == 4 && lead == 0xF0 && p[1] < 0x90) || (length == 4 && lead == 0xF4 && p[1] >= 0x90)))
             return 0;
     }
     if (value < minimum)
@@ -57,7 +58,7 @@ int Utf8Sequence(const unsigned char *p, qsizetype available, char32_t *codePoin
     return length;
 }
 
-template<typename Sink>
+template <typename Sink>
 qsizetype DecodeInto(QByteArrayView bytes, bool streaming, Sink &&sink)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -119,7 +120,8 @@ QString DecodeForDisplay(QByteArrayView bytes, std::vector<int> *charToByte, con
             do
                 out.append(QLatin1Char(' '));
             while (out.size() % 8 != 0);
-        } else if (cp == 0 && objects && std::binary_search(objects->begin(), objects->end(), static_cast<qint32>(at))) {
+        } else if (cp == 0 && objects
+                   && std::binary_search(objects->begin(), objects->end(), static_cast<qint32>(at))) {
             out.append(QChar(QChar::ObjectReplacementCharacter));
         } else if (cp < 0x20 || cp == 0x7F) {
             return;
