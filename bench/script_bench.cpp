@@ -32,8 +32,9 @@ public:
 /// Lines as a fight and a walk print them, about 80 bytes each.
 QList<QByteArray> MudLines(int count)
 {
-    static const char *words[] = {"the", "orc", "swings", "at", "you", "with", "a", "rusty", "axe", "and",
-                                  "misses", "narrowly", "dragon", "breathes", "fire", "over", "hall", "North", "gold"};
+    static const char *words[]
+        = {"the",    "orc",      "swings", "at",       "you",  "with", "a",    "rusty", "axe", "and",
+           "misses", "narrowly", "dragon", "breathes", "fire", "over", "hall", "North", "gold"};
     std::mt19937 random(7);
     QList<QByteArray> lines;
     lines.reserve(count);
@@ -52,11 +53,9 @@ QList<QByteArray> MudLines(int count)
 /// Patterns as players write them, none of which occurs in MudLines.
 QByteArray NeverPattern(int i)
 {
-    static const char *shapes[] = {"^You receive (\\d+) experience points? from %1\\.$",
-                                   "(\\w+) tells you '(.*)' about quest %1",
-                                   "^The %1 guard blocks your way",
-                                   "Zorg%1 (?:arrives|leaves) (north|south)",
-                                   "\\[Channel %1\\] (\\w+): (.*)"};
+    static const char *shapes[]
+        = {"^You receive (\\d+) experience points? from %1\\.$", "(\\w+) tells you '(.*)' about quest %1",
+           "^The %1 guard blocks your way", "Zorg%1 (?:arrives|leaves) (north|south)", "\\[Channel %1\\] (\\w+): (.*)"};
     return QByteArray(shapes[i % std::size(shapes)]).replace("%1", QByteArray::number(i));
 }
 

@@ -51,7 +51,10 @@ public:
     }
     void PlaySound(const QByteArray &) override {}
     bool HasMap() const override { return true; }
-    wren::ScriptAnswer<wren::ScriptRoom> CurrentRoom() const override { return {wren::ScriptRoom {1, "Inn", "Town"}, {}}; }
+    wren::ScriptAnswer<wren::ScriptRoom> CurrentRoom() const override
+    {
+        return {wren::ScriptRoom {1, "Inn", "Town"}, {}};
+    }
     wren::ScriptAnswer<QByteArray> PathTo(qint64 id) const override
     {
         return id == 2 ? wren::ScriptAnswer<QByteArray> {QByteArray("n;e"), {}}

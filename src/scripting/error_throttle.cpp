@@ -27,7 +27,7 @@ QByteArray ErrorThrottle::Filter(const QByteArray &source, const QByteArray &rep
     if (window.Shown == 0 || now - window.Start >= WindowMs) {
         if (window.Held > 0)
             lead = QByteArray::number(window.Held) + (window.Held == 1 ? " error" : " errors") + " from " + source
-                + " not shown\n";
+                   + " not shown\n";
         window = {now, 0, 0};
     }
     ++window.Shown;

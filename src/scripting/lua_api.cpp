@@ -11,9 +11,8 @@
 #include "scripting/script_engine.h"
 #include "scripting/script_host.h"
 
-#include <lua.hpp>
-
 #include <cstring>
+#include <lua.hpp>
 
 namespace wren {
 
@@ -62,7 +61,7 @@ int PushFailure(lua_State *L, const QByteArray &why)
 
 /// Runs @p push (which may hold C++ objects) with the guard's grace, then checks the cap. Returns what
 /// @p push returned (the number of values pushed).
-template<typename Push>
+template <typename Push>
 int Graced(lua_State *L, Push &&push)
 {
     LuaGuard &guard = LuaGuard::From(L);
@@ -415,11 +414,12 @@ int LuaApi::HandleText(lua_State *L)
 
 void LuaApi::InstallTables(lua_State *L)
 {
-    static constexpr luaL_Reg Files[] = {{"read", FilesRead}, {"write", FilesWrite}, {"list", FilesList}, {nullptr, nullptr}};
+    static constexpr luaL_Reg Files[]
+        = {{"read", FilesRead}, {"write", FilesWrite}, {"list", FilesList}, {nullptr, nullptr}};
     luaL_newlib(L, Files);
     lua_setglobal(L, "files");
-    static constexpr luaL_Reg Map[] = {
-        {"current", MapCurrent}, {"path", MapPath}, {"walk", MapWalk}, {"find", MapFind}, {nullptr, nullptr}};
+    static constexpr luaL_Reg Map[]
+        = {{"current", MapCurrent}, {"path", MapPath}, {"walk", MapWalk}, {"find", MapFind}, {nullptr, nullptr}};
     luaL_newlib(L, Map);
     lua_setglobal(L, "map");
 
@@ -436,10 +436,10 @@ void LuaApi::InstallTables(lua_State *L)
 
 int LuaApi::Install(lua_State *L)
 {
-    static constexpr luaL_Reg Globals[] = {
-        {"send", Send},   {"sendRaw", SendRaw}, {"echo", Echo},         {"print", Print},     {"trigger", Trigger},
-        {"alias", Alias}, {"untrigger", Remove}, {"unalias", Remove},   {"timer", Timer},     {"every", Every},
-        {"on", On},       {"command", Command}, {"var", Var},           {"play", Play},       {nullptr, nullptr}};
+    static constexpr luaL_Reg Globals[]
+        = {{"send", Send},   {"sendRaw", SendRaw},  {"echo", Echo},      {"print", Print}, {"trigger", Trigger},
+           {"alias", Alias}, {"untrigger", Remove}, {"unalias", Remove}, {"timer", Timer}, {"every", Every},
+           {"on", On},       {"command", Command},  {"var", Var},        {"play", Play},   {nullptr, nullptr}};
     lua_pushglobaltable(L);
     luaL_setfuncs(L, Globals, 0);
     if (EngineOf(L).Host().CanSpeak()) {

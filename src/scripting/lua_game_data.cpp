@@ -13,9 +13,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <lua.hpp>
-
 #include <cmath>
+#include <lua.hpp>
 
 namespace wren {
 
@@ -58,20 +57,11 @@ void PushNumber(lua_State *L, double value)
 bool PushScalar(lua_State *L, const QJsonValue &value)
 {
     switch (value.type()) {
-    case QJsonValue::Null:
-        lua_pushnil(L);
-        return true;
-    case QJsonValue::Bool:
-        lua_pushboolean(L, value.toBool());
-        return true;
-    case QJsonValue::Double:
-        PushNumber(L, value.toDouble());
-        return true;
-    case QJsonValue::String:
-        PushBytes(L, value.toString().toUtf8());
-        return true;
-    default:
-        return false;
+    case QJsonValue::Null: lua_pushnil(L); return true;
+    case QJsonValue::Bool: lua_pushboolean(L, value.toBool()); return true;
+    case QJsonValue::Double: PushNumber(L, value.toDouble()); return true;
+    case QJsonValue::String: PushBytes(L, value.toString().toUtf8()); return true;
+    default: return false;
     }
 }
 
@@ -83,7 +73,8 @@ bool IsNamePrefix(const ScriptHost &host, QByteArrayView path)
         return true; // the protocol itself
     const QByteArray below = path.sliced(dot + 1).toByteArray().toLower() + '.';
     const QList<QByteArray> names = host.GameNames(path.first(dot));
-    return std::any_of(names.begin(), names.end(), [&](const QByteArray &name) { return name.toLower().startsWith(below); });
+    return std::any_of(names.begin(), names.end(),
+                       [&](const QByteArray &name) { return name.toLower().startsWith(below); });
 }
 
 /// The value at @p path: a view for objects, arrays and name prefixes, a Lua value for scalars, else nil.
@@ -286,9 +277,9 @@ int ToString(lua_State *L)
 
 void InstallGameData(lua_State *L)
 {
-    static constexpr luaL_Reg Methods[] = {{"__index", Index},     {"__newindex", NewIndex}, {"__call", Call},
-                                           {"__pairs", Pairs},     {"__len", Length},        {"__tostring", ToString},
-                                           {nullptr, nullptr}};
+    static constexpr luaL_Reg Methods[]
+        = {{"__index", Index}, {"__newindex", NewIndex}, {"__call", Call},  {"__pairs", Pairs},
+           {"__len", Length},  {"__tostring", ToString}, {nullptr, nullptr}};
     luaL_newmetatable(L, ViewType);
     luaL_setfuncs(L, Methods, 0);
     lua_pushliteral(L, "game data");

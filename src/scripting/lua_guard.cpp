@@ -2,10 +2,9 @@
 // What keeps a script from taking the program down: its memory cap and the work one call into it may do.
 #include "scripting/lua_guard.h"
 
-#include <lua.hpp>
-
 #include <cstdlib>
 #include <cstring>
+#include <lua.hpp>
 
 namespace wren {
 

@@ -9,10 +9,9 @@
 
 #include "scripting/lua_guard.h"
 
-#include <lua.hpp>
-
 #include <cstdio>
 #include <cstring>
+#include <lua.hpp>
 #include <new>
 #include <string.h> // memmem
 
@@ -31,14 +30,38 @@ unsigned char Byte(char c)
     return static_cast<unsigned char>(c);
 }
 
-bool IsLower(unsigned c) { return c >= 'a' && c <= 'z'; }
-bool IsUpper(unsigned c) { return c >= 'A' && c <= 'Z'; }
-bool IsAlpha(unsigned c) { return IsLower(c) || IsUpper(c); }
-bool IsDigit(unsigned c) { return c >= '0' && c <= '9'; }
-bool IsAlnum(unsigned c) { return IsAlpha(c) || IsDigit(c); }
-bool IsGraph(unsigned c) { return c > 32 && c < 127; }
-bool IsSpace(unsigned c) { return c == ' ' || (c >= 9 && c <= 13); }
-bool IsXDigit(unsigned c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsLower(unsigned c)
+{
+    return c >= 'a' && c <= 'z';
+}
+bool IsUpper(unsigned c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+bool IsAlpha(unsigned c)
+{
+    return IsLower(c) || IsUpper(c);
+}
+bool IsDigit(unsigned c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsAlnum(unsigned c)
+{
+    return IsAlpha(c) || IsDigit(c);
+}
+bool IsGraph(unsigned c)
+{
+    return c > 32 && c < 127;
+}
+bool IsSpace(unsigned c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+bool IsXDigit(unsigned c)
+{
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 /// %a, %d, ... (upper case for the complement); any other character stands for itself.
 bool ClassMatches(unsigned c, unsigned cl)
@@ -181,14 +204,10 @@ bool SingleMatch(const MatchState &ms, const char *s, const char *p, const char 
         return false;
     const unsigned c = Byte(*s);
     switch (*p) {
-    case '.':
-        return true;
-    case '%':
-        return ClassMatches(c, Byte(p[1]));
-    case '[':
-        return SetMatches(c, p, ep - 1);
-    default:
-        return Byte(*p) == c;
+    case '.': return true;
+    case '%': return ClassMatches(c, Byte(p[1]));
+    case '[': return SetMatches(c, p, ep - 1);
+    default: return Byte(*p) == c;
     }
 }
 
@@ -259,14 +278,10 @@ Next ClassItem(MatchState &ms, const char *s, const char *p)
             return Done(result);
         return Go(s, ep + 1);
     }
-    case '+':
-        return Done(MaxExpand(ms, s + 1, p, ep));
-    case '*':
-        return Done(MaxExpand(ms, s, p, ep));
-    case '-':
-        return Done(MinExpand(ms, s, p, ep));
-    default:
-        return Go(s + 1, ep);
+    case '+': return Done(MaxExpand(ms, s + 1, p, ep));
+    case '*': return Done(MaxExpand(ms, s, p, ep));
+    case '-': return Done(MinExpand(ms, s, p, ep));
+    default: return Go(s + 1, ep);
     }
 }
 
@@ -380,19 +395,14 @@ const char *MatchHere(MatchState &ms, const char *s, const char *p)
             if (p + 1 < ms.PatternEnd && p[1] == ')')
                 return StartCapture(ms, s, p + 2, CapPosition);
             return StartCapture(ms, s, p + 1, CapUnfinished);
-        case ')':
-            return EndCapture(ms, s, p + 1);
+        case ')': return EndCapture(ms, s, p + 1);
         case '$':
             if (p + 1 == ms.PatternEnd)
                 return s == ms.SourceEnd ? s : nullptr;
             next = ClassItem(ms, s, p);
             break;
-        case '%':
-            next = EscapeItem(ms, s, p);
-            break;
-        default:
-            next = ClassItem(ms, s, p);
-            break;
+        case '%': next = EscapeItem(ms, s, p); break;
+        default: next = ClassItem(ms, s, p); break;
         }
         if (next.Done)
             return next.Result;
@@ -635,8 +645,8 @@ int GSub(lua_State *L)
     const char *p = luaL_checklstring(L, 2, &lp);
     const int kind = lua_type(L, 3);
     const lua_Integer most = luaL_optinteger(L, 4, static_cast<lua_Integer>(ls) + 1);
-    luaL_argexpected(L, kind == LUA_TNUMBER || kind == LUA_TSTRING || kind == LUA_TFUNCTION || kind == LUA_TTABLE,
-                     3, "string/function/table");
+    luaL_argexpected(L, kind == LUA_TNUMBER || kind == LUA_TSTRING || kind == LUA_TFUNCTION || kind == LUA_TTABLE, 3,
+                     "string/function/table");
     MatchState ms;
     Prepare(ms, L, src, ls, p, lp);
     const bool anchor = lp > 0 && *p == '^';
@@ -677,8 +687,8 @@ int GSub(lua_State *L)
 
 void InstallBoundedPatterns(lua_State *L)
 {
-    static constexpr luaL_Reg Functions[] = {
-        {"find", Find}, {"match", MatchFunction}, {"gmatch", GMatch}, {"gsub", GSub}, {nullptr, nullptr}};
+    static constexpr luaL_Reg Functions[]
+        = {{"find", Find}, {"match", MatchFunction}, {"gmatch", GMatch}, {"gsub", GSub}, {nullptr, nullptr}};
     lua_getglobal(L, "string");
     luaL_setfuncs(L, Functions, 0);
     lua_pop(L, 1);

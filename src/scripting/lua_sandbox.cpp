@@ -4,10 +4,9 @@
 
 #include "scripting/lua_guard.h"
 
-#include <lua.hpp>
-
 #include <cstring>
 #include <initializer_list>
+#include <lua.hpp>
 
 namespace wren {
 
@@ -207,9 +206,12 @@ void Wrap(lua_State *L, const char *name, lua_CFunction wrapper)
 
 void OpenLibraries(lua_State *L)
 {
-    static constexpr luaL_Reg Libraries[] = {{LUA_GNAME, luaopen_base},         {LUA_STRLIBNAME, luaopen_string},
-                                             {LUA_TABLIBNAME, luaopen_table},   {LUA_MATHLIBNAME, luaopen_math},
-                                             {LUA_UTF8LIBNAME, luaopen_utf8},   {LUA_COLIBNAME, luaopen_coroutine},
+    static constexpr luaL_Reg Libraries[] = {{LUA_GNAME, luaopen_base},
+                                             {LUA_STRLIBNAME, luaopen_string},
+                                             {LUA_TABLIBNAME, luaopen_table},
+                                             {LUA_MATHLIBNAME, luaopen_math},
+                                             {LUA_UTF8LIBNAME, luaopen_utf8},
+                                             {LUA_COLIBNAME, luaopen_coroutine},
                                              {nullptr, nullptr}};
     for (const luaL_Reg *library = Libraries; library->func; ++library) {
         luaL_requiref(L, library->name, library->func, 1);

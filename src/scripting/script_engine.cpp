@@ -11,10 +11,9 @@
 
 #include <QTimer>
 
-#include <lua.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <lua.hpp>
 
 namespace wren {
 
@@ -74,20 +73,17 @@ int PushMatch(lua_State *L, const ScriptCall &call)
 int PushArguments(lua_State *L, const ScriptCall &call)
 {
     switch (call.Kind) {
-    case ScriptCall::Args::Match:
-        return PushMatch(L, call);
-    case ScriptCall::Args::Text:
-        PushBytes(L, call.Text);
-        return 1;
+    case ScriptCall::Args::Match: return PushMatch(L, call);
+    case ScriptCall::Args::Text: PushBytes(L, call.Text); return 1;
     case ScriptCall::Args::Command: {
         PushBytes(L, call.Text);
         int count = 1;
-        for (qsizetype i = 0; i < call.Words->size() && count <= MaxExtraArguments && lua_checkstack(L, 1); ++i, ++count)
+        for (qsizetype i = 0; i < call.Words->size() && count <= MaxExtraArguments && lua_checkstack(L, 1);
+             ++i, ++count)
             PushBytes(L, call.Words->at(i));
         return count;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -382,9 +378,9 @@ void ScriptEngine::RunChunk(const QByteArray &code, const QByteArray &origin)
     // An expression echoes its values, as Lua's own prompt does; anything else runs as statements (and
     // what they return is echoed too).
     const QByteArray expression = "return " + code;
-    const bool isExpression = luaL_loadbufferx(m_state, expression.constData(),
-                                               static_cast<size_t>(expression.size()), chunkName.constData(), "t")
-        == LUA_OK;
+    const bool isExpression = luaL_loadbufferx(m_state, expression.constData(), static_cast<size_t>(expression.size()),
+                                               chunkName.constData(), "t")
+                              == LUA_OK;
     if (!isExpression) {
         lua_pop(m_state, 1);
         if (luaL_loadbufferx(m_state, code.constData(), static_cast<size_t>(code.size()), chunkName.constData(), "t")
@@ -409,7 +405,7 @@ bool ScriptEngine::Invoke(const ScriptCall &call, const Callback &callback, bool
             lua_pop(m_state, 1);
         if (Ready() && m_depth >= m_limits.MaxNesting)
             Report(callback.Source, "Script stopped: " + callback.Origin() + " not run: script calls nested more than "
-                       + QByteArray::number(m_limits.MaxNesting) + " deep");
+                                        + QByteArray::number(m_limits.MaxNesting) + " deep");
         return false;
     }
     lua_State *L = m_state;
@@ -447,19 +443,19 @@ QByteArray ScriptEngine::FailureText(int status, const Callback &callback)
         m_stopReported = true;
         const QByteArray place = m_guard->StopPlace().isEmpty() ? callback.Origin() : m_guard->StopPlace();
         return "Script stopped: " + place
-            + (stop == LuaGuard::Stop::TooLong ? " ran too long" : " recursed too deeply (stack overflow)");
+               + (stop == LuaGuard::Stop::TooLong ? " ran too long" : " recursed too deeply (stack overflow)");
     }
     const QByteArray message = TopText(m_state);
     if (status == LUA_ERRMEM) {
         if (m_guard->MemoryRefused())
             return "Script stopped: " + callback.Origin() + " used more than "
-                + QByteArray::number(m_limits.MemoryBytes / (qint64(1024) * 1024)) + " MB of memory";
+                   + QByteArray::number(m_limits.MemoryBytes / (qint64(1024) * 1024)) + " MB of memory";
         return "Script stopped: " + callback.Origin() + ": not enough memory";
     }
     if (status == LUA_ERRERR || message.contains("stack overflow")) {
         const QByteArray place = ErrorPlace(message);
         return "Script stopped: " + (place.isEmpty() ? callback.Origin() : place)
-            + " recursed too deeply (stack overflow)";
+               + " recursed too deeply (stack overflow)";
     }
     return "Script error: " + message;
 }
@@ -586,22 +582,16 @@ int ScriptEngine::Detach(HandleKind kind, quint64 id)
     const auto callRef = [](const Callback &call) { return call.Ref; };
     const auto namedRef = [](const Named &named) { return named.Call.Ref; };
     switch (kind) {
-    case HandleKind::Trigger:
-        m_triggers.Remove(id);
-        return take(m_triggerCalls, callRef);
-    case HandleKind::Alias:
-        m_aliases.Remove(id);
-        return take(m_aliasCalls, callRef);
+    case HandleKind::Trigger: m_triggers.Remove(id); return take(m_triggerCalls, callRef);
+    case HandleKind::Alias: m_aliases.Remove(id); return take(m_aliasCalls, callRef);
     case HandleKind::Timer:
         return take(m_timers, [](const TimerEntry &entry) {
             entry.Timer->stop();
             entry.Timer->deleteLater(); // it may be the timer whose call is running
             return entry.Call.Ref;
         });
-    case HandleKind::Event:
-        return take(m_events, namedRef);
-    case HandleKind::Command:
-        return take(m_commands, namedRef);
+    case HandleKind::Event: return take(m_events, namedRef);
+    case HandleKind::Command: return take(m_commands, namedRef);
     }
     return LUA_NOREF;
 }
@@ -708,8 +698,9 @@ void ScriptEngine::RaiseEvent(const QByteArray &name)
 bool ScriptEngine::HasCommand(const QByteArray &name) const
 {
     const QByteArray key = (name.startsWith('/') ? name.mid(1) : name).toUpper();
-    return Ready()
-        && std::any_of(m_commands.begin(), m_commands.end(), [&](const auto &entry) { return entry.second.Name == key; });
+    return Ready() && std::any_of(m_commands.begin(), m_commands.end(), [&](const auto &entry) {
+               return entry.second.Name == key;
+           });
 }
 
 bool ScriptEngine::RunCommand(const QByteArray &name, const QByteArray &args)

@@ -24,15 +24,15 @@ QString ScriptsFolder(const QByteArray &host, int port)
 {
     QByteArray safe = host;
     for (char &c : safe) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.';
+        const bool plain
+            = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
         if (!plain)
             c = '_';
     }
     if (std::all_of(safe.begin(), safe.end(), [](char c) { return c == '.'; }))
         safe = "_";
     return ProgramFolder() + QStringLiteral("/scripts/") + QString::fromLatin1(safe) + QLatin1Char('.')
-        + QString::number(port);
+           + QString::number(port);
 }
 
 ScriptWorldSettings ReadScriptSettings(const AppSettings &settings, const QByteArray &host, const QByteArray &port)
@@ -40,8 +40,7 @@ ScriptWorldSettings ReadScriptSettings(const AppSettings &settings, const QByteA
     ScriptWorldSettings result;
     result.Enabled = settings.WorldValue(host, port, QStringLiteral("Scripts/Enabled"), true).toBool();
     bool ok = false;
-    const qint64 megabytes
-        = settings.WorldValue(host, port, QStringLiteral("Scripts/MemoryMB"), 64).toLongLong(&ok);
+    const qint64 megabytes = settings.WorldValue(host, port, QStringLiteral("Scripts/MemoryMB"), 64).toLongLong(&ok);
     // A value that is no number keeps the default; a tiny or huge one is brought within reason.
     if (ok)
         result.MemoryBytes = std::clamp<qint64>(megabytes, 4, 4096) * Megabyte;
@@ -56,7 +55,7 @@ QByteArray ScriptFolder::NameProblem(const QByteArray &name)
         return "the file name is longer than " + QByteArray::number(MaxNameLength) + " bytes";
     for (const char c : name) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_';
+                           || c == '.' || c == '_';
         if (!plain)
             return "a file name holds only letters, digits, '.', '-' and '_' (no folders)";
     }
@@ -149,8 +148,7 @@ bool ScriptFolder::Write(const QByteArray &name, const QByteArray &bytes, QByteA
             total += QFileInfo(FilePath(other)).size();
     }
     if (total > MaxFolderBytes)
-        return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFolderBytes / Megabyte)
-                      + " MB");
+        return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFolderBytes / Megabyte) + " MB");
     if (!present.contains(name) && present.size() >= MaxFiles)
         return refuse("the scripts folder may hold at most " + QByteArray::number(MaxFiles) + " files");
     if (!QDir().mkpath(m_path))

@@ -19,7 +19,7 @@ struct ScriptRoom {
 };
 
 /// An answer that may be missing; then Error says why ("no path to room 12"), in the program's words.
-template<typename T>
+template <typename T>
 struct ScriptAnswer {
     std::optional<T> Value;
     QByteArray Error;

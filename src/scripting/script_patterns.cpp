@@ -6,9 +6,8 @@
 #include "automation/trigger_engine.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-
 #include <algorithm>
+#include <pcre2.h>
 
 namespace wren {
 
@@ -94,8 +93,9 @@ quint64 ScriptPatternList::Add(const QByteArray &pattern, QByteArray *error)
     }
     int code = 0;
     PCRE2_SIZE offset = 0;
-    pcre2_code *compiled = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
-                                         static_cast<PCRE2_SIZE>(pattern.size()), PCRE2_DOTALL, &code, &offset, nullptr);
+    pcre2_code *compiled
+        = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()), static_cast<PCRE2_SIZE>(pattern.size()),
+                        PCRE2_DOTALL, &code, &offset, nullptr);
     if (!compiled) {
         *error = ErrorText(code) + " at offset " + QByteArray::number(static_cast<qulonglong>(offset));
         return 0;

@@ -55,7 +55,8 @@ void ScriptsPage::BuildLayout()
     saveButton = new QPushButton(QStringLiteral("&Save"), this);
     reloadButton = new QPushButton(QStringLiteral("&Reload scripts"), this);
     problemTable = new QTableWidget(0, 3, this);
-    problemTable->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Problem")});
+    problemTable->setHorizontalHeaderLabels(
+        {QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Problem")});
     problemTable->horizontalHeader()->setStretchLastSection(true);
     problemTable->verticalHeader()->hide();
     problemTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -110,9 +111,9 @@ void ScriptsPage::SetEngine(ScriptEngine *engine)
     editor->clear();
     editor->document()->setModified(false);
     const bool there = engine != nullptr;
-    for (QWidget *control : {static_cast<QWidget *>(scriptList), static_cast<QWidget *>(newName),
-                             static_cast<QWidget *>(newButton), static_cast<QWidget *>(editor),
-                             static_cast<QWidget *>(reloadButton), static_cast<QWidget *>(problemTable)})
+    for (QWidget *control :
+         {static_cast<QWidget *>(scriptList), static_cast<QWidget *>(newName), static_cast<QWidget *>(newButton),
+          static_cast<QWidget *>(editor), static_cast<QWidget *>(reloadButton), static_cast<QWidget *>(problemTable)})
         control->setEnabled(there);
     saveButton->setEnabled(false);
     status->setText(there ? QString() : QStringLiteral("Scripts are not running in this session."));
@@ -148,7 +149,8 @@ void ScriptsPage::FillProblems()
     for (int row = 0; row < problems.size(); ++row) {
         const ScriptEngine::Problem &problem = problems[row];
         problemTable->setItem(row, 0, new QTableWidgetItem(QString::fromLatin1(problem.File)));
-        problemTable->setItem(row, 1, new QTableWidgetItem(problem.Line > 0 ? QString::number(problem.Line) : QString()));
+        problemTable->setItem(row, 1,
+                              new QTableWidgetItem(problem.Line > 0 ? QString::number(problem.Line) : QString()));
         problemTable->setItem(row, 2, new QTableWidgetItem(QString::fromUtf8(problem.Message)));
     }
     if (!problems.isEmpty())
@@ -174,8 +176,9 @@ bool ScriptsPage::SettleUnsaved()
         const auto button = QMessageBox::question(this, QStringLiteral("Scripts"),
                                                   QStringLiteral("Save the changes to %1?").arg(file),
                                                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-        answer = button == QMessageBox::Save ? Unsaved::Save : button == QMessageBox::Discard ? Unsaved::Discard
-                                                                                              : Unsaved::Cancel;
+        answer = button == QMessageBox::Save      ? Unsaved::Save
+                 : button == QMessageBox::Discard ? Unsaved::Discard
+                                                  : Unsaved::Cancel;
     }
     if (answer == Unsaved::Save)
         return Save();
@@ -201,8 +204,9 @@ bool ScriptsPage::Open(const QByteArray &name)
     editor->setPlainText(text);
     editor->document()->setModified(false);
     saveButton->setEnabled(false);
-    status->setText(m_latin1 ? QStringLiteral("%1 is not UTF-8: it is edited as Latin-1.").arg(QString::fromLatin1(name))
-                             : QString());
+    status->setText(m_latin1
+                        ? QStringLiteral("%1 is not UTF-8: it is edited as Latin-1.").arg(QString::fromLatin1(name))
+                        : QString());
     FillList();
     return true;
 }

@@ -7,7 +7,6 @@
 #include <QPointer>
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace wren;

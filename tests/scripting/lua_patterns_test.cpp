@@ -7,10 +7,9 @@
 
 #include <QByteArray>
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <lua.hpp>
-
-#include <cstring>
 
 using namespace wren;
 
@@ -28,8 +27,11 @@ std::string Describe(lua_State *L, const std::string &expression)
             end
             return table.concat(out, ' ')
         end
-        local function each(f, s, c) local all = {} for a, b in f, s, c do all[#all + 1] = show(a, b) end return table.concat(all, ' | ') end
-        local ok, result = pcall(function() return show()" + expression + R"() end)
+        local function each(f, s, c)
+            local all = {} for a, b in f, s, c do all[#all + 1] = show(a, b) end return table.concat(all, ' | ')
+        end
+        local ok, result = pcall(function() return show()"
+                             + expression + R"() end)
         return (ok and 'ok ' or 'error ') .. tostring(result)
     )";
     if (luaL_loadbufferx(L, code.data(), code.size(), "=case", "t") != LUA_OK)
@@ -127,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Lua54, BoundedPatterns, ::testing::Values(
     // gmatch
     "each(string.gmatch('one two  three', '%a+'))", "each(string.gmatch('k=v, a=b', '(%w+)=(%w+)'))",
     "each(string.gmatch('abc', ''))", "each(string.gmatch('abc', '.-'))", "each(string.gmatch('hello', 'l*'))",
-    "each(string.gmatch('^a^b', '^%a'))", "each(string.gmatch('abcd', '%a', 3))", "each(string.gmatch('abcd', '%a', -1))",
+    "each(string.gmatch('^a^b', '^%a'))", "each(string.gmatch('abcd', '%a', 3))",
+    "each(string.gmatch('abcd', '%a', -1))",
     "each(string.gmatch('abcd', '%a', 10))", "each(string.gmatch('a1b2', '()%d'))",
     // gsub with strings, tables, functions, limits
     "string.gsub('hello world', 'o', '0')", "string.gsub('hello world', 'o', '0', 1)",

@@ -44,7 +44,8 @@ protected:
 
 TEST_F(Scripts, EveryLuaFileLoadsInNameOrder)
 {
-    Load({{"b.lua", "order = (order or '') .. 'b'"}, {"a.lua", "order = (order or '') .. 'a'"},
+    Load({{"b.lua", "order = (order or '') .. 'b'"},
+          {"a.lua", "order = (order or '') .. 'a'"},
           {"notes.txt", "order = 'not a script'"}});
     EXPECT_EQ(Eval("order"), "ab");
     EXPECT_EQ(engine.LoadedScripts(), (QList<QByteArray> {"a.lua", "b.lua"}));
@@ -60,7 +61,8 @@ TEST_F(Scripts, ASyntaxErrorIsReportedWithItsLineAndTheOtherFilesStillLoad)
     ASSERT_EQ(engine.LoadProblems().size(), 2);
     EXPECT_EQ(engine.LoadProblems()[0].File, "a.lua");
     EXPECT_EQ(engine.LoadProblems()[0].Line, 2);
-    EXPECT_TRUE(engine.LoadProblems()[0].Message.contains("unexpected symbol")) << engine.LoadProblems()[0].Message.constData();
+    EXPECT_TRUE(engine.LoadProblems()[0].Message.contains("unexpected symbol"))
+        << engine.LoadProblems()[0].Message.constData();
     EXPECT_EQ(engine.LoadProblems()[1].File, "c.lua");
     EXPECT_EQ(engine.LoadProblems()[1].Line, 2);
     EXPECT_TRUE(engine.LoadProblems()[1].Message.contains("attempt to index a nil value"));
@@ -162,8 +164,9 @@ TEST_F(Scripts, TriggersGetTheWholeMatchAndTheGroupsAsATableAndAsArguments)
     EXPECT_EQ(engine.MatchLine("Bob tells you 'hi, there'"), 1);
     EXPECT_EQ(engine.MatchLine("<100hp 50mp>"), 1);
     EXPECT_EQ(engine.MatchLine("nothing here"), 0);
-    EXPECT_EQ(host.Echoed, (QList<QByteArray> {"Bob tells you 'hi, there'|Bob|Bob|hi, there|Bob tells you 'hi, there'|2",
-                                               "hp=100 x=[]"}));
+    EXPECT_EQ(
+        host.Echoed,
+        (QList<QByteArray> {"Bob tells you 'hi, there'|Bob|Bob|hi, there|Bob tells you 'hi, there'|2", "hp=100 x=[]"}));
 }
 
 TEST_F(Scripts, TriggersRunInTheOrderTheyWereAddedAndCanBeRemoved)
@@ -211,7 +214,8 @@ TEST_F(Scripts, ABadPatternIsRefusedWhereItIsAdded)
         << host.Errors[0].constData();
     engine.RunChunk("alias('x', 'not a function')");
     ASSERT_EQ(host.Errors.size(), 2);
-    EXPECT_TRUE(host.Errors[1].contains("bad argument #2 to 'alias' (function expected, got string)")) << host.Errors[1].constData();
+    EXPECT_TRUE(host.Errors[1].contains("bad argument #2 to 'alias' (function expected, got string)"))
+        << host.Errors[1].constData();
 }
 
 TEST_F(Scripts, TheFirstMatchingAliasTakesTheCommand)
@@ -400,7 +404,8 @@ TEST_F(Scripts, FilesStayInTheScriptsFolder)
     };
     for (const auto &[code, message] : refused) {
         const QByteArray shown = Eval(code);
-        EXPECT_TRUE(shown.startsWith("nil\t") && shown.contains(message)) << code.constData() << " gave " << shown.constData();
+        EXPECT_TRUE(shown.startsWith("nil\t") && shown.contains(message))
+            << code.constData() << " gave " << shown.constData();
     }
     EXPECT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
 }
@@ -449,7 +454,8 @@ TEST(DemoScript, RestsWhenHurtFindsTheInnAndKeepsTheLinkAlive)
     EXPECT_TRUE(engine.HasCommand("where"));
 
     const auto vitals = [&](int hp) {
-        host.Data.ApplyGmcp("Char.Vitals", Json(QByteArray("{\"hp\":" + QByteArray::number(hp) + ",\"maxhp\":90}").constData()));
+        host.Data.ApplyGmcp("Char.Vitals",
+                            Json(QByteArray("{\"hp\":" + QByteArray::number(hp) + ",\"maxhp\":90}").constData()));
         engine.RaiseEvent("On GMCP Char.Vitals");
     };
     vitals(40);

@@ -28,9 +28,12 @@ TEST(ScriptFiles, EachWorldHasOneFolderInsideScripts)
 TEST(ScriptFiles, NamesArePlainFilesOfTheFolder)
 {
     const std::pair<QByteArray, bool> names[] = {
-        {"demo.lua", true},     {"notes-2.txt", true},  {"a_b.c.d", true},     {"", false},
-        {".hidden", false},     {"..", false},          {"../x.lua", false},  {"a/b.lua", false},
-        {"a\\b.lua", false},    {"x y.lua", false},     {"caf\xC3\xA9.lua", false}, {QByteArray(65, 'a'), false},
+        {"demo.lua", true},          {"notes-2.txt", true},
+        {"a_b.c.d", true},           {"", false},
+        {".hidden", false},          {"..", false},
+        {"../x.lua", false},         {"a/b.lua", false},
+        {"a\\b.lua", false},         {"x y.lua", false},
+        {"caf\xC3\xA9.lua", false},  {QByteArray(65, 'a'), false},
         {QByteArray(64, 'a'), true}, {QByteArray("a\0b", 3), false},
     };
     for (const auto &[name, fine] : names)

@@ -99,8 +99,8 @@ TEST_F(Page, NewScriptsAreNamedWithinTheFoldersRules)
     EXPECT_EQ(engine.Folder().Read("healer.lua"), QByteArray(""));
     EXPECT_TRUE(page.newName->text().isEmpty());
 
-    for (const QString &bad : {QStringLiteral("../up"), QStringLiteral("a b"), QStringLiteral(".hidden"),
-                               QStringLiteral("caf\u00e9")}) {
+    for (const QString &bad :
+         {QStringLiteral("../up"), QStringLiteral("a b"), QStringLiteral(".hidden"), QStringLiteral("caf\u00e9")}) {
         messages.clear();
         page.newName->setText(bad);
         EXPECT_FALSE(page.NewScript()) << bad.toStdString();
@@ -174,7 +174,7 @@ TEST_F(Page, WithoutAnEngineEverythingIsOff)
 TEST_F(Page, EveryControlIsNamedAndReachedByItsLabel)
 {
     Start({});
-    const QList<QWidget *> controls {page.scriptList, page.newName, page.newButton, page.editor,
+    const QList<QWidget *> controls {page.scriptList, page.newName,      page.newButton,    page.editor,
                                      page.saveButton, page.reloadButton, page.problemTable, page.status};
     for (QWidget *control : controls)
         EXPECT_FALSE(control->accessibleName().isEmpty() && control->property("text").toString().isEmpty())
