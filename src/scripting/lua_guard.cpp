@@ -23,9 +23,10 @@ LuaGuard::LuaGuard(const ScriptLimits &limits)
 
 LuaGuard &LuaGuard::From(lua_State *L)
 {
-    LuaGuard *guard = nullptr;
-    std::memcpy(&guard, lua_getextraspace(L), sizeof(LuaGuard *));
-    return *guard;
+    // The extra space holds the guard's address as a plain pointer (LUA_EXTRASPACE is one pointer wide).
+    void *guard = nullptr;
+    std::memcpy(&guard, lua_getextraspace(L), sizeof guard);
+    return *static_cast<LuaGuard *>(guard);
 }
 
 void LuaGuard::Attach(lua_State *L, ScriptEngine *engine, ScriptHost *host)
@@ -33,8 +34,9 @@ void LuaGuard::Attach(lua_State *L, ScriptEngine *engine, ScriptHost *host)
     m_main = L;
     m_engine = engine;
     m_host = host;
-    LuaGuard *self = this;
-    std::memcpy(lua_getextraspace(L), &self, sizeof(LuaGuard *));
+    void *self = this;
+    static_assert(sizeof self <= LUA_EXTRASPACE);
+    std::memcpy(lua_getextraspace(L), &self, sizeof self);
     lua_sethook(L, Hook, LUA_MASKCOUNT, HookInterval);
 }
 
