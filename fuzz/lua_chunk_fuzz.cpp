@@ -53,12 +53,12 @@ public:
     bool HasMap() const override { return true; }
     wren::ScriptAnswer<wren::ScriptRoom> CurrentRoom() const override
     {
-        return {wren::ScriptRoom {1, "Inn", "Town"}, {}};
+        return {wren::ScriptRoom {"1", "Inn", "Town"}, {}};
     }
-    wren::ScriptAnswer<QByteArray> PathTo(qint64 id) const override
+    wren::ScriptAnswer<QByteArray> PathTo(const QByteArray &id) const override
     {
-        return id == 2 ? wren::ScriptAnswer<QByteArray> {QByteArray("n;e"), {}}
-                       : wren::ScriptAnswer<QByteArray> {std::nullopt, "no path"};
+        return id == "2" ? wren::ScriptAnswer<QByteArray> {QByteArray("n;e"), {}}
+                         : wren::ScriptAnswer<QByteArray> {std::nullopt, "no path"};
     }
 };
 

@@ -11,6 +11,8 @@
 #include "scripting/script_engine.h"
 #include "scripting/script_host.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <lua.hpp>
 
@@ -45,6 +47,20 @@ QByteArrayView Arg(lua_State *L, int index)
     size_t length = 0;
     const char *text = luaL_checklstring(L, index, &length);
     return {text, static_cast<qsizetype>(length)};
+}
+
+/// A room id argument: a string as it is, a number as its decimal digits (1003 and 1003.0 are "1003").
+QByteArrayView RoomIdArg(lua_State *L, int index)
+{
+    if (lua_type(L, index) == LUA_TNUMBER && !lua_isinteger(L, index)) {
+        const lua_Number value = lua_tonumber(L, index);
+        lua_Integer whole = 0;
+        if (value != std::floor(value) || !lua_numbertointeger(value, &whole))
+            luaL_argerror(L, index, "a room id is a whole number or a string");
+        lua_pushinteger(L, whole);
+        lua_replace(L, index);
+    }
+    return Arg(L, index);
 }
 
 void PushBytes(lua_State *L, const QByteArray &bytes)
@@ -88,7 +104,14 @@ ScriptEngine::NewCallback TakeCallback(lua_State *L, int index)
 void PushRoom(lua_State *L, const ScriptRoom &room)
 {
     lua_createtable(L, 0, 3);
-    lua_pushinteger(L, room.Id);
+    // Worlds number their rooms mostly: such an id reaches the script as a number (room.id == 1002), any
+    // other (a readable or hashed id) as a string. Either form goes back into map.path and map.walk.
+    const bool number = !room.Id.isEmpty() && room.Id.size() <= 18 && (room.Id.size() == 1 || room.Id.front() != '0')
+                        && std::all_of(room.Id.begin(), room.Id.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (number)
+        lua_pushinteger(L, room.Id.toLongLong());
+    else
+        PushBytes(L, room.Id);
     lua_setfield(L, -2, "id");
     PushBytes(L, room.Name);
     lua_setfield(L, -2, "name");
@@ -147,7 +170,7 @@ int PushCurrentRoom(lua_State *L, const ScriptHost &host)
     return 1;
 }
 
-int PushPath(lua_State *L, const ScriptHost &host, qint64 id)
+int PushPath(lua_State *L, const ScriptHost &host, const QByteArray &id)
 {
     if (!host.HasMap())
         return PushFailure(L, "this world has no map");
@@ -158,7 +181,7 @@ int PushPath(lua_State *L, const ScriptHost &host, qint64 id)
     return 1;
 }
 
-int PushWalk(lua_State *L, ScriptHost &host, qint64 id)
+int PushWalk(lua_State *L, ScriptHost &host, const QByteArray &id)
 {
     if (!host.HasMap())
         return PushFailure(L, "this world has no map");
@@ -387,14 +410,14 @@ int LuaApi::MapCurrent(lua_State *L)
 
 int LuaApi::MapPath(lua_State *L)
 {
-    const lua_Integer id = luaL_checkinteger(L, 1);
-    return Graced(L, [&] { return PushPath(L, EngineOf(L).Host(), id); });
+    const QByteArrayView id = RoomIdArg(L, 1);
+    return Graced(L, [&] { return PushPath(L, EngineOf(L).Host(), id.toByteArray()); });
 }
 
 int LuaApi::MapWalk(lua_State *L)
 {
-    const lua_Integer id = luaL_checkinteger(L, 1);
-    const int count = Graced(L, [&] { return PushWalk(L, EngineOf(L).Host(), id); });
+    const QByteArrayView id = RoomIdArg(L, 1);
+    const int count = Graced(L, [&] { return PushWalk(L, EngineOf(L).Host(), id.toByteArray()); });
     AfterHost(L);
     return count;
 }

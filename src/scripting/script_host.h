@@ -11,9 +11,10 @@
 
 namespace wren {
 
-/// A room of the session's map, as scripts see it.
+/// A room of the session's map, as scripts see it. Its id is the map's (MapModel's room id, bytes): a script
+/// gets an id of decimal digits as a number and any other as a string.
 struct ScriptRoom {
-    qint64 Id = 0;
+    QByteArray Id;
     QByteArray Name;
     QByteArray Area;
 };
@@ -70,14 +71,15 @@ public:
     virtual bool HasMap() const { return false; }
     /// The room the player is in.
     virtual ScriptAnswer<ScriptRoom> CurrentRoom() const { return {std::nullopt, "this world has no map"}; }
-    /// The speed-walk path from the current room to room @p id, as the command line would take it.
-    virtual ScriptAnswer<QByteArray> PathTo(qint64 id) const
+    /// The speed-walk path from the current room to room @p id, as the command line would take it. @p id is
+    /// what the script passed, as text ("1003" for the number 1003).
+    virtual ScriptAnswer<QByteArray> PathTo(const QByteArray &id) const
     {
         Q_UNUSED(id);
         return {std::nullopt, "this world has no map"};
     }
     /// Starts walking to room @p id; true once the walk started.
-    virtual ScriptAnswer<bool> WalkTo(qint64 id)
+    virtual ScriptAnswer<bool> WalkTo(const QByteArray &id)
     {
         Q_UNUSED(id);
         return {std::nullopt, "this world has no map"};

@@ -65,16 +65,19 @@ public:
     }
     void PlaySound(const QByteArray &file) override { Played.append(file); }
 
-    // A map of three rooms: the player stands in the market; the inn is two steps away.
+    // A map of three rooms: the player stands in the market; the inn is two steps away, the cave (a room with a
+    // readable id, as some worlds give them) three.
     bool HasMap() const override { return MapThere; }
-    ScriptAnswer<ScriptRoom> CurrentRoom() const override { return {ScriptRoom {2, "Market Square", "Town"}, {}}; }
-    ScriptAnswer<QByteArray> PathTo(qint64 id) const override
+    ScriptAnswer<ScriptRoom> CurrentRoom() const override { return {ScriptRoom {"2", "Market Square", "Town"}, {}}; }
+    ScriptAnswer<QByteArray> PathTo(const QByteArray &id) const override
     {
-        if (id == 1)
+        if (id == "1")
             return {QByteArray("n;e"), {}};
-        return {std::nullopt, "no path to room " + QByteArray::number(id)};
+        if (id == "caves.inner")
+            return {QByteArray("s;s;d"), {}};
+        return {std::nullopt, "no path to room " + id};
     }
-    ScriptAnswer<bool> WalkTo(qint64 id) override
+    ScriptAnswer<bool> WalkTo(const QByteArray &id) override
     {
         const ScriptAnswer<QByteArray> path = PathTo(id);
         if (!path.Value)
@@ -85,8 +88,9 @@ public:
     QList<ScriptRoom> FindRooms(const QByteArray &text) const override
     {
         QList<ScriptRoom> rooms;
-        for (const ScriptRoom &room : {ScriptRoom {1, "The Wren Inn", "Town"}, ScriptRoom {2, "Market Square", "Town"},
-                                       ScriptRoom {3, "Inner Cave", "Caves"}}) {
+        for (const ScriptRoom &room :
+             {ScriptRoom {"1", "The Wren Inn", "Town"}, ScriptRoom {"2", "Market Square", "Town"},
+              ScriptRoom {"caves.inner", "Inner Cave", "Caves"}}) {
             if (room.Name.toLower().contains(text.toLower()))
                 rooms.append(room);
         }

@@ -374,7 +374,11 @@ TEST_F(Scripts, TheMapAnswersWhereThereIsOne)
     EXPECT_EQ(Eval("map.path(9)"), "nil\tno path to room 9");
     EXPECT_EQ(Eval("map.walk(1)"), "true");
     EXPECT_EQ(host.Sent, QList<QByteArray> {"n;e"});
-    EXPECT_EQ(Eval("local r = map.find('INN') return #r, r[1].name, r[2].id"), "2\tThe Wren Inn\t3");
+    EXPECT_EQ(Eval("local r = map.find('INN') return #r, r[1].name, r[2].id"), "2\tThe Wren Inn\tcaves.inner");
+    // A numbered room's id is a number, any other a string; either goes back into map.path.
+    EXPECT_EQ(Eval("math.type(map.current().id), type(map.find('cave')[1].id)"), "integer\tstring");
+    EXPECT_EQ(Eval("map.path(map.find('cave')[1].id), map.path('1'), map.path(1.0)"), "s;s;d\tn;e\tn;e");
+    EXPECT_TRUE(Eval("select(2, pcall(map.path, 1.5))").endsWith("(a room id is a whole number or a string)"));
     EXPECT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
 }
 
