@@ -19,7 +19,7 @@ public:
     int Media = 0;
 
     wren::TSessionOptions &TagOptions() override { return Options; }
-    void WriteText(QByteArrayView text) override { Written.append(text.left(1 << 16)); }
+    void WriteText(QByteArrayView text) override { Written.append(text.first(std::min<qsizetype>(text.size(), 1 << 16))); }
     void SetColor(const QByteArray &name, int) override { wren::ZelColorValue(name); }
     void SetStyle(std::uint8_t, bool) override {}
     void SetAlignment(wren::Alignment) override {}

@@ -4,6 +4,7 @@
 
 #include "automation/automation_store.h"
 #include "base/text_helpers.h"
+#include "gamedata/game_data.h"
 #include "options/session_options.h"
 
 namespace wren {
@@ -17,13 +18,20 @@ CommandSender::CommandSender(CommandSenderHost &host, AutomationStore &automatio
 
 void CommandSender::Execute(const QByteArray &command)
 {
-    const QByteArray c = m_automation.SubstituteVariables(TrimBlanks(command));
+    QByteArray c = m_automation.SubstituteVariables(TrimBlanks(command));
+    // Game values come last, so what a server sends is never read as a variable; the command is already
+    // split, so a separator in a value splits nothing.
+    if (m_gameData && c.contains("${"))
+        c = SubstituteGameData(c, *m_gameData);
     const QByteArray cc = TrimBlanks(m_options.CommandChar);
     if (c.startsWith(cc) && c.size() > cc.size() && m_host.RunSlashCommand(c.mid(cc.size())))
         return;
     m_host.Echo(m_options.LocalEcho ? c : QByteArray());
-    if (m_host.IsConnected())
-        SendLine(c);
+    if (!m_host.IsConnected())
+        return;
+    SendLine(c);
+    if (m_sent)
+        m_sent(c);
 }
 
 void CommandSender::SendLine(QByteArray line)

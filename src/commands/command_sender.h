@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
+
 namespace wren {
 
 class AutomationStore;
+class GameData;
 struct TSessionOptions;
 
 /// What the last step asks of its session.
@@ -32,6 +35,10 @@ public:
     /// Variables substituted; a client command when it starts with the command character and names one;
     /// otherwise echoed (when local echo is on) and sent as a line.
     void Execute(const QByteArray &command);
+    /// The session's game data, for ${gmcp...}, ${msdp...} and ${mssp...} (none: they stay as typed).
+    void SetGameData(const GameData *data) { m_gameData = data; }
+    /// Hears every command sent to the world as a line (the map learns the way the player went).
+    void SetSentListener(std::function<void(const QByteArray &command)> listener) { m_sent = std::move(listener); }
     /// Sends a typed line: byte 255 doubled (it is data, not a telnet command), CR LF after it.
     void SendLine(QByteArray line);
 
@@ -39,6 +46,8 @@ private:
     CommandSenderHost &m_host;
     AutomationStore &m_automation;
     TSessionOptions &m_options;
+    const GameData *m_gameData = nullptr;
+    std::function<void(const QByteArray &)> m_sent;
 };
 
 } // namespace wren

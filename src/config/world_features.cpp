@@ -24,6 +24,10 @@ constexpr SwitchEntry Switches[] = {
     {"Secure", &WorldFeatures::Secure},
     {"AutoReconnect", &WorldFeatures::AutoReconnect},
     {"SplitView", &WorldFeatures::SplitView},
+    {"GameData/Gmcp", &WorldFeatures::Gmcp},
+    {"GameData/Msdp", &WorldFeatures::Msdp},
+    {"GameData/Mssp", &WorldFeatures::Mssp},
+    {"Map", &WorldFeatures::Map},
 };
 
 } // namespace

@@ -21,6 +21,10 @@ struct WorldFeatures {
     bool Secure = false; ///< connect through TLS
     bool AutoReconnect = false; ///< reconnect by itself after an unexpected disconnect
     bool SplitView = true; ///< show the newest text below while reading back
+    bool Gmcp = true; ///< game data as GMCP (telnet option 201)
+    bool Msdp = true; ///< game data as MSDP (69)
+    bool Mssp = true; ///< the server's status as MSSP (70)
+    bool Map = true; ///< draw a map from the world's room data and keep it in a file
     /// The SHA-256 digest (hex) of a certificate the user chose to trust though it does not verify.
     QByteArray TrustedCertificate;
 

@@ -87,6 +87,10 @@ const FeatureBox WorldFeatureBoxes[] = {
     {"Secure", "Secure connection (TLS)"},
     {"AutoReconnect", "Reconnect by itself when the connection is lost"},
     {"SplitView", "Show the newest text below while reading back"},
+    {"GameData/Gmcp", "Accept game data as GMCP (gauges, room, events)"},
+    {"GameData/Msdp", "Accept game data as MSDP"},
+    {"GameData/Mssp", "Accept the server's status (MSSP)"},
+    {"Map", "Draw a map from the world's room data (from the next time the world is opened)"},
 };
 
 /// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).

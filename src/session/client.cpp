@@ -2,12 +2,12 @@
 // The session object: one world's connection, view, options and automations, wired together.
 #include "session/client.h"
 
+#include "base/byte_decoder.h"
 #include "base/text_helpers.h"
 #include "commands/tab_completion.h"
 #include "config/app_settings.h"
 #include "config/logging.h"
 #include "config/program_folder.h"
-#include "base/byte_decoder.h"
 #include "session/socket_errors.h"
 #include "session/status_lines.h"
 
@@ -20,6 +20,12 @@ TClient::TClient(TGlobals &globals, QObject *parent)
     , m_globals(globals)
 {
     m_markup.AttachText(m_incoming);
+    m_connection.SetProtocolSink(&m_gameData);
+    m_gameData.AttachTelnet(m_connection.Telnet());
+    m_sender.SetGameData(&m_gameData.Data());
+    m_gameData.SetRoomListener(&m_map);
+    m_sender.SetSentListener([this](const QByteArray &command) { m_map.CommandSent(command); });
+    AddCommands();
     Socket = m_connection.Socket();
     WireConnection();
     DisconnectTimer.setSingleShot(true);
@@ -86,6 +92,7 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     LoadOptions();
     LoadAdvanced();
     LoadFeatures();
+    m_map.Open(TrimBlanks(Options.Host), TrimBlanks(Options.Port));
 }
 
 // The switches are read afresh whenever a connection starts: another session of the world may have
@@ -121,6 +128,8 @@ void TClient::ApplyViewOptions()
 void TClient::ConnectTo(const QByteArray &host, int port)
 {
     Addr = host;
+    m_gameData.Start(GameDataSettings::Load(AppSettings(), TrimBlanks(Options.Host), TrimBlanks(Options.Port)));
+    m_map.ForgetMoves();
     m_connection.Open({host, port, TrimBlanks(Options.Host), TrimBlanks(Options.Port), Features});
 }
 
@@ -229,6 +238,7 @@ void TClient::BeginClose()
     // The close is reported as any close is (its line reaches the log); the "On Disconnect" it schedules
     // is dropped with the session.
     m_connection.Drop();
+    m_map.Close();
     DisconnectTimer.stop();
     DisconnectTag = 0;
 }
@@ -243,6 +253,12 @@ void TClient::ProcessCommand(const QByteArray &text)
 
 void TClient::RunEvent(const QByteArray &name)
 {
+    RunEvents(name, Qt::CaseSensitive);
+}
+
+// Game data events are named by what the server sends, in any case: they compare without case.
+void TClient::RunEvents(const QByteArray &name, Qt::CaseSensitivity cs)
+{
     const Busy busy(m_lifetime);
     emit EventRaised(name);
     // The walk follows the live list, as the trigger walk does: a command may switch or remove events.
@@ -251,13 +267,22 @@ void TClient::RunEvent(const QByteArray &name)
     while (!m_closing) {
         const QList<TAdvancedItem> &events = Automation.Events();
         const auto next = std::find_if(events.begin(), events.end(), [&](const TAdvancedItem &event) {
-            return event.Serial > after && event.Enabled && event.Name == name;
+            return event.Serial > after && event.Enabled && event.Name.compare(name, cs) == 0;
         });
         if (next == events.end())
             break;
         after = next->Serial;
         ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, next->Command));
     }
+}
+
+// The client commands beyond the classic ones, each handed to the part that does the work.
+void TClient::AddCommands()
+{
+    m_extensions.Add("GMCP", [this](const QByteArray &arguments) { m_gameData.GmcpCommand(arguments); });
+    m_extensions.Add("WALK", [this](const QByteArray &arguments) { m_map.Walk(arguments); });
+    m_extensions.Add("WHERE", [this](const QByteArray &) { m_map.Where(); });
+    m_extensions.Add("MAP", [this](const QByteArray &arguments) { m_map.MapCommand(arguments); });
 }
 
 void TClient::SendSecret(const QByteArray &line)

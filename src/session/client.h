@@ -7,6 +7,7 @@
 #include "commands/command_pipeline.h"
 #include "commands/command_sender.h"
 #include "commands/slash_commands.h"
+#include "commands/slash_extensions.h"
 #include "config/globals.h"
 #include "config/http_client.h"
 #include "config/world_features.h"
@@ -16,7 +17,9 @@
 #include "session/command_face.h"
 #include "session/command_history.h"
 #include "session/connection.h"
+#include "session/game_data_side.h"
 #include "session/incoming_text.h"
+#include "session/map_side.h"
 #include "session/markup_side.h"
 #include "session/session_document.h"
 #include "session/session_lifetime.h"
@@ -48,6 +51,8 @@ class TClient : public QObject,
                 private CommandSenderHost,
                 private MarkupSideHost,
                 private WorldFilesHost,
+                private GameDataHost,
+                private MapSideHost,
                 private ViewModel
 {
     Q_OBJECT
@@ -171,6 +176,10 @@ public:
     IncomingText &Incoming() { return m_incoming; }
     MarkupSide &Markup() { return m_markup; }
     Connection &Link() { return m_connection; }
+    GameDataSide &GameSide() { return m_gameData; }
+    MapSide &Map() { return m_map; }
+    /// Client commands added beyond the classic ones.
+    SlashExtensions &Extensions() { return m_extensions; }
 
     const TGlobals &Globals() const { return m_globals; }
     TGlobals &Globals() { return m_globals; }
@@ -231,7 +240,16 @@ private:
     CommandBudget &Budget() override { return m_globals.Budget; }
     bool Closing() const override { return m_closing; }
     // CommandSenderHost
-    bool RunSlashCommand(const QByteArray &text) override { return DispatchSlashCommand(*this, Desk(), text); }
+    bool RunSlashCommand(const QByteArray &text) override
+    {
+        return DispatchSlashCommand(*this, Desk(), text) || m_extensions.Run(text);
+    }
+    // GameDataHost
+    void SendRaw(QByteArrayView bytes) override { m_connection.Send(bytes); }
+    void RunGameDataEvent(const QByteArray &name) override { RunEvents(name, Qt::CaseInsensitive); }
+    void Report(const QByteArray &line) override { WriteStatus(line); }
+    void RunEvents(const QByteArray &name, Qt::CaseSensitivity cs);
+    void AddCommands();
     // SessionHost
     void TogglePause() override { ScrolledBack = !ScrolledBack; }
     void SetVariable(const QByteArray &name, const QByteArray &value) override
@@ -303,6 +321,9 @@ private:
                              {Options, Display, Automation, m_globals, Features, m_log, m_lifetime, m_markup,
                               ScrolledBack, AnsiBuffer, TagBuffer, LineBuffer, WriteCount, ZelDetectCount}};
     Connection m_connection {m_incoming};
+    GameDataSide m_gameData {*this, m_globals.Version};
+    SlashExtensions m_extensions;
+    MapSide m_map {*this};
     CommandPipeline m_pipeline {*this};
     CommandSender m_sender {*this, Automation, Options};
     WorldFiles m_files {*this, Options, Automation, OptionsFile, AdvancedFile};

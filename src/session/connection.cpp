@@ -43,6 +43,9 @@ TelnetFilter::Allowed TelnetAllowed(const WorldFeatures &features)
     allowed.TerminalType = features.TerminalType;
     allowed.EndOfRecord = features.EndOfRecord;
     allowed.ModernColours = features.ModernColours;
+    allowed.Gmcp = features.Gmcp;
+    allowed.Msdp = features.Msdp;
+    allowed.Mssp = features.Mssp;
     return allowed;
 }
 
@@ -179,6 +182,11 @@ void Connection::Receive(const QByteArray &bytes)
         return;
     TelnetFilter::Output out = m_telnet.Feed(bytes);
     HandleTelnet(out);
+    if (m_protocol && (!out.Negotiations.isEmpty() || !out.GameMessages.isEmpty() || !out.GameDataStarted.isEmpty())) {
+        m_protocol->Receive(out);
+        if (m_dropped)
+            return; // an event closed the session
+    }
     if (out.MorePending && !m_readMoreQueued) {
         // A read that inflates to a lot of text is shown a step at a time, with the event loop in between.
         m_readMoreQueued = true;

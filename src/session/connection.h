@@ -29,6 +29,14 @@ public:
     virtual void Receive(TelnetFilter::Output &out) = 0;
 };
 
+/// Where a read's negotiations and game data messages go (the session's game data side), before its text.
+class ProtocolSink
+{
+public:
+    virtual ~ProtocolSink() = default;
+    virtual void Receive(const TelnetFilter::Output &out) = 0;
+};
+
 /// Which telnet options the telnet layer may agree to for a world with these switches.
 TelnetFilter::Allowed TelnetAllowed(const WorldFeatures &features);
 
@@ -49,6 +57,9 @@ public:
 
     explicit Connection(TextSink &sink, QObject *parent = nullptr);
     ~Connection() override;
+    /// Where negotiations and game data go; none by default.
+    void SetProtocolSink(ProtocolSink *sink) { m_protocol = sink; }
+    const TelnetFilter &Telnet() const { return m_telnet; }
 
     /// Dials @p target; what is open is dropped first without a word.
     void Open(const Target &target);
@@ -132,6 +143,7 @@ private:
     void ScheduleReconnect();
 
     TextSink &m_sink;
+    ProtocolSink *m_protocol = nullptr;
     QSslSocket *m_socket = nullptr;
     TelnetFilter m_telnet;
     Target m_target;

@@ -60,10 +60,18 @@ void TelnetFilter::Reset()
     m_abandoned = false;
 }
 
-void TelnetFilter::Answer(QByteArray &replies, unsigned char verb, unsigned char option)
+void TelnetFilter::Answer(Output &out, unsigned char verb, unsigned char option)
 {
     const char bytes[3] = {static_cast<char>(IAC), static_cast<char>(verb), static_cast<char>(option)};
-    replies.append(bytes, 3);
+    out.Replies.append(bytes, 3);
+    out.Negotiations.append({true, verb, option, {}});
+}
+
+QByteArray TelnetFilter::SubnegotiationMessage(unsigned char option, QByteArrayView payload)
+{
+    QByteArray message;
+    Subnegotiate(message, option, payload);
+    return message;
 }
 
 void TelnetFilter::Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload)
@@ -100,6 +108,9 @@ bool TelnetFilter::WantRemote(unsigned char option) const
     case Eor: return m_allowed.EndOfRecord;
     case Mccp2: return m_allowed.Compression;
     case Charset: return m_allowed.Charset;
+    case Gmcp: return m_allowed.Gmcp;
+    case Msdp: return m_allowed.Msdp;
+    case Mssp: return m_allowed.Mssp;
     default: return false;
     }
 }
@@ -119,6 +130,7 @@ bool TelnetFilter::WantLocal(unsigned char option) const
 // the server changes its mind; a refusal from the server is acknowledged only for an option that was on.
 void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
 {
+    out.Negotiations.append({false, verb, option, {}});
     const bool remote = verb == WILL || verb == WONT;
     std::bitset<256> &agreed = remote ? m_remote : m_local;
     std::bitset<256> &refused = remote ? m_refusedWill : m_refusedDo;
@@ -126,7 +138,9 @@ void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
         if (remote ? WantRemote(option) : WantLocal(option)) {
             if (!agreed[option]) {
                 agreed[option] = true;
-                Answer(out.Replies, remote ? DO : WILL, option);
+                Answer(out, remote ? DO : WILL, option);
+                if (remote && (option == Gmcp || option == Msdp || option == Mssp))
+                    out.GameDataStarted.append(option);
                 if (!remote && option == Naws)
                     out.WindowSizeWanted = true;
                 if (!remote && option == Ttype)
@@ -134,14 +148,14 @@ void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
             }
         } else if (!refused[option]) {
             refused[option] = true;
-            Answer(out.Replies, remote ? DONT : WONT, option);
+            Answer(out, remote ? DONT : WONT, option);
         }
         return;
     }
     refused[option] = false;
     if (agreed[option]) {
         agreed[option] = false;
-        Answer(out.Replies, remote ? DONT : WONT, option);
+        Answer(out, remote ? DONT : WONT, option);
         if (option == Charset && !m_remote[Charset] && !m_local[Charset])
             m_utf8 = false;
     }
@@ -173,6 +187,13 @@ bool TelnetFilter::Subnegotiation(Output &out)
     const auto option = static_cast<unsigned char>(m_sub[0]);
     const QByteArrayView payload = QByteArrayView(m_sub).sliced(1);
     switch (option) {
+    case Gmcp:
+    case Msdp:
+    case Mssp:
+        // Game data is passed on only once agreed: what a server sends before that is dropped.
+        if (m_remote[option])
+            out.GameMessages.append({option, payload.toByteArray(), false});
+        return false;
     case Mccp2:
         // IAC SB 86 IAC SE: everything after it is compressed (once agreed, and not already compressing).
         return m_remote[Mccp2] && !m_inflater && payload.isEmpty();
@@ -366,6 +387,7 @@ void TelnetFilter::InIac(unsigned char c, QByteArray &text, Output &out)
         m_state = State::Sub;
         m_sub.clear();
         m_subOverflow = false;
+        m_subLimit = MaxSubnegotiation;
         break;
     case GA:
     case EOR:
@@ -386,20 +408,15 @@ void TelnetFilter::InVerb(unsigned char option, Output &out)
     Verb(out, verb, option);
 }
 
-// A subnegotiation's bytes up to the next IAC. Past MaxSubnegotiation bytes it is given up: the rest of it,
-// up to its IAC SE, is dropped rather than kept or shown.
+// A subnegotiation's bytes up to the next IAC. Past its limit it is given up: the rest of it, up to its
+// IAC SE, is dropped rather than kept or shown. A game data message keeps its start, so that it can be
+// reported.
 qsizetype TelnetFilter::InSub(const unsigned char *data, qsizetype size, qsizetype at)
 {
     const void *iac = std::memchr(data + at, IAC, static_cast<size_t>(size - at));
     const qsizetype end = iac ? static_cast<const unsigned char *>(iac) - data : size;
-    if (!m_subOverflow) {
-        const qsizetype room = MaxSubnegotiation - m_sub.size();
-        m_sub.append(reinterpret_cast<const char *>(data + at), std::min(room, end - at));
-        if (end - at > room) {
-            m_subOverflow = true;
-            m_sub.clear();
-        }
-    }
+    if (!m_subOverflow)
+        KeepSubBytes(reinterpret_cast<const char *>(data + at), end - at);
     if (!iac)
         return end;
     m_state = State::SubIac;
@@ -413,6 +430,10 @@ bool TelnetFilter::InSubIac(unsigned char c, qsizetype &at, Output &out)
     if (c == SE) {
         ++at;
         m_state = State::Data;
+        if (m_subOverflow && !m_sub.isEmpty() && m_remote[static_cast<unsigned char>(m_sub[0])])
+            out.GameMessages.append({static_cast<unsigned char>(m_sub[0]), m_sub.sliced(1), true});
+        else if (!m_subOverflow && !m_sub.isEmpty() && !IsGameData(static_cast<unsigned char>(m_sub[0])))
+            out.Negotiations.append({false, SB, static_cast<unsigned char>(m_sub[0]), m_sub.sliced(1)});
         const bool compress = !m_subOverflow && Subnegotiation(out);
         m_sub.clear();
         m_subOverflow = false;
@@ -426,14 +447,37 @@ bool TelnetFilter::InSubIac(unsigned char c, qsizetype &at, Output &out)
     if (c == IAC) {
         ++at;
         m_state = State::Sub;
-        if (m_sub.size() < MaxSubnegotiation && !m_subOverflow)
-            m_sub.append(static_cast<char>(IAC));
+        if (!m_subOverflow) {
+            const char iac = static_cast<char>(IAC);
+            KeepSubBytes(&iac, 1);
+        }
         return false;
     }
     m_state = State::Iac;
     m_sub.clear();
     m_subOverflow = false;
     return false;
+}
+
+bool TelnetFilter::IsGameData(unsigned char option)
+{
+    return option == Gmcp || option == Msdp || option == Mssp;
+}
+
+// Appends to the subnegotiation being read, within its limit; the option byte, once known, sets the limit.
+void TelnetFilter::KeepSubBytes(const char *bytes, qsizetype count)
+{
+    if (m_sub.isEmpty() && count > 0) {
+        const auto option = static_cast<unsigned char>(bytes[0]);
+        m_subLimit = option == Gmcp || option == Msdp ? MaxGameDataSubnegotiation : MaxSubnegotiation;
+    }
+    const qsizetype room = m_subLimit - m_sub.size();
+    m_sub.append(bytes, std::min(room, count));
+    if (count > room) {
+        m_subOverflow = true;
+        if (!IsGameData(static_cast<unsigned char>(m_sub[0])))
+            m_sub.clear();
+    }
 }
 
 } // namespace wren

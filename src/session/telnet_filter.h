@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The telnet layer between the socket and the text pipeline: consumes IAC commands, negotiates the options
-// the client supports (echo, window size, compression, character set, terminal type) and refuses the rest.
+// the client supports (echo, window size, compression, character set, terminal type, game data) and refuses
+// the rest.
 #pragma once
 
 #include <QByteArray>
@@ -26,6 +27,9 @@ class TelnetFilter
 {
 public:
     static constexpr int MaxSubnegotiation = 65536;
+    /// GMCP and MSDP messages may be larger (a whole inventory or map area): up to 1 MB of payload is kept,
+    /// and a longer one arrives cut at one byte more, for the game data side to refuse with a reason.
+    static constexpr int MaxGameDataSubnegotiation = 1048576 + 2;
     /// Most bytes one Feed decompresses to; the rest of the read waits for the next Feed (MorePending).
     static constexpr qint64 MaxInflatedPerRead = qint64(8) * 1024 * 1024;
     /// A compressed stream that has given BombFloor bytes at more than MaxExpansion times its compressed
@@ -44,6 +48,27 @@ public:
         bool ModernColours = true;
         /// The server marks prompt ends with IAC EOR.
         bool EndOfRecord = true;
+        /// Game data beside the text: GMCP (201), MSDP (69) and MSSP (70). Off unless the world allows them.
+        bool Gmcp = false;
+        bool Msdp = false;
+        bool Mssp = false;
+    };
+
+    /// A subnegotiation of an agreed game data option, as received (IAC IAC undone). Payload is what came
+    /// between the option byte and IAC SE; Cut says it was longer than the limit and only its start is here.
+    struct GameMessage {
+        unsigned char Option = 0;
+        QByteArray Payload;
+        bool Cut = false;
+    };
+
+    /// One negotiation, for the protocol inspector: WILL, WONT, DO or DONT and the option, received or sent,
+    /// or SB with its payload (subnegotiations that are not game data).
+    struct Negotiation {
+        bool Sent = false;
+        unsigned char Verb = 0;
+        unsigned char Option = 0;
+        QByteArray Payload;
     };
 
     struct Output {
@@ -62,6 +87,12 @@ public:
         /// The stream cannot be read any further: the caller ends the connection. Feed gives no more text
         /// until Reset.
         bool Abandon = false;
+        /// Game data messages, in the order received. Only options agreed to are passed on.
+        QList<GameMessage> GameMessages;
+        /// Game data options the server just offered and we agreed to (the caller greets it now).
+        QList<unsigned char> GameDataStarted;
+        /// Every negotiation in this read and every answer to it, in order.
+        QList<Negotiation> Negotiations;
     };
 
     TelnetFilter();
@@ -88,7 +119,22 @@ public:
     /// Whether the text is TLS-protected, for the MTTS flags.
     void SetSecure(bool secure) { m_secure = secure; }
 
-    enum Option : unsigned char { Echo = 1, Ttype = 24, Eor = 25, Naws = 31, Charset = 42, Mccp2 = 86 };
+    /// Whether the server agreed to send @p option (GMCP, MSDP, ...).
+    bool RemoteAgreed(unsigned char option) const { return m_remote[option]; }
+    /// Bytes that send @p payload as a subnegotiation of @p option (byte 255 doubled).
+    static QByteArray SubnegotiationMessage(unsigned char option, QByteArrayView payload);
+
+    enum Option : unsigned char {
+        Echo = 1,
+        Ttype = 24,
+        Eor = 25,
+        Naws = 31,
+        Charset = 42,
+        Msdp = 69,
+        Mssp = 70,
+        Mccp2 = 86,
+        Gmcp = 201
+    };
 
 private:
     enum class State { Data, Iac, Will, Wont, Do, Dont, Sub, SubIac };
@@ -99,6 +145,8 @@ private:
     void InIac(unsigned char c, QByteArray &text, Output &out);
     void InVerb(unsigned char option, Output &out);
     qsizetype InSub(const unsigned char *data, qsizetype size, qsizetype at);
+    void KeepSubBytes(const char *bytes, qsizetype count);
+    static bool IsGameData(unsigned char option);
     /// True when compression starts right after this byte.
     bool InSubIac(unsigned char c, qsizetype &at, Output &out);
     void Abandon(Output &out, const QByteArray &notice);
@@ -109,7 +157,7 @@ private:
     /// Inflates from @p data on; returns the bytes used (the rest follows the compressed stream's end).
     qsizetype Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated);
     void Verb(Output &out, unsigned char verb, unsigned char option);
-    static void Answer(QByteArray &replies, unsigned char verb, unsigned char option);
+    static void Answer(Output &out, unsigned char verb, unsigned char option);
     static void Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload);
     bool WantRemote(unsigned char option) const;
     bool WantLocal(unsigned char option) const;
@@ -121,6 +169,7 @@ private:
     State m_state = State::Data;
     QByteArray m_sub;
     bool m_subOverflow = false;
+    qsizetype m_subLimit = MaxSubnegotiation; ///< the limit for the subnegotiation being read
     std::bitset<256> m_remote; ///< options the server performs, agreed
     std::bitset<256> m_local; ///< options we perform, agreed
     std::bitset<256> m_refusedWill; ///< we have sent DONT for the option since the server last changed it

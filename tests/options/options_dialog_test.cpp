@@ -277,19 +277,22 @@ TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
 {
     const QByteArray record = WriteOptionsRecord(m_session->Options);
     auto dialog = Open();
-    ASSERT_EQ(dialog->FeatureBoxes.size(), 10);
+    ASSERT_EQ(dialog->FeatureBoxes.size(), 14);
     EXPECT_TRUE(dialog->FeatureBoxes[2]->isEnabled());
     EXPECT_TRUE(dialog->FeatureBoxes[2]->isChecked()) << "compression is on by default";
     EXPECT_FALSE(dialog->FeatureBoxes[8]->isChecked()) << "reconnecting by itself is off by default";
 
     dialog->FeatureBoxes[2]->setChecked(false);
     dialog->FeatureBoxes[8]->setChecked(true);
+    dialog->FeatureBoxes[10]->setChecked(false);
     EXPECT_FALSE(m_session->Features.Compression);
     EXPECT_TRUE(m_session->Features.AutoReconnect);
     const WorldFeatures saved = WorldFeatures::Load(AppSettings(), "mud.example", "4000");
     EXPECT_FALSE(saved.Compression);
     EXPECT_TRUE(saved.AutoReconnect);
     EXPECT_FALSE(TelnetAllowed(saved).Compression);
+    EXPECT_FALSE(TelnetAllowed(saved).Gmcp) << "GMCP switched off for this world";
+    EXPECT_TRUE(TelnetAllowed(saved).Msdp);
     EXPECT_TRUE(WorldFeatures::Load(AppSettings(), "other.example", "4000").Compression) << "another world keeps its own";
     EXPECT_EQ(WriteOptionsRecord(m_session->Options), record);
 

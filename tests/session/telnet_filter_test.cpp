@@ -341,3 +341,101 @@ TEST(TelnetFilter, LargeCompressedReadIsReadInStepsWithNothingLost)
     EXPECT_TRUE(shown == text + "plain after, more") << "the text arrives whole and in order";
     EXPECT_FALSE(filter.HasPending());
 }
+
+namespace {
+
+struct GameFed {
+    QByteArray Replies;
+    QByteArray Text;
+    QList<QByteArray> Messages; ///< "option:payload", "!" after a cut one
+    QList<int> Started;
+};
+
+GameFed FeedGameData(TelnetFilter &filter, const QList<QByteArray> &pieces)
+{
+    GameFed fed;
+    for (const QByteArray &piece : pieces) {
+        const TelnetFilter::Output out = filter.Feed(piece);
+        fed.Replies += out.Replies;
+        fed.Text += out.Segments.join();
+        for (const TelnetFilter::GameMessage &message : out.GameMessages)
+            fed.Messages.append(QByteArray::number(message.Option) + ':' + message.Payload + (message.Cut ? "!" : ""));
+        for (const unsigned char option : out.GameDataStarted)
+            fed.Started.append(option);
+    }
+    return fed;
+}
+
+TelnetFilter::Allowed GameDataAllowed(bool on = true)
+{
+    TelnetFilter::Allowed allowed;
+    allowed.Gmcp = allowed.Msdp = allowed.Mssp = on;
+    return allowed;
+}
+
+} // namespace
+
+// GMCP, MSDP and MSSP as servers send them, whole and cut into two reads at every offset: the same answers,
+// messages and text.
+TEST(TelnetFilter, GameDataMessagesWholeAndCutAtEveryOffset)
+{
+    struct Case {
+        const char *Name;
+        QByteArray Server;
+        QByteArray Replies;
+        QList<QByteArray> Messages;
+        QList<int> Started;
+        QByteArray Text;
+        TelnetFilter::Allowed Allowed = GameDataAllowed();
+    } cases[] = {
+        {"GMCP agreed, then a message at the name prompt", B("\xff\xfb\xc9\xff\xfa\xc9" "Char.Vitals {\"hp\":42}\xff\xf0Name: "),
+         B("\xff\xfd\xc9"), {"201:Char.Vitals {\"hp\":42}"}, {201}, "Name: "},
+        {"GMCP before it was agreed is dropped", B("\xff\xfa\xc9" "Core.Ping\xff\xf0ok\xff\xfb\xc9"), B("\xff\xfd\xc9"),
+         {}, {201}, "ok"},
+        {"GMCP switched off: refused, and its messages dropped", B("\xff\xfb\xc9\xff\xfa\xc9" "Room.Info {}\xff\xf0ok"),
+         B("\xff\xfe\xc9"), {}, {}, "ok", GameDataAllowed(false)},
+        {"MSDP with a doubled 255 inside and a table",
+         B("\xff\xfb\x45\xff\xfa\x45\x01ROOM\x02\x03\x01NAME\x02" "caf\xff\xff\x04\xff\xf0"), B("\xff\xfd\x45"),
+         {B("69:\x01ROOM\x02\x03\x01NAME\x02" "caf\xff\x04")}, {69}, ""},
+        {"MSSP with several values under one name", B("\xff\xfb\x46\xff\xfa\x46\x01PORT\x02" "23\x02" "4000\xff\xf0"),
+         B("\xff\xfd\x46"), {B("70:\x01PORT\x02" "23\x02" "4000")}, {70}, ""},
+        {"odd offers refused cleanly: WILL NAWS, DO LINEMODE, DO NEW-ENVIRON",
+         B("\xff\xfb\x1f\xff\xfd\x22\xff\xfd\x27text"), B("\xff\xfe\x1f\xff\xfc\x22\xff\xfc\x27"), {}, {}, "text"},
+        {"a message cut by another command is not passed on", B("\xff\xfb\xc9\xff\xfa\xc9" "Core\xff\xf9more"),
+         B("\xff\xfd\xc9"), {}, {201}, "more"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (qsizetype cut = 0; cut < c.Server.size(); ++cut) {
+            TelnetFilter filter;
+            filter.SetAllowed(c.Allowed);
+            const GameFed fed
+                = cut == 0 ? FeedGameData(filter, {c.Server}) : FeedGameData(filter, {c.Server.left(cut), c.Server.mid(cut)});
+            EXPECT_EQ(fed.Replies, c.Replies) << "cut at " << cut;
+            EXPECT_EQ(fed.Messages, c.Messages) << "cut at " << cut;
+            EXPECT_EQ(fed.Started, c.Started) << "cut at " << cut;
+            EXPECT_EQ(fed.Text, c.Text) << "cut at " << cut;
+        }
+    }
+}
+
+// A GMCP message over 1 MB reaches the game data side cut, once, so it can be refused with its name; the
+// text after it is untouched. Other subnegotiations keep their smaller limit.
+TEST(TelnetFilter, OversizedGameDataMessageArrivesCutOnce)
+{
+    TelnetFilter filter;
+    filter.SetAllowed(GameDataAllowed());
+    filter.Feed(B("\xff\xfb\xc9"));
+    const QByteArray big = "Char.Items {\"x\":\"" + QByteArray(TelnetFilter::MaxGameDataSubnegotiation, 'a') + "\"}";
+    const QByteArray stream = B("\xff\xfa\xc9") + big + B("\xff\xf0" "after");
+    GameFed fed;
+    for (qsizetype at = 0; at < stream.size(); at += 100000) {
+        const GameFed part = FeedGameData(filter, {stream.mid(at, 100000)});
+        fed.Messages += part.Messages;
+        fed.Text += part.Text;
+    }
+    ASSERT_EQ(fed.Messages.size(), 1);
+    EXPECT_TRUE(fed.Messages.front().endsWith('!'));
+    EXPECT_EQ(fed.Messages.front().size(), 4 + TelnetFilter::MaxGameDataSubnegotiation - 1 + 1);
+    EXPECT_EQ(fed.Text, "after");
+}
