@@ -20,7 +20,7 @@ on("On GMCP Char.Vitals", function()
   end
 end)
 
--- /where: the speed-walk path from here to the inn.
+-- /inn: the speed-walk path from here to the inn (/WHERE is the client's own).
 local function FindInn()
   local rooms, why = map.find("Inn")
   if not rooms then
@@ -34,7 +34,7 @@ local function FindInn()
   return rooms[1], "no room called an inn on the map"
 end
 
-command("where", function()
+command("inn", function()
   local inn, why = FindInn()
   if not inn then
     echo("No inn found: " .. (why or "the map holds none"))

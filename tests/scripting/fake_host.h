@@ -51,7 +51,9 @@ public:
     void SetVariable(const QByteArray &name, const QByteArray &value) override { Variables[name] = value; }
     bool IsClientCommand(const QByteArray &name) const override
     {
-        return QList<QByteArray> {"CLOSE", "ECHO", "SET", "RELOAD", "LUA", "PLAY"}.contains(name.toUpper());
+        // A few classic commands, the session's added ones (game data, the map) and the scripts' own.
+        return QList<QByteArray> {"CLOSE", "ECHO", "SET", "PLAY", "GMCP", "WALK", "WHERE", "MAP", "RELOAD", "LUA"}
+            .contains(name.toUpper());
     }
     QJsonValue GameValue(QByteArrayView path) const override { return Data.Find(path); }
     QList<QByteArray> GameNames(QByteArrayView protocol) const override

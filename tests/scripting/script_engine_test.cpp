@@ -248,19 +248,20 @@ TEST_F(Scripts, EventsRunTheirHandlersInOrderByNameInAnyCase)
 TEST_F(Scripts, CommandsAreAddedButNeverReplaceTheClientsOwn)
 {
     engine.RunChunk(R"(
-        command('where', function(args, a, b) echo(args .. '|' .. (a or '') .. '|' .. (b or '')) end)
+        command('route', function(args, a, b) echo(args .. '|' .. (a or '') .. '|' .. (b or '')) end)
     )");
     host.Echoed.clear();
-    EXPECT_TRUE(engine.HasCommand("WHERE"));
-    EXPECT_TRUE(engine.HasCommand("/where"));
-    EXPECT_FALSE(engine.HasCommand("here"));
-    EXPECT_TRUE(engine.RunCommand("Where", "to  the inn"));
+    EXPECT_TRUE(engine.HasCommand("ROUTE"));
+    EXPECT_TRUE(engine.HasCommand("/route"));
+    EXPECT_FALSE(engine.HasCommand("rout"));
+    EXPECT_TRUE(engine.RunCommand("Route", "to  the inn"));
     EXPECT_EQ(host.Echoed, QList<QByteArray> {"to  the inn|to|the"});
     EXPECT_FALSE(engine.RunCommand("nowhere", {}));
 
     const std::pair<QByteArray, QByteArray> refused[] = {
         {"command('close', print)", "command: /close is one of the client's own commands"},
-        {"command('where', print)", "command: /where is already a command of /LUA:2"},
+        {"command('route', print)", "command: /route is already a command of /LUA:2"},
+        {"command('where', print)", "command: /where is one of the client's own commands"},
         {"command('two words', print)", "command: a command name is 1 to 32 letters"},
         {"command('', print)", "command: a command name is 1 to 32 letters"},
     };
@@ -455,7 +456,7 @@ TEST(DemoScript, RestsWhenHurtFindsTheInnAndKeepsTheLinkAlive)
     ASSERT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
     EXPECT_EQ(engine.LoadedScripts(), QList<QByteArray> {"demo.lua"});
     EXPECT_EQ(engine.TimerCount(), 1);
-    EXPECT_TRUE(engine.HasCommand("where"));
+    EXPECT_TRUE(engine.HasCommand("inn"));
 
     const auto vitals = [&](int hp) {
         host.Data.ApplyGmcp("Char.Vitals",
@@ -472,10 +473,10 @@ TEST(DemoScript, RestsWhenHurtFindsTheInnAndKeepsTheLinkAlive)
     EXPECT_EQ(host.Sent, (QList<QByteArray> {"rest", "rest"}));
 
     host.Echoed.clear();
-    EXPECT_TRUE(engine.RunCommand("where", {}));
+    EXPECT_TRUE(engine.RunCommand("inn", {}));
     EXPECT_EQ(host.Echoed, QList<QByteArray> {"To The Wren Inn: n;e"});
     host.MapThere = false;
-    engine.RunCommand("where", {});
+    engine.RunCommand("inn", {});
     EXPECT_EQ(host.Echoed.value(1), "No inn found: this world has no map");
     EXPECT_TRUE(host.Errors.isEmpty()) << host.Errors.value(0).constData();
 }
