@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 targets=(pipeline_fuzz telnet_fuzz markup_tag_fuzz picture_fuzz options_file_fuzz advanced_file_fuzz
   wns_import_fuzz zmud_import_fuzz world_list_fuzz mud_list_fuzz wn_ini_fuzz playlist_fuzz command_line_fuzz
-  gmcp_fuzz msdp_fuzz mssp_fuzz room_info_fuzz map_import_fuzz map_file_fuzz)
+  gmcp_fuzz msdp_fuzz mssp_fuzz room_info_fuzz map_import_fuzz map_file_fuzz lua_chunk_fuzz)
 
 if [[ "${1:-}" == list ]]; then
   printf '%s\n' "${targets[@]}"

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev libqt6sql6-sqlite
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad timgm6mb-soundfont
-  libpcre2-dev libjpeg-dev libcurl4-openssl-dev zlib1g-dev
+  libpcre2-dev libjpeg-dev libcurl4-openssl-dev zlib1g-dev liblua5.4-dev
   libgtest-dev
   fonts-dejavu-core fonts-liberation
 )
