@@ -105,6 +105,11 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
             break;
         if (piece == sep)
             continue;
+        if (m_host.TakeCommand(piece)) {
+            if (budget.Stopped() || m_host.Closing())
+                break;
+            continue;
+        }
         m_words = SplitText(piece, ' ');
         const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
         if (!TrimBlanks(expansion).isEmpty()) {

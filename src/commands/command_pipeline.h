@@ -27,6 +27,12 @@ public:
     virtual CommandBudget &Budget() = 0;
     /// The session is closing: nothing more runs in it.
     virtual bool Closing() const = 0;
+    /// A single command before the aliases: true when a part of the session (a script's alias) took it.
+    virtual bool TakeCommand(const QByteArray &command)
+    {
+        Q_UNUSED(command);
+        return false;
+    }
 };
 
 /// Blanks and control characters removed; ";" when nothing is left.

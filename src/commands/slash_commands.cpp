@@ -6,6 +6,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <climits>
 
 namespace wren {
@@ -297,6 +298,12 @@ constexpr SlashCommand Commands[] = {
 };
 
 } // namespace
+
+bool IsSlashCommand(const QByteArray &name)
+{
+    return std::any_of(std::begin(Commands), std::end(Commands),
+                       [&](const SlashCommand &command) { return name == command.Name; });
+}
 
 bool DispatchSlashCommand(SessionHost &session, WorkspaceHost &workspace, const QByteArray &text)
 {

@@ -86,6 +86,9 @@ public:
 /// positive number: the caller then sends it to the world as typed.
 bool DispatchSlashCommand(SessionHost &session, WorkspaceHost &workspace, const QByteArray &text);
 
+/// Whether @p name (upper case, without the command character) is one of the client's own commands.
+bool IsSlashCommand(const QByteArray &name);
+
 /// The number at the start of a word: an optional sign, then decimal digits, or hexadecimal ones after
 /// "$", "x", "X", "0x" or "0X"; reading stops at the first character that does not fit.
 long long LeadingInteger(const QByteArray &word);

@@ -24,6 +24,7 @@ TClient::TClient(TGlobals &globals, QObject *parent)
     m_gameData.AttachTelnet(m_connection.Telnet());
     m_sender.SetGameData(&m_gameData.Data());
     m_gameData.SetRoomListener(&m_map);
+    m_incoming.SetLineWatcher(&m_scripts);
     m_sender.SetSentListener([this](const QByteArray &command) { m_map.CommandSent(command); });
     AddCommands();
     Socket = m_connection.Socket();
@@ -93,6 +94,7 @@ void TClient::Open(const QByteArray &name, const QByteArray &host, int port)
     LoadAdvanced();
     LoadFeatures();
     m_map.Open(TrimBlanks(Options.Host), TrimBlanks(Options.Port));
+    m_scripts.Open(TrimBlanks(Options.Host), TrimBlanks(Options.Port));
 }
 
 // The switches are read afresh whenever a connection starts: another session of the world may have
@@ -239,6 +241,7 @@ void TClient::BeginClose()
     // is dropped with the session.
     m_connection.Drop();
     m_map.Close();
+    m_scripts.Shutdown();
     DisconnectTimer.stop();
     DisconnectTag = 0;
 }
@@ -274,6 +277,8 @@ void TClient::RunEvents(const QByteArray &name, Qt::CaseSensitivity cs)
         after = next->Serial;
         ProcessCommand(ReplaceAll("\r\n", Options.ExprSeparator, next->Command));
     }
+    if (!m_closing)
+        m_scripts.RaiseEvent(name);
 }
 
 // The client commands beyond the classic ones, each handed to the part that does the work.
@@ -283,6 +288,8 @@ void TClient::AddCommands()
     m_extensions.Add("WALK", [this](const QByteArray &arguments) { m_map.Walk(arguments); });
     m_extensions.Add("WHERE", [this](const QByteArray &) { m_map.Where(); });
     m_extensions.Add("MAP", [this](const QByteArray &arguments) { m_map.MapCommand(arguments); });
+    m_extensions.Add("LUA", [this](const QByteArray &arguments) { m_scripts.LuaCommand(arguments); });
+    m_extensions.Add("RELOAD", [this](const QByteArray &) { m_scripts.ReloadCommand(); });
 }
 
 void TClient::SendSecret(const QByteArray &line)

@@ -21,6 +21,7 @@
 #include "session/incoming_text.h"
 #include "session/map_side.h"
 #include "session/markup_side.h"
+#include "session/script_side.h"
 #include "session/session_document.h"
 #include "session/session_lifetime.h"
 #include "session/view_model.h"
@@ -53,6 +54,7 @@ class TClient : public QObject,
                 private WorldFilesHost,
                 private GameDataHost,
                 private MapSideHost,
+                private ScriptSideHost,
                 private ViewModel
 {
     Q_OBJECT
@@ -178,6 +180,7 @@ public:
     Connection &Link() { return m_connection; }
     GameDataSide &GameSide() { return m_gameData; }
     MapSide &Map() { return m_map; }
+    ScriptSide &Scripts() { return m_scripts; }
     /// Client commands added beyond the classic ones.
     SlashExtensions &Extensions() { return m_extensions; }
 
@@ -242,7 +245,13 @@ private:
     // CommandSenderHost
     bool RunSlashCommand(const QByteArray &text) override
     {
-        return DispatchSlashCommand(*this, Desk(), text) || m_extensions.Run(text);
+        return DispatchSlashCommand(*this, Desk(), text) || m_extensions.Run(text) || m_scripts.RunCommand(text);
+    }
+    bool TakeCommand(const QByteArray &command) override { return m_scripts.TakeCommand(command); }
+    // ScriptSideHost
+    bool IsClientCommand(const QByteArray &name) const override
+    {
+        return IsSlashCommand(name) || m_extensions.Has(name);
     }
     // GameDataHost
     void SendRaw(QByteArrayView bytes) override { m_connection.Send(bytes); }
@@ -324,6 +333,7 @@ private:
     GameDataSide m_gameData {*this, m_globals.Version};
     SlashExtensions m_extensions;
     MapSide m_map {*this};
+    ScriptSide m_scripts {*this, Automation, m_gameData, m_map};
     CommandPipeline m_pipeline {*this};
     CommandSender m_sender {*this, Automation, Options};
     WorldFiles m_files {*this, Options, Automation, OptionsFile, AdvancedFile};

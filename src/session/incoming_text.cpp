@@ -4,6 +4,7 @@
 #include "session/incoming_text.h"
 
 #include "automation/automation_store.h"
+#include "base/byte_decoder.h"
 #include "base/text_helpers.h"
 #include "config/globals.h"
 #include "config/world_features.h"
@@ -12,7 +13,6 @@
 #include "markup/zel_detect.h"
 #include "options/session_options.h"
 #include "session/ansi_parser.h"
-#include "base/byte_decoder.h"
 #include "session/markup_side.h"
 #include "session/session_document.h"
 
@@ -191,7 +191,8 @@ void IncomingText::LogText(QByteArrayView text)
 
 bool IncomingText::ExecutePassWanted()
 {
-    return m_state.Options.EnableTriggers && (OnTriggerLine || m_executePass.Any(m_state.Automation));
+    return m_state.Options.EnableTriggers
+           && (OnTriggerLine || m_executePass.Any(m_state.Automation) || (m_watcher && m_watcher->WantsLines()));
 }
 
 void IncomingText::WriteNotice(const QByteArray &text)
@@ -229,6 +230,11 @@ void IncomingText::RunExecuteTriggers(const QByteArray &line)
             WriteNotice("The trigger " + pattern + " has a regular expression error: " + message
                         + "; it is skipped.\r\n");
         });
+    if (m_watcher && m_watcher->WantsLines() && !m_host.Closing()) {
+        ++m_triggerDepth;
+        m_watcher->Line(line);
+        --m_triggerDepth;
+    }
 }
 
 QByteArray IncomingText::MatchTriggers(QByteArrayView text, int mode)

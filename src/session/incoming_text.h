@@ -58,6 +58,16 @@ struct IncomingState {
     int &ZelDetectCount;
 };
 
+/// Hears each line after the classic triggers have (the session's script triggers).
+class LineWatcher
+{
+public:
+    virtual ~LineWatcher() = default;
+    /// Whether any line is wanted now (none: the execute pass may be skipped).
+    virtual bool WantsLines() const = 0;
+    virtual void Line(const QByteArray &line) = 0;
+};
+
 /// Takes a read's text from the connection to the view. Every piece of shown text passes its writer.
 class IncomingText : public TextSink, private ChunkHost
 {
@@ -88,6 +98,8 @@ public:
     bool FastLane = true;
     /// Sees every line the execute pass runs on, before the triggers do (for tests and tools).
     std::function<void(const QByteArray &line)> OnTriggerLine;
+    /// Where each line goes after the classic triggers; none by default.
+    void SetLineWatcher(LineWatcher *watcher) { m_watcher = watcher; }
     /// Text written while trigger commands run passes the execute pass only this many levels deep.
     static constexpr int MaxTriggerDepth = 3;
     /// Whether triggers find their candidates with one database scan per line or a literal search per
@@ -129,6 +141,7 @@ private:
     ExecutePass m_executePass;
     DisplayWriter<IncomingText> m_writer;
     int m_triggerDepth = 0;
+    LineWatcher *m_watcher = nullptr;
 };
 
 } // namespace wren

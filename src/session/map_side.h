@@ -53,6 +53,8 @@ public:
     /// The map, null while it is off.
     MapModel *Model() const { return m_model.get(); }
     MapStore *Store() const { return m_store.get(); }
+    /// What separates a walk's steps.
+    QByteArray Separator() const { return m_host.ExprSeparator(); }
 
     /// A command as it goes to the world: a movement is remembered for the room it leads to.
     void CommandSent(const QByteArray &command);

@@ -2,8 +2,8 @@
 // Measures and lays out paragraphs at the view's width, without a layout where the metrics are uniform.
 #include "session/paragraph_layout.h"
 
-#include "base/text_helpers.h"
 #include "base/byte_decoder.h"
+#include "base/text_helpers.h"
 
 #include <QColor>
 #include <QFontInfo>

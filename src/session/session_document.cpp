@@ -2,8 +2,8 @@
 // The session view's content: paragraphs of bytes with style runs, kept below a limit of wrapped lines.
 #include "session/session_document.h"
 
-#include "base/text_helpers.h"
 #include "base/byte_decoder.h"
+#include "base/text_helpers.h"
 #include "session/paragraph_layout.h"
 
 #include <QHashFunctions>
