@@ -24,6 +24,12 @@ constexpr SwitchEntry Switches[] = {
     {"Secure", &WorldFeatures::Secure},
     {"AutoReconnect", &WorldFeatures::AutoReconnect},
     {"SplitView", &WorldFeatures::SplitView},
+    {"Access/AnnounceNewText", &WorldFeatures::AnnounceNewText},
+    {"Access/AnnounceOnlyAtEnd", &WorldFeatures::AnnounceOnlyAtEnd},
+    {"Speech/SpeakIncoming", &WorldFeatures::SpeakIncoming},
+    {"Speech/Enabled", &WorldFeatures::Speech},
+    {"Speech/TypingStopsSpeech", &WorldFeatures::TypingStopsSpeech},
+    {"View/Zoom", &WorldFeatures::Zoom},
 };
 
 } // namespace

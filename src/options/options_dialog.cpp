@@ -87,6 +87,12 @@ const FeatureBox WorldFeatureBoxes[] = {
     {"Secure", "Secure connection (TLS)"},
     {"AutoReconnect", "Reconnect by itself when the connection is lost"},
     {"SplitView", "Show the newest text below while reading back"},
+    {"Access/AnnounceNewText", "Tell screen readers of new text as it arrives"},
+    {"Access/AnnounceOnlyAtEnd", "... only while at the end, not while reading back"},
+    {"Speech/SpeakIncoming", "Speak the world's lines aloud"},
+    {"Speech/Enabled", "Let /SPEAK and the speech keys speak"},
+    {"Speech/TypingStopsSpeech", "Typing stops the speech"},
+    {"View/Zoom", "Zoom keys (Ctrl+plus, Ctrl+minus, Ctrl+0) change the text size"},
 };
 
 /// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).

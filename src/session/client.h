@@ -222,6 +222,9 @@ private:
     bool HighlightLinks() const override { return Options.AutoHighlightLinks; }
     bool AutoCopy() const override { return Options.AutoCopy; }
     bool SplitWhenHeld() const override { return Features.SplitView; }
+    QString WorldName() const override { return QString::fromLocal8Bit(TrimBlanks(Options.WorldName)); }
+    bool AnnounceNewText() const override { return Features.AnnounceNewText; }
+    bool AnnounceOnlyAtEnd() const override { return Features.AnnounceOnlyAtEnd; }
     // CommandHost
     QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
     QByteArray PathChar() const override { return Options.PathChar; }

@@ -73,7 +73,10 @@ public:
     /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
     void WriteNotice(const QByteArray &text);
     /// A picture at the end of the text, in line with it; false when the view holds too many already.
-    bool InsertPicture(const QImage &picture) { return m_writer.InsertPicture(picture); }
+    bool InsertPicture(const QImage &picture, const QByteArray &name = {})
+    {
+        return m_writer.InsertPicture(picture, name);
+    }
     /// Shows the last line, unless the user holds the view.
     void ScrollToEnd();
     /// Mode 0: the replace pass over a chunk (returned). Mode 1: the execute pass over a line.
