@@ -253,6 +253,7 @@ private:
     HttpResult HttpGet(const QByteArray &url) override { return m_http.Get(url); }
     void HandleFetchedText(const QByteArray &text) override { HandleIncomingText(text); }
     void ReportFailure(const QString &text) override { emit Notice(text); }
+    QByteArray Speak(const QByteArray &text) override { return Features.Speech ? Desk().Speak(text) : QByteArray(); }
     // IncomingHost
     void NewTextInBackground() override { emit AlertIconWanted(); }
     // MarkupSideHost

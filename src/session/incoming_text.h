@@ -8,6 +8,7 @@
 #include "session/connection.h"
 #include "session/display_writer.h"
 #include "session/session_lifetime.h"
+#include "session/shown_lines.h"
 
 #include <QByteArray>
 
@@ -108,14 +109,23 @@ public:
         return m_executePass.WaitForDatabase(ms);
     }
 
+    /// Hands every complete shown line to @p sink too, while it wants them (null: none).
+    void SetShownLineSink(ShownLineSink *sink) { m_lineSink = sink; }
+
     /// Copies text to the log alone (the session's or the common file, as the options say).
     void LogText(QByteArrayView text);
 
 private:
     friend class DisplayWriter<IncomingText>;
     // What the display writer needs.
-    bool WantsLines() { return ExecutePassWanted(); }
-    void LineDone(const QByteArray &line) { RunExecuteTriggers(line); }
+    bool WantsLines() { return (m_lineSink && m_lineSink->Wanted()) || ExecutePassWanted(); }
+    void LineDone(const QByteArray &line)
+    {
+        if (m_lineSink && m_lineSink->Wanted())
+            m_lineSink->LineShown(line);
+        if (ExecutePassWanted())
+            RunExecuteTriggers(line);
+    }
     bool ExecutePassWanted();
     // ChunkHost
     void ApplyAnsiSequence(QByteArrayView sequence) override;
@@ -132,6 +142,7 @@ private:
     ExecutePass m_executePass;
     DisplayWriter<IncomingText> m_writer;
     int m_triggerDepth = 0;
+    ShownLineSink *m_lineSink = nullptr;
 };
 
 } // namespace wren
