@@ -11,6 +11,7 @@
 #include "config/save_file.h"
 #include "config/world_features.h"
 #include "options/options_dialog.h"
+#include "ui/access_setup.h"
 #include "session/client.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
@@ -134,6 +135,7 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
                        .arg(QString::fromLatin1(m_globals.Version)));
     BuildLayout();
     BuildMenus();
+    InstallAccessibility(*this);
     resize(610, 434);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -13,8 +13,9 @@ if [[ -z "${WREN_ON_DISPLAY:-}" ]]; then
   runtime=$(mktemp -d)
   trap 'rm -rf "$runtime"' EXIT
   export XDG_RUNTIME_DIR="$runtime" WREN_ON_DISPLAY=1
-  # Not exec: the trap removes the runtime folder afterwards.
-  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" 2> >(grep -v "Failed to set fd limit" >&2)
+  # Not exec: the trap removes the runtime folder afterwards. The bus starts inside the display, so what
+  # it starts (the accessibility bus and its registry, which makes key presses) has the display too.
+  xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$0" "$@" 2> >(grep -v "Failed to set fd limit" >&2)
   exit $?
 fi
 export QT_QPA_PLATFORM=xcb
