@@ -25,10 +25,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QVBoxLayout>
 
 namespace wren {
 
@@ -61,6 +63,33 @@ protected:
 private:
     QListWidget *m_list;
     Workspace &m_workspace;
+};
+
+/// Runs an action on Enter in an item view.
+class EnterKey : public QObject
+{
+public:
+    EnterKey(QObject *parent, std::function<void()> action)
+        : QObject(parent)
+        , m_action(std::move(action))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+                m_action();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_action;
 };
 
 /// The label a form or a row of a layout puts beside @p widget: the form's label for it, or the nearest
@@ -173,6 +202,32 @@ QString WorldOf(const TClient *session)
     return name.isEmpty() ? QString::fromLocal8Bit(session->Options.Host.trimmed()) : name;
 }
 
+bool AskTrust(QWidget *parent, const QString &question)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Certificate"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(QStringLiteral("The world's certificate does not verify. &Details:"), &dialog);
+    auto *details = new QPlainTextEdit(question, &dialog);
+    details->setObjectName(QStringLiteral("certificateDetails"));
+    details->setReadOnly(true);
+    details->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    details->setFocusPolicy(Qt::StrongFocus);
+    details->setAccessibleName(QStringLiteral("Certificate details"));
+    label->setBuddy(details);
+    layout->addWidget(label);
+    layout->addWidget(details, 1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Yes | QDialogButtonBox::No, &dialog);
+    buttons->button(QDialogButtonBox::No)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    QWidget::setTabOrder(details, buttons);
+    details->setFocus();
+    dialog.resize(520, 320);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 void FollowSession(TfrmMain &window, QLabel *status, TClient *session)
 {
     Connection &link = session->Link();
@@ -267,7 +322,13 @@ void InstallAccessibility(TfrmMain &window)
                                                                                       : QString()));
     });
     QObject::connect(&workspace, &Workspace::SessionAdded, status,
-                     [&window, status](TClient *session, const QByteArray &) { FollowSession(window, status, session); });
+                     [&window, status](TClient *session, const QByteArray &) {
+                         FollowSession(window, status, session);
+                         // The trust question shows the certificate's details as text a reader can move through.
+                         session->TrustPrompt = [&window](const QString &question) {
+                             return window.AskYesNo ? window.AskYesNo(question) : AskTrust(&window, question);
+                         };
+                     });
 
     // Typing silences the voice where the world says so.
     QObject::connect(command, &QLineEdit::textEdited, &window, [&workspace] {
@@ -275,6 +336,11 @@ void InstallAccessibility(TfrmMain &window)
             speech->Typed();
     });
     AddKeys(window, window.Menu().Window);
+}
+
+void OnEnter(QAbstractItemView *view, std::function<void()> action)
+{
+    view->installEventFilter(new EnterKey(view, std::move(action)));
 }
 
 QDialog *CreateSpeechSettingsDialog(SpeechOutput &speech, QWidget *parent)

@@ -3,6 +3,9 @@
 // and zoom keys and the speech settings.
 #pragma once
 
+#include <functional>
+
+class QAbstractItemView;
 class QDialog;
 class QWidget;
 
@@ -16,6 +19,9 @@ class TfrmMain;
 /// lets typing silence the voice; announces the selected world, its connection and the Reconnect offer
 /// in a status line; and lets Enter play the playlist's selected song.
 void InstallAccessibility(TfrmMain &window);
+
+/// Enter (or Return) on @p view runs @p action, as a double click does: grids work from the keyboard.
+void OnEnter(QAbstractItemView *view, std::function<void()> action);
 
 /// The speech settings (rate and voice, the program's): a small dialog kept in the program's settings file.
 QDialog *CreateSpeechSettingsDialog(SpeechOutput &speech, QWidget *parent);
