@@ -144,15 +144,16 @@ def main():
     try:
         app = wait_for("the client on the accessibility bus", application, 30)
         world = "127.0.0.1"
-        banner = wait_for("the demo world's banner in the view",
-                          lambda: (view_text(app, world) or "") if "name" in (view_text(app, world) or "") else None)
+        banner = wait_for("the demo world's name prompt in the view",
+                          lambda: (view_text(app, world) or "") if "By what name" in (view_text(app, world) or "")
+                          else None)
         print("The view reads:", banner.strip().splitlines()[-1])
         command = wait_for("the command box", lambda: next((n for n in walk(app) if n.name == "Command"), None))
         # Focus as a screen reader user moves it: the window takes the keyboard (no window manager here).
         command.queryComponent().grabFocus()
         time.sleep(0.5)
         type_line("reader")
-        wait_for("the password prompt", lambda: (view_text(app, world) or "").rstrip().endswith(":"), 15)
+        wait_for("the password prompt", lambda: "Password (" in (view_text(app, world) or ""), 15)
         type_line("secret")
         room = wait_for("the room text", lambda: "Exits" in (view_text(app, world) or "") or
                         "exits" in (view_text(app, world) or ""), 15)
