@@ -5,6 +5,7 @@
 #include "session/client.h"
 #include "ui/session_view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -357,6 +358,20 @@ void ClassSwitchFigures(int count)
 
 } // namespace
 
+// --accessible: a screen reader's side of the accessibility events, counted and dropped.
+quint64 TextEvents = 0;
+quint64 TextEventChars = 0;
+
+void CountTextEvent(QAccessibleEvent *event)
+{
+    if (event->type() == QAccessible::TextInserted) {
+        ++TextEvents;
+        TextEventChars += static_cast<quint64>(static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size());
+    } else if (event->type() == QAccessible::TextRemoved) {
+        ++TextEvents;
+    }
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -377,7 +392,21 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("realistic"), QStringLiteral("Triggers as players write them, with the stream's common words in them.")});
     parser.addOption({QStringLiteral("literal-scan"), QStringLiteral("Find trigger candidates with a literal search per pattern, not the pattern database.")});
     parser.addOption({QStringLiteral("class-switch"), QStringLiteral("Time switching a class of the triggers off and on (with --triggers, default 1000).")});
+    parser.addOption({QStringLiteral("accessible"), QStringLiteral("As with a screen reader: accessibility on (needs X and the AT-SPI bus; see bench/run.sh) and its events handled.")});
     parser.process(app);
+    const bool accessible = parser.isSet(QStringLiteral("accessible"));
+    if (accessible) {
+        QAccessible::installUpdateHandler(CountTextEvent);
+        QElapsedTimer waited;
+        waited.start();
+        while (!QAccessible::isActive() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (!QAccessible::isActive()) {
+            std::fprintf(stderr, "accessibility could not be turned on: run under X with the AT-SPI bus "
+                                 "(tests/access/run_on_display.sh)\n");
+            return 1;
+        }
+    }
     Realistic = parser.isSet(QStringLiteral("realistic"));
     LiteralScan = parser.isSet(QStringLiteral("literal-scan"));
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
@@ -428,6 +457,9 @@ int main(int argc, char *argv[])
                     std::all_of(results.begin(), results.end(), [](const RunResult &r) { return r.MarkerAnswered; })
                         ? "arrived"
                         : "did NOT arrive");
+    if (accessible)
+        std::printf("accessibility   on: %llu text events, %.1f MB of text announced\n",
+                    static_cast<unsigned long long>(TextEvents), static_cast<double>(TextEventChars) / 1e6);
     std::printf("reads           %llu, %.1f KB each\n", static_cast<unsigned long long>(first.Reads),
                 static_cast<double>(total) / 1024.0 / static_cast<double>(std::max<quint64>(first.Reads, 1)));
     std::printf("paints          %llu\n", static_cast<unsigned long long>(first.Paints));

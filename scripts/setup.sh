@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ ccache pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev libqt6sql6-sqlite
+  qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin qt6-speech-speechd-plugin
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad timgm6mb-soundfont
   libpcre2-dev libjpeg-dev libcurl4-openssl-dev zlib1g-dev liblua5.4-dev
   libgtest-dev
@@ -23,6 +24,10 @@ if [[ "${WREN_WITH_PACKAGING:-0}" == 1 ]]; then
 fi
 if [[ "${WREN_WITH_XVFB:-0}" == 1 ]]; then
   packages+=(xvfb xauth)
+fi
+# What a screen reader sees, checked on X: the AT-SPI bus, its Python bindings and a D-Bus session.
+if [[ "${WREN_WITH_ACCESSIBILITY:-0}" == 1 ]]; then
+  packages+=(xvfb xauth at-spi2-core python3-pyatspi dbus-x11 dbus-bin dbus-daemon)
 fi
 
 missing=()

@@ -3,7 +3,7 @@
 # for about a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-WREN_WITH_FUZZ=1 WREN_WITH_PACKAGING=1 bash scripts/setup.sh
+WREN_WITH_FUZZ=1 WREN_WITH_PACKAGING=1 WREN_WITH_ACCESSIBILITY=1 bash scripts/setup.sh
 bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 --timeout 300

@@ -260,6 +260,11 @@ void TfrmAdvanced::BuildLayout()
     resize(700, 380);
 
     connect(grdAdv, &QTableWidget::cellClicked, this, [this](int row) { ShowRow(row); });
+    // The arrow keys move through the items as clicks do.
+    connect(grdAdv, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (row >= 0)
+            ShowRow(row);
+    });
     connect(buttonadd, &QPushButton::clicked, this, &TfrmAdvanced::AddOrUpdate);
     connect(buttonremove, &QPushButton::clicked, this, &TfrmAdvanced::RemoveRow);
     connect(buttonenable, &QPushButton::clicked, this, &TfrmAdvanced::EnableRow);

@@ -258,6 +258,17 @@ void Disconnect(SlashCall &c)
     c.Workspace.DisconnectCurrent();
 }
 
+// SPEAK text says it aloud, interrupting; SPEAK alone stops the speech.
+void Speak(SlashCall &c)
+{
+    const QByteArray notice = c.Session.Speak(TrimBlanks(c.Args));
+    if (notice.isEmpty())
+        return;
+    c.Session.SetColor("SILVER", 0);
+    c.Session.WriteText(notice + "\n");
+    c.Session.EndFont();
+}
+
 struct SlashCommand {
     const char *Name;
     void (*Handler)(SlashCall &);
@@ -295,6 +306,7 @@ constexpr SlashCommand Commands[] = {
     {"ON", On},
     {"OFF", Off},
     {"DISCONNECT", Disconnect},
+    {"SPEAK", Speak},
 };
 
 } // namespace

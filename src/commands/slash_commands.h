@@ -41,6 +41,13 @@ public:
     virtual void PlayZelAudio(const QByteArray &source) = 0;
     /// A failure for a message box.
     virtual void ReportFailure(const QString &text) = 0;
+    /// SPEAK: says @p text aloud where the world lets it speak (empty stops the speech). Returns a line for
+    /// the view when speech is missing, the first time only.
+    virtual QByteArray Speak(const QByteArray &text)
+    {
+        Q_UNUSED(text);
+        return {};
+    }
 };
 
 /// What a slash command does to the program around its session: the other sessions, the selected one, the
@@ -80,6 +87,13 @@ public:
     virtual bool StopSong() = 0;
     /// The maker's data address for WPHIT, with the portal login; empty when no maker's web server is set.
     virtual QByteArray PortalDataAddress(const QByteArray &name, const QByteArray &value) const = 0;
+    /// Says @p text through the program's voice (empty stops it); returns the notice when speech is missing,
+    /// the first time only. A program without a voice says nothing.
+    virtual QByteArray Speak(const QByteArray &text)
+    {
+        Q_UNUSED(text);
+        return {};
+    }
 };
 
 /// Runs @p text (what followed the command character). Returns false when it names no command and is not a

@@ -34,6 +34,10 @@ public:
                         const QVariant &fallback = {}) const;
     void SetWorldValue(const QByteArray &host, const QByteArray &port, const QString &key, const QVariant &value);
 
+    /// A program-wide value under its own key ("Speech/Rate"); @p fallback when there is none.
+    QVariant ProgramValue(const QString &key, const QVariant &fallback = {}) const { return Value(key, fallback); }
+    void SetProgramValue(const QString &key, const QVariant &value) { SetValue(key, value); }
+
     QString Path() const { return m_path; }
 
 private:

@@ -28,6 +28,12 @@ constexpr SwitchEntry Switches[] = {
     {"GameData/Msdp", &WorldFeatures::Msdp},
     {"GameData/Mssp", &WorldFeatures::Mssp},
     {"Map", &WorldFeatures::Map},
+    {"Access/AnnounceNewText", &WorldFeatures::AnnounceNewText},
+    {"Access/AnnounceOnlyAtEnd", &WorldFeatures::AnnounceOnlyAtEnd},
+    {"Speech/SpeakIncoming", &WorldFeatures::SpeakIncoming},
+    {"Speech/Enabled", &WorldFeatures::Speech},
+    {"Speech/TypingStopsSpeech", &WorldFeatures::TypingStopsSpeech},
+    {"View/Zoom", &WorldFeatures::Zoom},
 };
 
 } // namespace

@@ -25,6 +25,12 @@ struct WorldFeatures {
     bool Msdp = true; ///< game data as MSDP (69)
     bool Mssp = true; ///< the server's status as MSSP (70)
     bool Map = true; ///< draw a map from the world's room data and keep it in a file
+    bool AnnounceNewText = true; ///< tell screen readers of new text as it arrives
+    bool AnnounceOnlyAtEnd = false; ///< ... only while the view is at its end, not while reading back
+    bool SpeakIncoming = false; ///< the built-in speech reads the world's lines aloud
+    bool Speech = true; ///< /SPEAK and the speech keys speak in this world
+    bool TypingStopsSpeech = true; ///< a key typed in the command box silences the speech
+    bool Zoom = true; ///< the zoom keys change the text's size, which is kept for the world
     /// The SHA-256 digest (hex) of a certificate the user chose to trust though it does not verify.
     QByteArray TrustedCertificate;
 

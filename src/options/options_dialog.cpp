@@ -91,6 +91,12 @@ const FeatureBox WorldFeatureBoxes[] = {
     {"GameData/Msdp", "Accept game data as MSDP"},
     {"GameData/Mssp", "Accept the server's status (MSSP)"},
     {"Map", "Draw a map from the world's room data (from the next time the world is opened)"},
+    {"Access/AnnounceNewText", "Tell screen readers of new text as it arrives"},
+    {"Access/AnnounceOnlyAtEnd", "... only while at the end, not while reading back"},
+    {"Speech/SpeakIncoming", "Speak the world's lines aloud"},
+    {"Speech/Enabled", "Let /SPEAK and the speech keys speak"},
+    {"Speech/TypingStopsSpeech", "Typing stops the speech"},
+    {"View/Zoom", "Zoom keys (Ctrl+plus, Ctrl+minus, Ctrl+0) change the text size"},
 };
 
 /// Takes a file dropped on a text box: the box gets the file's path (a text box alone would get its URL).

@@ -234,6 +234,9 @@ private:
     bool HighlightLinks() const override { return Options.AutoHighlightLinks; }
     bool AutoCopy() const override { return Options.AutoCopy; }
     bool SplitWhenHeld() const override { return Features.SplitView; }
+    QString WorldName() const override { return QString::fromLocal8Bit(TrimBlanks(Options.WorldName)); }
+    bool AnnounceNewText() const override { return Features.AnnounceNewText; }
+    bool AnnounceOnlyAtEnd() const override { return Features.AnnounceOnlyAtEnd; }
     // CommandHost
     QByteArray ExprSeparator() const override { return Options.ExprSeparator; }
     QByteArray PathChar() const override { return Options.PathChar; }
@@ -277,6 +280,7 @@ private:
     HttpResult HttpGet(const QByteArray &url) override { return m_http.Get(url); }
     void HandleFetchedText(const QByteArray &text) override { HandleIncomingText(text); }
     void ReportFailure(const QString &text) override { emit Notice(text); }
+    QByteArray Speak(const QByteArray &text) override { return Features.Speech ? Desk().Speak(text) : QByteArray(); }
     // IncomingHost
     void NewTextInBackground() override { emit AlertIconWanted(); }
     // MarkupSideHost

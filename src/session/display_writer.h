@@ -103,10 +103,10 @@ public:
     /// Puts a picture into the view at the end of the text, in line with it, with the current attributes.
     /// It is neither logged nor part of the line the triggers see. False when the view holds too many
     /// pictures already.
-    bool InsertPicture(const QImage &picture)
+    bool InsertPicture(const QImage &picture, const QByteArray &name = {})
     {
         SyncAttributes();
-        const bool inserted = m_document.AppendPicture(picture);
+        const bool inserted = m_document.AppendPicture(picture, name);
         KeepLimit();
         return inserted;
     }

@@ -8,6 +8,7 @@
 #include "session/connection.h"
 #include "session/display_writer.h"
 #include "session/session_lifetime.h"
+#include "session/shown_lines.h"
 
 #include <QByteArray>
 
@@ -83,7 +84,10 @@ public:
     /// A line of the client's own about automation problems, in silver, leaving the text colour as it was.
     void WriteNotice(const QByteArray &text);
     /// A picture at the end of the text, in line with it; false when the view holds too many already.
-    bool InsertPicture(const QImage &picture) { return m_writer.InsertPicture(picture); }
+    bool InsertPicture(const QImage &picture, const QByteArray &name = {})
+    {
+        return m_writer.InsertPicture(picture, name);
+    }
     /// Shows the last line, unless the user holds the view.
     void ScrollToEnd();
     /// Mode 0: the replace pass over a chunk (returned). Mode 1: the execute pass over a line.
@@ -117,14 +121,23 @@ public:
         return m_executePass.WaitForDatabase(ms);
     }
 
+    /// Hands every complete shown line to @p sink too, while it wants them (null: none).
+    void SetShownLineSink(ShownLineSink *sink) { m_lineSink = sink; }
+
     /// Copies text to the log alone (the session's or the common file, as the options say).
     void LogText(QByteArrayView text);
 
 private:
     friend class DisplayWriter<IncomingText>;
     // What the display writer needs.
-    bool WantsLines() { return ExecutePassWanted(); }
-    void LineDone(const QByteArray &line) { RunExecuteTriggers(line); }
+    bool WantsLines() { return (m_lineSink && m_lineSink->Wanted()) || ExecutePassWanted(); }
+    void LineDone(const QByteArray &line)
+    {
+        if (m_lineSink && m_lineSink->Wanted())
+            m_lineSink->LineShown(line);
+        if (ExecutePassWanted())
+            RunExecuteTriggers(line);
+    }
     bool ExecutePassWanted();
     // ChunkHost
     void ApplyAnsiSequence(QByteArrayView sequence) override;
@@ -142,6 +155,7 @@ private:
     DisplayWriter<IncomingText> m_writer;
     int m_triggerDepth = 0;
     LineWatcher *m_watcher = nullptr;
+    ShownLineSink *m_lineSink = nullptr;
 };
 
 } // namespace wren

@@ -15,7 +15,21 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace wren {
+
+namespace {
+
+// What a screen reader reads in a picture's place: the last part of its file name or address.
+QByteArray PictureName(const QByteArray &source)
+{
+    const QByteArray trimmed = TrimBlanks(source);
+    const qsizetype slash = std::max(trimmed.lastIndexOf('/'), trimmed.lastIndexOf('\\'));
+    return slash >= 0 && slash + 1 < trimmed.size() ? trimmed.mid(slash + 1) : trimmed;
+}
+
+} // namespace
 
 MarkupSide::MarkupSide(MarkupSideHost &host, const State &state, QObject &context)
     : m_host(host)
@@ -123,13 +137,13 @@ void MarkupSide::Start(bool picture, const QByteArray &source)
     if (now) {
         // Done at once, but it may have to wait behind pictures still coming: its place is held too.
         if (picture && m_jobs.size() > 1)
-            m_jobs.back().Place = m_state.Display.HoldPicturePlace();
+            m_jobs.back().Place = m_state.Display.HoldPicturePlace(PictureName(source));
         Finished(id, *now);
         return;
     }
     // The picture's place is held in the text until it comes.
     if (picture)
-        m_jobs.back().Place = m_state.Display.HoldPicturePlace();
+        m_jobs.back().Place = m_state.Display.HoldPicturePlace(PictureName(source));
     fetcher.Fetch(request, &m_context, [this, id](const MediaResult &result) { Finished(id, result); });
 }
 
@@ -175,7 +189,7 @@ void MarkupSide::FinishPicture(const Job &job)
             m_state.Display.ReplacePicturePlace(job.Place, error);
             m_text->LogText(error);
         }
-    } else if (result.Picture.isNull() || !m_text->InsertPicture(result.Picture)) {
+    } else if (result.Picture.isNull() || !m_text->InsertPicture(result.Picture, PictureName(job.Source))) {
         m_text->WriteText(error);
         m_text->ScrollToEnd();
     }

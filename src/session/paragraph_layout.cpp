@@ -135,7 +135,7 @@ const StyleMetrics &ParagraphLayouter::MakeMetrics(quint32 style)
         const TextAttributes &a = m_styles.At(style);
         slot = std::make_unique<StyleMetrics>();
         QFont font(QString::fromLatin1(TrimTrailingBlanks(a.FontName)));
-        font.setPointSize(std::clamp(a.FontSize, 1, 400));
+        font.setPointSize(std::clamp(a.FontSize + m_zoom, 1, 400));
         font.setBold(a.Style & Bold);
         font.setItalic(a.Style & Italic);
         font.setUnderline(a.Style & Underline);

@@ -55,6 +55,9 @@ public:
         return MakeMetrics(style);
     }
     void ForgetMetrics() { m_metrics.clear(); }
+    /// Points added to every font's size (the view's zoom); the caller forgets the metrics and measures again.
+    void SetZoom(int points) { m_zoom = points; }
+    int Zoom() const { return m_zoom; }
     /// Runs whose background equals the view's, or the session's default one, are left unpainted, so the
     /// view's colour shows through.
     void SetViewBackground(Colour colour) { m_viewBackground = colour; }
@@ -92,6 +95,7 @@ private:
 
     const StyleTable &m_styles;
     int m_width = 800;
+    int m_zoom = 0;
     Colour m_viewBackground = 0;
     Colour m_plainBackground = 0;
     std::vector<std::unique_ptr<StyleMetrics>> m_metrics; ///< by style number

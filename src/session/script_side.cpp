@@ -202,6 +202,13 @@ ScriptAnswer<bool> ScriptSide::WalkTo(const QByteArray &id)
     return {true, {}};
 }
 
+void ScriptSide::Speak(const QByteArray &text)
+{
+    const QByteArray notice = m_host.Speak(text);
+    if (!notice.isEmpty())
+        m_host.Report(notice);
+}
+
 QList<ScriptRoom> ScriptSide::FindRooms(const QByteArray &text) const
 {
     QList<ScriptRoom> rooms;

@@ -32,6 +32,8 @@ public:
     virtual void PlayZelAudio(const QByteArray &source) = 0;
     /// Whether @p name (upper case) is one of the client's own commands.
     virtual bool IsClientCommand(const QByteArray &name) const = 0;
+    /// Speaks @p text (empty: stops); returns a line for the player when speech cannot (said once).
+    virtual QByteArray Speak(const QByteArray &text) = 0;
 };
 
 /// One session's scripts. Off for a world whose "Scripts/Enabled" is false: then /LUA and /RELOAD say so.
@@ -80,6 +82,8 @@ public:
     ScriptAnswer<QByteArray> PathTo(const QByteArray &id) const override;
     ScriptAnswer<bool> WalkTo(const QByteArray &id) override;
     QList<ScriptRoom> FindRooms(const QByteArray &text) const override;
+    bool CanSpeak() const override { return true; }
+    void Speak(const QByteArray &text) override;
 
 private:
     bool Ready();

@@ -199,7 +199,7 @@ qint64 SessionDocument::PictureBytes() const
     return total;
 }
 
-bool SessionDocument::AppendPicture(const QImage &image)
+bool SessionDocument::AppendPicture(const QImage &image, const QByteArray &name)
 {
     if (PictureBytes() + image.sizeInBytes() > PictureBudget)
         return false;
@@ -207,20 +207,20 @@ bool SessionDocument::AppendPicture(const QImage &image)
     const quint32 style = CurrentStyle();
     const qsizetype before = last.Text.size();
     last.Text.append('\0');
-    last.Pictures.push_back({static_cast<qint32>(before), image});
+    last.Pictures.push_back({static_cast<qint32>(before), image, 0, name});
     MarkChanged(last, before, style);
     Touch();
     return true;
 }
 
-quint64 SessionDocument::HoldPicturePlace()
+quint64 SessionDocument::HoldPicturePlace(const QByteArray &name)
 {
     Paragraph &last = m_paragraphs.back();
     const quint32 style = CurrentStyle();
     const qsizetype before = last.Text.size();
     last.Text.append('\0');
     const quint64 slot = m_nextSlot++;
-    last.Pictures.push_back({static_cast<qint32>(before), QImage(), slot});
+    last.Pictures.push_back({static_cast<qint32>(before), QImage(), slot, name});
     MarkChanged(last, before, style);
     Touch();
     return slot;
@@ -440,6 +440,21 @@ void SessionDocument::SetWidth(int pixels)
         return;
     m_layouter->SetWidth(pixels);
     RemeasureAll();
+}
+
+void SessionDocument::SetZoom(int points)
+{
+    if (points == m_layouter->Zoom())
+        return;
+    m_layouter->SetZoom(points);
+    m_layouter->ForgetMetrics();
+    RemeasureAll();
+    emit BackgroundChanged(); // views lay out again what they show
+}
+
+int SessionDocument::Zoom() const
+{
+    return m_layouter->Zoom();
 }
 
 void SessionDocument::SetBaseAttributes(const TextAttributes &attributes)

@@ -32,6 +32,7 @@ struct InlinePicture {
     qint32 Offset = 0;
     QImage Image; ///< null while the picture's place is held for it
     quint64 Slot = 0; ///< non-zero for a held place, until it is filled
+    QByteArray Name; ///< the file or address it came from, which a screen reader reads in its place
 };
 
 struct Paragraph {
@@ -103,11 +104,11 @@ public:
     void EndParagraph() { AppendPiece({}, true); }
     /// Puts a picture into the text at the end, in line with it, in the current attributes. False, with
     /// nothing added, when the pictures the view holds would pass PictureBudget bytes.
-    bool AppendPicture(const QImage &image);
+    bool AppendPicture(const QImage &image, const QByteArray &name = {});
     static constexpr qint64 PictureBudget = qint64(256) * 1024 * 1024;
     qint64 PictureBytes() const;
     /// Holds a place at the end of the text for a picture that is still on its way; returns its slot.
-    quint64 HoldPicturePlace();
+    quint64 HoldPicturePlace(const QByteArray &name = {});
     /// Puts the picture into its held place; false when the place is gone (trimmed, cleared) or the picture
     /// would pass the budget. Text after it moves down as the picture needs.
     bool FillPicturePlace(quint64 slot, const QImage &image);
@@ -148,6 +149,9 @@ public:
     ParagraphLayouter &Layouter() { return *m_layouter; }
     /// Width in pixels that paragraphs wrap at; remeasures everything when it changes.
     void SetWidth(int pixels);
+    /// Shows every font @p points larger (negative: smaller) than its size; the text is measured again.
+    void SetZoom(int points);
+    int Zoom() const;
     /// Font the empty document and unstyled paragraphs are measured with.
     void SetBaseAttributes(const TextAttributes &attributes);
     /// Makes every paragraph measured; returns the y just below the last one.

@@ -2,6 +2,8 @@
 // What a session's view shows and the few session settings it reads.
 #pragma once
 
+#include <QString>
+
 namespace wren {
 
 class SessionDocument;
@@ -21,6 +23,12 @@ public:
     virtual bool AutoCopy() const = 0;
     /// While the user reads back, a pane at the bottom keeps showing the newest text.
     virtual bool SplitWhenHeld() const { return true; }
+    /// The world's name, which a screen reader gives the view ("Output of <name>").
+    virtual QString WorldName() const { return {}; }
+    /// New text is told to screen readers as it arrives.
+    virtual bool AnnounceNewText() const { return true; }
+    /// ... but only while the view is at its end, not while the user reads back.
+    virtual bool AnnounceOnlyAtEnd() const { return false; }
 };
 
 } // namespace wren

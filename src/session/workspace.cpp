@@ -3,7 +3,10 @@
 #include "session/workspace.h"
 
 #include "config/app_settings.h"
+#include "base/byte_decoder.h"
 #include "session/client.h"
+#include "session/view_zoom.h"
+#include "speech/session_speech.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -32,6 +35,11 @@ Workspace::Workspace(TGlobals &globals, QObject *parent)
     , m_globals(globals)
 {
     m_globals.Workspace = this;
+}
+
+QByteArray Workspace::Speak(const QByteArray &text)
+{
+    return Speech.Speak(DecodeBytes(text));
 }
 
 Workspace::~Workspace()
@@ -72,9 +80,11 @@ TClient *Workspace::NewSession(const QByteArray &name, const QByteArray &host, i
     m_globals.Sessions.append(session);
     m_globals.CurrentSession = session->Index;
     QObject::connect(session, &TClient::TypingHiddenChanged, this, &Workspace::TypingHiddenChanged);
+    new SessionSpeech(*session, Speech);
     emit SessionAdded(session, name);
     emit CurrentChanged(session->Index);
     session->Open(name, host, port);
+    ApplyStoredZoom(*session);
     if (connect)
         session->ConnectTo(host, port);
     return session;

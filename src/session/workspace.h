@@ -5,6 +5,7 @@
 #include "commands/slash_commands.h"
 #include "config/globals.h"
 #include "media/music_player.h"
+#include "speech/speech_output.h"
 
 #include <QObject>
 
@@ -75,6 +76,7 @@ public:
     void NextSong() override { Music.Next(); }
     void PreviousSong() override { Music.Previous(); }
     bool StopSong() override { return Music.StopAndTell(); }
+    QByteArray Speak(const QByteArray &text) override;
 
 private:
     SessionSounds m_sounds {[this] { return Current(); }};
@@ -82,6 +84,9 @@ private:
 public:
     /// The program's player and playlist; sounds play for the selected session.
     MusicPlayer Music {&m_sounds};
+
+    /// The program's voice: each session's world lines (where asked), /SPEAK and the speech keys.
+    SpeechOutput Speech;
 
     /// Opens what RUN names; the system's handler unless a test puts its own here.
     std::function<void(const QString &target)> Opener;

@@ -6,6 +6,7 @@
 #include "config/program_folder.h"
 #include "config/save_file.h"
 #include "config/world_features.h"
+#include "ui/access_setup.h"
 #include "ui/world_list.h"
 
 #include <QCheckBox>
@@ -163,6 +164,15 @@ void TfrmConnect::BuildLayout()
     connect(grdMain, &QTableWidget::itemSelectionChanged, this, &TfrmConnect::WorldClicked);
     connect(grdMain, &QTableWidget::cellDoubleClicked, this, &TfrmConnect::ConnectWorld);
     connect(mudlist, &QTableWidget::cellDoubleClicked, this, &TfrmConnect::MudDoubleClicked);
+    // Enter does what a double click does, so the grids work from the keyboard.
+    OnEnter(grdMain, [this] {
+        if (grdMain->currentRow() >= 0)
+            ConnectWorld();
+    });
+    OnEnter(mudlist, [this] {
+        if (mudlist->currentRow() >= 0)
+            MudDoubleClicked();
+    });
     connect(cmdAdd, &QPushButton::clicked, this, &TfrmConnect::AddWorld);
     connect(cmdDelete, &QPushButton::clicked, this, &TfrmConnect::DeleteWorld);
     connect(bitClear, &QPushButton::clicked, this, [this] {

@@ -11,6 +11,7 @@
 #include "config/save_file.h"
 #include "config/world_features.h"
 #include "options/options_dialog.h"
+#include "ui/access_setup.h"
 #include "session/client.h"
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
@@ -136,6 +137,7 @@ TfrmMain::TfrmMain(TGlobals &globals, QWidget *parent)
     BuildLayout();
     BuildMenus();
     m_docks = new WorldDocks(*this, m_workspace, *m_menu.Window, *m_menu.Options);
+    InstallAccessibility(*this);
     resize(610, 434);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -5,6 +5,7 @@
 #include "session/session_document.h"
 #include "ui/session_view.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -29,9 +30,14 @@ SearchBar::SearchBar(QWidget *parent)
     setObjectName(QStringLiteral("searchBar"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
-    layout->addWidget(new QLabel(QStringLiteral("Find:"), this));
+    auto *findLabel = new QLabel(QStringLiteral("&Find:"), this);
+    layout->addWidget(findLabel);
     m_query = new QLineEdit(this);
     m_query->setObjectName(QStringLiteral("searchText"));
+    findLabel->setBuddy(m_query);
+    m_query->setAccessibleName(QStringLiteral("Find"));
+    m_query->setAccessibleDescription(
+        QStringLiteral("Text to find in the session; Enter goes to older hits, Shift+Enter to newer, Escape closes"));
     m_query->setClearButtonEnabled(true);
     m_query->installEventFilter(this);
     layout->addWidget(m_query, 1);
@@ -39,6 +45,7 @@ SearchBar::SearchBar(QWidget *parent)
         auto *b = new QToolButton(this);
         b->setText(text);
         b->setToolTip(tip);
+        b->setAccessibleName(tip.section(QLatin1Char(':'), 0, 0));
         b->setAutoRaise(true);
         connect(b, &QToolButton::clicked, this, slot);
         layout->addWidget(b);
@@ -51,6 +58,7 @@ SearchBar::SearchBar(QWidget *parent)
     layout->addWidget(m_case);
     layout->addWidget(m_regex);
     m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("searchStatus"));
     m_status->setMinimumWidth(120);
     layout->addWidget(m_status);
     button(QStringLiteral("\u2715"), QStringLiteral("Close: Escape"), &SearchBar::Close);
@@ -169,7 +177,13 @@ void SearchBar::Show()
         if (m_current >= 0)
             m_view->ShowHit(m_hits[static_cast<size_t>(m_current)]);
     }
-    m_status->setText(Status());
+    const QString status = Status();
+    if (status != m_status->text()) {
+        m_status->setText(status);
+        // The count of hits is told as it changes, as a status is.
+        QAccessibleEvent event(m_status, QAccessible::Alert);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QString SearchBar::Status() const

@@ -3,9 +3,12 @@
 #include "ui/session_view.h"
 
 #include "base/byte_decoder.h"
+#include "session/accessible_text.h"
 #include "session/client.h"
 #include "session/workspace.h"
+#include "ui/session_view_accessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -30,6 +33,7 @@ SessionView::SessionView(ViewModel &model, QWidget *parent, Role role)
     , m_model(model)
     , m_role(role)
 {
+    InstallSessionViewAccessible();
     setFocusPolicy(Qt::NoFocus); // not a tab stop: typing belongs to the command box
     setVerticalScrollBarPolicy(role == Role::Main ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -110,6 +114,8 @@ void SessionView::RunFrame()
         SetScrollValue(static_cast<int>(std::max<qint64>(0, m_absoluteTop - doc.TopOfFirst())));
     UpdateSplit();
     viewport()->update();
+    if (m_role == Role::Main && QAccessible::isActive())
+        AnnounceTextChanges();
 }
 
 void SessionView::UpdateSplit()

@@ -19,6 +19,7 @@ namespace wren {
 
 class TClient;
 class SessionDocument;
+class AccessibleTextMirror;
 
 /// Read-only view of a session's document. Changes to the document only mark the view dirty; one repaint
 /// per frame (and a trailing one) shows them. Lays out only what it paints and caches each paragraph's layout.
@@ -71,6 +72,18 @@ public:
     QSize ReportedSize() const { return {m_reportedColumns, m_reportedRows}; }
     static constexpr int SizeSettleMs = 250;
 
+    /// The text as screen readers read it; made on first use (only while accessibility is active).
+    AccessibleTextMirror &AccessibleText();
+    ViewModel &Model() const { return m_model; }
+    bool IsLiveEnd() const { return m_role == Role::LiveEnd; }
+    /// Where the selection starts and where it ends (the caret); both empty (paragraph 0) for none.
+    Position SelectionAnchor() const { return m_anchor; }
+    Position SelectionCursor() const { return m_cursor; }
+    /// The character's box in the viewport; empty when it is not laid out in view.
+    QRect CharacterRect(Position at);
+    /// The character under a point of the viewport.
+    Position PositionAt(const QPoint &point) { return HitTest(point); }
+
     /// Paints so far, for the benchmark.
     quint64 PaintCount() const { return m_paintCount; }
     /// Runs a pending frame now (tests).
@@ -113,6 +126,8 @@ private:
 
     void ScheduleFrame();
     void RunFrame();
+    /// Tells screen readers what changed in the text since the last frame (session_view_accessible.cpp).
+    void AnnounceTextChanges();
     void UpdateScrollRange();
     const LaidParagraph &LaidOut(const Paragraph &paragraph);
     void DropLayouts();
@@ -152,6 +167,7 @@ private:
     int m_reportedColumns = 0;
     int m_reportedRows = 0;
     std::unordered_map<quint64, std::vector<SearchMark>> m_marks;
+    std::unique_ptr<AccessibleTextMirror> m_accessibleText;
 };
 
 /// A view of @p client's document whose signals reach the session: holding the view sets its ScrolledBack,

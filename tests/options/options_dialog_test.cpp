@@ -277,7 +277,7 @@ TEST_F(OptionsDialog, ConnectionSwitchesAreKeptPerWorldOutsideTheOptionsRecord)
 {
     const QByteArray record = WriteOptionsRecord(m_session->Options);
     auto dialog = Open();
-    ASSERT_EQ(dialog->FeatureBoxes.size(), 14);
+    ASSERT_EQ(dialog->FeatureBoxes.size(), WorldFeatures::SwitchKeys().size()) << "one box for every switch";
     EXPECT_TRUE(dialog->FeatureBoxes[2]->isEnabled());
     EXPECT_TRUE(dialog->FeatureBoxes[2]->isChecked()) << "compression is on by default";
     EXPECT_FALSE(dialog->FeatureBoxes[8]->isChecked()) << "reconnecting by itself is off by default";
