@@ -2,10 +2,10 @@
 // The latest game values a world sent beside its text (GMCP, MSDP, MSSP), and ${gmcp....} in commands.
 #include "gamedata/game_data.h"
 
+#include "base/byte_decoder.h"
 #include "config/logging.h"
 #include "gamedata/json_text.h"
 #include "gamedata/msdp.h"
-#include "base/byte_decoder.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -2,8 +2,8 @@
 // MSDP (telnet option 69): variables whose values are strings, arrays and tables in MSDP's own framing.
 #include "gamedata/msdp.h"
 
-#include "gamedata/json_text.h"
 #include "base/byte_decoder.h"
+#include "gamedata/json_text.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

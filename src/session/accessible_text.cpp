@@ -42,8 +42,8 @@ AccessibleTextMirror::Entry AccessibleTextMirror::MakeEntry(const Paragraph &par
         if (next < offsets.size() && offsets[next] == charToByte[static_cast<size_t>(i)]
             && shown[i] == QChar(QChar::ObjectReplacementCharacter)) {
             const QByteArray &name = paragraph.Pictures[next].Name;
-            const QString words = name.isEmpty() ? QStringLiteral("[Picture]")
-                                                 : QStringLiteral("[Picture %1]").arg(DecodeBytes(name));
+            const QString words
+                = name.isEmpty() ? QStringLiteral("[Picture]") : QStringLiteral("[Picture %1]").arg(DecodeBytes(name));
             entry.Pictures.emplace_back(i, static_cast<int>(words.size()) - 1);
             entry.Text.append(words);
             ++next;
@@ -81,7 +81,8 @@ std::vector<AccessibleTextChange> AccessibleTextMirror::Sync(Scope scope)
         UpdateKept(changes, tail);
         AppendNew(tail);
         if (!tail.isEmpty())
-            changes.push_back({AccessibleTextChange::Kind::Inserted, m_length - static_cast<int>(tail.size()), tail, {}});
+            changes.push_back(
+                {AccessibleTextChange::Kind::Inserted, m_length - static_cast<int>(tail.size()), tail, {}});
     }
     if (!changes.empty())
         m_startsValid = false;

@@ -21,9 +21,8 @@ void ApplyStoredZoom(TClient &session)
         session.Display.SetZoom(0);
         return;
     }
-    const int kept = AppSettings()
-                         .WorldValue(session.Options.Host.trimmed(), session.Options.Port.trimmed(), ZoomKey, 0)
-                         .toInt();
+    const int kept
+        = AppSettings().WorldValue(session.Options.Host.trimmed(), session.Options.Port.trimmed(), ZoomKey, 0).toInt();
     session.Display.SetZoom(std::clamp(kept, MinZoom, MaxZoom));
 }
 

@@ -2,8 +2,8 @@
 // The open sessions, which one is selected, and the actions on them: what the main window shows as tabs.
 #include "session/workspace.h"
 
-#include "config/app_settings.h"
 #include "base/byte_decoder.h"
+#include "config/app_settings.h"
 #include "session/client.h"
 #include "session/view_zoom.h"
 #include "speech/session_speech.h"

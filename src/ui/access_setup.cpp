@@ -13,16 +13,15 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QLayout>
-#include <QLineEdit>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QTabWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -30,6 +29,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace wren {
@@ -153,7 +153,8 @@ void NameControls(QWidget *root)
         for (QWidget *up = widget->parentWidget(); name.isEmpty() && up && up != root; up = up->parentWidget()) {
             if (auto *group = qobject_cast<QGroupBox *>(up))
                 name = group->title();
-            else if (auto *tabs = qobject_cast<QTabWidget *>(up->parentWidget() ? up->parentWidget()->parentWidget() : nullptr))
+            else if (auto *tabs
+                     = qobject_cast<QTabWidget *>(up->parentWidget() ? up->parentWidget()->parentWidget() : nullptr))
                 name = tabs->tabText(tabs->indexOf(up));
         }
         if (name.isEmpty())
@@ -233,9 +234,8 @@ void FollowSession(TfrmMain &window, QLabel *status, TClient *session)
     Connection &link = session->Link();
     QObject::connect(&link, &Connection::Established, status,
                      [status, session] { Announce(status, QStringLiteral("%1: connected").arg(WorldOf(session))); });
-    QObject::connect(&link, &Connection::Closed, status, [status, session] {
-        Announce(status, QStringLiteral("%1: disconnected").arg(WorldOf(session)));
-    });
+    QObject::connect(&link, &Connection::Closed, status,
+                     [status, session] { Announce(status, QStringLiteral("%1: disconnected").arg(WorldOf(session))); });
     QObject::connect(&link, &Connection::Status, status,
                      [status, session](const QByteArray &text, const QByteArray &action) {
                          if (action.isEmpty())
@@ -317,9 +317,9 @@ void InstallAccessibility(TfrmMain &window)
     window.statusBar()->setSizeGripEnabled(false);
     QObject::connect(&workspace, &Workspace::CurrentChanged, status, [status, &workspace](int index) {
         if (const TClient *session = workspace.At(index))
-            Announce(status, QStringLiteral("World: %1%2").arg(WorldOf(session),
-                                                               session->IsConnected() ? QStringLiteral(", connected")
-                                                                                      : QString()));
+            Announce(status,
+                     QStringLiteral("World: %1%2")
+                         .arg(WorldOf(session), session->IsConnected() ? QStringLiteral(", connected") : QString()));
     });
     QObject::connect(&workspace, &Workspace::SessionAdded, status,
                      [&window, status](TClient *session, const QByteArray &) {

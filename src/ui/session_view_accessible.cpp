@@ -38,7 +38,7 @@ void SessionView::AnnounceTextChanges()
     }
     const bool held = m_model.IsScrolledBack() && !AtBottom();
     const auto scope = m_model.AnnounceOnlyAtEnd() && held ? AccessibleTextMirror::Scope::TrimOnly
-                                                            : AccessibleTextMirror::Scope::Everything;
+                                                           : AccessibleTextMirror::Scope::Everything;
     const bool announce = m_model.AnnounceNewText();
     for (const AccessibleTextChange &change : m_accessibleText->Sync(scope)) {
         switch (change.Type) {
@@ -258,8 +258,8 @@ QString SessionViewAccessible::textBeforeOffset(int offset, QAccessible::TextBou
     return textAtOffset(at - 1, boundaryType, startOffset, endOffset);
 }
 
-QString SessionViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
-                                               int *startOffset, int *endOffset) const
+QString SessionViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                                               int *endOffset) const
 {
     const int after = AccessibleUnitAt(Text(), offset, boundaryType).second;
     if (after >= Text().Length() || after <= offset) {
