@@ -3,6 +3,7 @@
 #include "config/program_folder.h"
 #include "automation/trigger_engine.h"
 #include "session/client.h"
+#include "ui/game_data_panel.h"
 #include "ui/session_view.h"
 
 #include <QAccessible>
@@ -42,6 +43,8 @@ long StatusKb(const char *field)
     return 0;
 }
 
+bool GmcpVitals = false; ///< --gmcp: a GMCP Char.Vitals after every prompt, shown in the gauges
+
 // About 80 visible characters a line, a colour change every ten or so, bold now and then, and a prompt
 // ending in IAC GA every 25 lines.
 QByteArray MudText(qsizetype bytes, qsizetype *lines)
@@ -72,9 +75,18 @@ QByteArray MudText(qsizetype bytes, qsizetype *lines)
         }
         out += "\x1b[0m\r\n";
         ++*lines;
-        if (*lines % 25 == 0)
+        if (*lines % 25 == 0) {
             out += "<100hp 50mp> \xff\xf9";
+            if (GmcpVitals) {
+                // As servers send them: the vitals after the prompt, changing as the fight goes.
+                const int hp = 100 + static_cast<int>(*lines / 25 % 400);
+                out += "\xff\xfa\xc9" "Char.Vitals {\"hp\":" + QByteArray::number(hp) + ",\"maxhp\":500,\"mp\":"
+                       + QByteArray::number(hp / 2) + ",\"maxmp\":250,\"mv\":90,\"maxmv\":100}\xff\xf0";
+            }
+        }
     }
+    if (GmcpVitals)
+        out.prepend("\xff\xfb\xc9"); // the offer, agreed once: repeated with each chunk it is not answered again
     return out;
 }
 
@@ -250,6 +262,7 @@ struct RunResult {
     bool MarkerAnswered = false;
     long RssStart = 0;
     long RssEnd = 0;
+    int GaugeRefreshes = 0;
 };
 
 // One stream through a new session: the clock starts at the first byte read and stops when the server closes.
@@ -288,10 +301,16 @@ RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int m
     if (triggers >= 0)
         AddTriggers(client, triggers);
     std::unique_ptr<wren::SessionView> view;
+    std::unique_ptr<wren::GameDataPanel> gauges;
     if (showView) {
         view.reset(wren::CreateSessionView(client));
         view->resize(900, 600);
         view->show();
+        if (GmcpVitals) {
+            gauges = std::make_unique<wren::GameDataPanel>();
+            gauges->SetData(&client.GameSide().Data());
+            gauges->show();
+        }
     } else {
         client.Display.SetWidth(900);
     }
@@ -321,6 +340,8 @@ RunResult StreamOnce(const QByteArray &chunk, qint64 total, bool showView, int m
         result.Paints = view->PaintCount();
     }
     result.Rows = client.Display.RowCount();
+    if (GmcpVitals)
+        result.GaugeRefreshes = gauges ? gauges->RefreshCount() : 0;
     result.MarkerAnswered = server.Reply.contains("done");
     result.RssEnd = StatusKb("VmRSS:");
     return result;
@@ -392,6 +413,7 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("realistic"), QStringLiteral("Triggers as players write them, with the stream's common words in them.")});
     parser.addOption({QStringLiteral("literal-scan"), QStringLiteral("Find trigger candidates with a literal search per pattern, not the pattern database.")});
     parser.addOption({QStringLiteral("class-switch"), QStringLiteral("Time switching a class of the triggers off and on (with --triggers, default 1000).")});
+    parser.addOption({QStringLiteral("gmcp"), QStringLiteral("A GMCP Char.Vitals after every prompt, with the gauges shown.")});
     parser.addOption({QStringLiteral("accessible"), QStringLiteral("As with a screen reader: accessibility on (needs X and the AT-SPI bus; see bench/run.sh) and its events handled.")});
     parser.process(app);
     const bool accessible = parser.isSet(QStringLiteral("accessible"));
@@ -408,6 +430,7 @@ int main(int argc, char *argv[])
         }
     }
     Realistic = parser.isSet(QStringLiteral("realistic"));
+    GmcpVitals = parser.isSet(QStringLiteral("gmcp"));
     LiteralScan = parser.isSet(QStringLiteral("literal-scan"));
     const int triggers = parser.value(QStringLiteral("triggers")).toInt();
     const int runs = std::clamp(parser.value(QStringLiteral("runs")).toInt(), 1, 100);
@@ -463,6 +486,9 @@ int main(int argc, char *argv[])
     std::printf("reads           %llu, %.1f KB each\n", static_cast<unsigned long long>(first.Reads),
                 static_cast<double>(total) / 1024.0 / static_cast<double>(std::max<quint64>(first.Reads, 1)));
     std::printf("paints          %llu\n", static_cast<unsigned long long>(first.Paints));
+    if (GmcpVitals)
+        std::printf("game data       Char.Vitals after every prompt; %d gauge refreshes, game data %s\n",
+                    first.GaugeRefreshes, first.GaugeRefreshes > 0 ? "shown" : "NOT shown");
     std::printf("RSS start       %.1f MB\n", first.RssStart / 1024.0);
     std::printf("RSS end         %.1f MB\n", first.RssEnd / 1024.0);
     std::printf("RSS peak        %.1f MB (%.1f MB above start)\n", StatusKb("VmHWM:") / 1024.0,

@@ -3,8 +3,8 @@
 # AddressSanitizer, UBSan).
 #
 #   bash scripts/fuzz.sh                   the test command's run: the sanitized tests, then every target
-#                                          briefly (WREN_FUZZ_SECONDS for the byte pipeline, 60 by default,
-#                                          WREN_FUZZ_EACH for each other target, 8 by default)
+#                                          briefly (WREN_FUZZ_SECONDS for the byte pipeline, 45 by default,
+#                                          WREN_FUZZ_EACH for each other target, 5 by default)
 #   bash scripts/fuzz.sh TARGET SECONDS    one target for as long as asked, e.g. an hour:
 #                                          bash scripts/fuzz.sh telnet_fuzz 3600
 #   bash scripts/fuzz.sh list              the targets
@@ -56,7 +56,7 @@ fi
 
 ninja -C build-fuzz -j2 "${targets[@]}" sanitized_tests
 build-fuzz/tests/sanitized/sanitized_tests --gtest_brief=1
-fuzz pipeline_fuzz "${WREN_FUZZ_SECONDS:-60}"
+fuzz pipeline_fuzz "${WREN_FUZZ_SECONDS:-45}"
 for target in "${targets[@]:1}"; do
-  fuzz "$target" "${WREN_FUZZ_EACH:-8}"
+  fuzz "$target" "${WREN_FUZZ_EACH:-5}"
 done

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the client on the demo world in a real X server (Xvfb).
 #   bash scripts/screenshot.sh [out.png]   the README's picture (docs/screenshot.png)
+#   bash scripts/screenshot.sh --map       after a walk round the town: the gauges and the map
+#                                          (docs/screenshot-map.png)
 #   bash scripts/screenshot.sh --manual    the manual's pictures in docs/manual/: the window, the connection
 #                                          manager, the options, the automation editor and the music list
 set -euo pipefail
@@ -12,11 +14,16 @@ if ! command -v xdotool >/dev/null; then
 fi
 bash scripts/build.sh
 manual=0
+walk=0
 if [[ "${1:-}" == --manual ]]; then
   manual=1
   shift
+elif [[ "${1:-}" == --map ]]; then
+  walk=1
+  shift
 fi
 out="${1:-docs/screenshot.png}"
+((walk)) && out="${1:-docs/screenshot-map.png}"
 port=4123
 program=build/src/wren
 if ((manual)); then
@@ -46,6 +53,8 @@ type_line() {
 }
 if ((manual)); then
   login=("Visitor" "secret" "map")
+elif ((walk)); then
+  login=("Visitor" "secret" "n" "s" "e" "w" "w" "e" "s" "e" "w" "w" "e" "n" "ne" "e" "fight" "/WHERE")
 else
   login=("Visitor" "map" "look")
 fi

@@ -26,6 +26,10 @@ if [[ "${WREN_WITH_XVFB:-0}" == 1 ]]; then
   packages+=(xvfb xauth)
 fi
 # What a screen reader sees, checked on X: the AT-SPI bus, its Python bindings and a D-Bus session.
+# The style and code checks (scripts/lint.sh).
+if [[ "${WREN_WITH_LINT:-0}" == 1 ]]; then
+  packages+=(clang-format clang-tidy)
+fi
 if [[ "${WREN_WITH_ACCESSIBILITY:-0}" == 1 ]]; then
   packages+=(xvfb xauth at-spi2-core python3-pyatspi dbus-x11 dbus-bin dbus-daemon)
 fi

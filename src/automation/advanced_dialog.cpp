@@ -100,27 +100,9 @@ void TfrmAdvanced::SetSession(std::function<AutomationFace *()> current)
     Fill();
 }
 
-void TfrmAdvanced::BuildLayout()
+// One page per kind of automation, each with its fields.
+void TfrmAdvanced::BuildPages()
 {
-    setMinimumSize(611, 317);
-    grdAdv = new QTableWidget(1, 4, this);
-    grdAdv->setHorizontalHeaderLabels(
-        {QStringLiteral("On"), QStringLiteral("Class"), QStringLiteral("Name"), QStringLiteral("Type")});
-    const int widths[] = {29, 66, 95, 76};
-    for (int c = 0; c < 4; ++c)
-        grdAdv->setColumnWidth(c, widths[c]);
-    grdAdv->verticalHeader()->hide();
-    grdAdv->verticalHeader()->setDefaultSectionSize(16);
-    grdAdv->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdAdv->setSelectionMode(QAbstractItemView::SingleSelection);
-    grdAdv->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdAdv->setStyleSheet(QStringLiteral("QTableWidget { color: navy; }"));
-
-    cmbClass = new QComboBox(this);
-    cmbClass->setEditable(true);
-    cmbClass->setInsertPolicy(QComboBox::NoInsert);
-    cmbClass->lineEdit()->setMaxLength(TAdvancedItem::ClassMax);
-
     pages = new QTabWidget(this);
     pages->setTabPosition(QTabWidget::South);
     const auto memo = [this] { return new QPlainTextEdit(this); };
@@ -225,6 +207,30 @@ void TfrmAdvanced::BuildLayout()
         layout->addStretch();
         pages->addTab(page, QStringLiteral("&Variables"));
     }
+}
+
+void TfrmAdvanced::BuildLayout()
+{
+    setMinimumSize(611, 317);
+    grdAdv = new QTableWidget(1, 4, this);
+    grdAdv->setHorizontalHeaderLabels(
+        {QStringLiteral("On"), QStringLiteral("Class"), QStringLiteral("Name"), QStringLiteral("Type")});
+    const int widths[] = {29, 66, 95, 76};
+    for (int c = 0; c < 4; ++c)
+        grdAdv->setColumnWidth(c, widths[c]);
+    grdAdv->verticalHeader()->hide();
+    grdAdv->verticalHeader()->setDefaultSectionSize(16);
+    grdAdv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdAdv->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdAdv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdAdv->setStyleSheet(QStringLiteral("QTableWidget { color: navy; }"));
+
+    cmbClass = new QComboBox(this);
+    cmbClass->setEditable(true);
+    cmbClass->setInsertPolicy(QComboBox::NoInsert);
+    cmbClass->lineEdit()->setMaxLength(TAdvancedItem::ClassMax);
+
+    BuildPages();
     const QString fields = QStringLiteral("background: navy; color: yellow;");
     for (QWidget *field : std::initializer_list<QWidget *> {cmbClass, aliasname, aliascommand, cmbevents, eventcommand,
                                                             macroname, macrocommand, txttabcompletion, triggerpattern,

@@ -168,7 +168,7 @@ bool LoadAdvanced(const QString &path, AutomationStore &store, QString *error, i
     // whose size is not known in advance.
     const auto tooLarge = [error] {
         if (error)
-            *error = QStringLiteral("The file is larger than %1 MiB.").arg(AdvancedFileMaxSize / (1024 * 1024));
+            *error = QStringLiteral("The file is larger than %1 MiB.").arg(AdvancedFileMaxSize / (qint64(1024) * 1024));
         return false;
     };
     QByteArray bytes;

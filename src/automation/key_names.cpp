@@ -75,6 +75,8 @@ int KeyNameToCode(const QByteArray &name)
     return OffsetNumber(view, 48).value_or(0);
 }
 
+// A key table written as one switch, read row by row.
+// NOLINTNEXTLINE(readability-function-size)
 int VirtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey)
 {
 #ifdef Q_OS_WIN

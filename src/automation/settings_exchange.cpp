@@ -134,6 +134,8 @@ int ImportZMudBytes(const QByteArray &bytes, AutomationStore &store, const QByte
     return taken;
 }
 
+// The old file's fields in the order it holds them.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 int ImportWnsBytes(const QByteArray &bytes, AutomationStore &store)
 {
     int taken = 0;

@@ -219,6 +219,8 @@ qsizetype ExecutePass::RarestPair(QByteArrayView literal)
     return best;
 }
 
+// One case per construct of the pattern syntax, as the syntax lists them.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 QByteArray ExecutePass::RequiredLiteral(const QByteArray &p)
 {
     // Inline options ("(?i)"), verbs and quoting change what the text means: no literal is claimed for
@@ -545,6 +547,8 @@ void ExecutePass::PrepareLiterals(const std::vector<int> &live)
     }
 }
 
+// The per-line scan on the text path, kept in one piece.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
 {
     out = m_always;
@@ -573,8 +577,8 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
         for (qsizetype i = 0; i + 1 < n; ++i) {
             // Four bytes at a time while none of them can start an anchor pair (most bytes of most lines).
             while (i + 4 < n
-                   && !(m_bigramFirst[bytes[i]] | m_bigramFirst[bytes[i + 1]] | m_bigramFirst[bytes[i + 2]]
-                        | m_bigramFirst[bytes[i + 3]]))
+                   && !(m_bigramFirst[bytes[i]] || m_bigramFirst[bytes[i + 1]] || m_bigramFirst[bytes[i + 2]]
+                        || m_bigramFirst[bytes[i + 3]]))
                 i += 4;
             if (i + 1 >= n)
                 break; // the skip can end on the last byte, which starts no pair
@@ -602,6 +606,8 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
+// The live-list walk and its checks after each handler, in one place.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const MatchHandler &onMatch,
                       const ErrorHandler &onError)
 {
@@ -614,7 +620,8 @@ void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const M
     for (size_t k = 0; k < candidates.size(); ++k) {
         const QList<TAdvancedItem> &triggers = store.Triggers();
         const int index = candidates[k];
-        const TAdvancedItem trigger = triggers[index]; // a copy: the handler may change the list
+        // A copy: the handler may change the list.
+        const TAdvancedItem trigger = triggers[index]; // NOLINT(performance-unnecessary-copy-initialization)
         Compiled *c = m_byIndex[static_cast<size_t>(index)];
         if (!c)
             continue;
@@ -636,9 +643,9 @@ void ExecutePass::Run(const AutomationStore &store, QByteArrayView line, const M
             for (int group = 0; group <= 9; ++group) {
                 if (group)
                     captures += ',';
-                if (group < rc && ovector[2 * group] != PCRE2_UNSET)
-                    captures.append(line.data() + ovector[2 * group],
-                                    static_cast<qsizetype>(ovector[2 * group + 1] - ovector[2 * group]));
+                const size_t at = 2 * static_cast<size_t>(group);
+                if (group < rc && ovector[at] != PCRE2_UNSET)
+                    captures.append(line.data() + ovector[at], static_cast<qsizetype>(ovector[at + 1] - ovector[at]));
             }
             onMatch(trigger, captures);
         }

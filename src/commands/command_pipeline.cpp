@@ -105,28 +105,32 @@ void CommandPipeline::Process(QByteArray text, bool pathSteps)
             break;
         if (piece == sep)
             continue;
-        if (m_host.TakeCommand(piece)) {
-            if (budget.Stopped() || m_host.Closing())
-                break;
-            continue;
-        }
-        m_words = SplitText(piece, ' ');
-        const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
-        if (!TrimBlanks(expansion).isEmpty()) {
-            ProcessCommand(expansion);
-        } else if (m_host.ExpandPaths() && !pathSteps) {
-            const QByteArray steps = PathExpand(piece, joiner, m_host.PathChar());
-            if (steps != piece)
-                Process(steps, true);
-            else
-                m_host.ExecuteCommand(piece);
-        } else {
-            m_host.ExecuteCommand(piece);
-        }
+        RunPiece(piece, joiner, pathSteps);
         if (budget.Stopped() || m_host.Closing())
             break;
     }
     --m_depth;
+}
+
+// One single command: taken by a script's alias, expanded by an alias, walked as a path, or carried out.
+void CommandPipeline::RunPiece(const QByteArray &piece, const QByteArray &joiner, bool pathSteps)
+{
+    if (m_host.TakeCommand(piece))
+        return;
+    m_words = SplitText(piece, ' ');
+    const QByteArray expansion = AliasExpand(m_host.Aliases(), m_words, piece, joiner);
+    if (!TrimBlanks(expansion).isEmpty()) {
+        ProcessCommand(expansion);
+        return;
+    }
+    if (m_host.ExpandPaths() && !pathSteps) {
+        const QByteArray steps = PathExpand(piece, joiner, m_host.PathChar());
+        if (steps != piece) {
+            Process(steps, true);
+            return;
+        }
+    }
+    m_host.ExecuteCommand(piece);
 }
 
 } // namespace wren

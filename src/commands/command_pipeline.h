@@ -67,6 +67,7 @@ public:
 
 private:
     void Process(QByteArray text, bool pathSteps);
+    void RunPiece(const QByteArray &piece, const QByteArray &joiner, bool pathSteps);
 
     CommandHost &m_host;
     QList<QByteArray> m_words;

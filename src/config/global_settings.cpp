@@ -53,7 +53,7 @@ bool LoadGlobalSettings(const QString &path, TGlobals &globals, QString *error)
 {
     // A settings file of three short lines; anything far larger is not one, and is kept as it is.
     QByteArray bytes;
-    switch (ReadUserFile(path, 64 * 1024, &bytes, error)) {
+    switch (ReadUserFile(path, qint64(64) * 1024, &bytes, error)) {
     case FileRead::Missing:
         globals.WPLogin.clear();
         globals.WPPass.clear();

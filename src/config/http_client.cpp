@@ -94,8 +94,7 @@ HttpResult HttpClient::Perform(const QByteArray &url, const QByteArray *postBody
     CURL *h = curl.get();
     char errorText[CURL_ERROR_SIZE] = {};
     Receiver receiver {&result.Body, m_options.MaxBody};
-    const QByteArray address = url; // curl keeps no copy of the pointer past the call, but be explicit
-    curl_easy_setopt(h, CURLOPT_URL, address.constData());
+    curl_easy_setopt(h, CURLOPT_URL, url.constData()); // curl copies the address
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);

@@ -12,7 +12,7 @@ namespace wren {
 
 QString SessionLog::ResolvePath(const QByteArray &fileName) const
 {
-    const QString name = QString::fromLocal8Bit(fileName);
+    QString name = QString::fromLocal8Bit(fileName);
     if (QFileInfo(name).isAbsolute() || m_baseFolder.isEmpty())
         return name;
     return QDir(m_baseFolder).filePath(name);

@@ -140,7 +140,7 @@ MediaResult MediaFetcher::ResolveNow(const MediaRequest &request)
 {
     if (std::optional<MediaResult> kept = Cached(request))
         return *kept;
-    const MediaResult result = ResolveMedia(request, &m_cancel);
+    MediaResult result = ResolveMedia(request, &m_cancel);
     Keep(result);
     return result;
 }
@@ -203,7 +203,7 @@ void MediaFetcher::KeepWithinLimit(const QString &folder, const QString &newest)
 {
     const QString listPath = DownloadListPath(folder);
     QByteArray bytes;
-    ReadUserFile(listPath, 1024 * 1024, &bytes);
+    ReadUserFile(listPath, qint64(1024) * 1024, &bytes);
     QStringList names;
     for (const QByteArray &line : bytes.split('\n')) {
         const QString name = QString::fromUtf8(line.trimmed());

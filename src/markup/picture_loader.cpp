@@ -220,7 +220,8 @@ QImage LoadPicture(const QString &path, QString *error, qint64 maxBytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    reader.setAllocationLimit(static_cast<int>(std::min<qint64>(maxBytes / (1024 * 1024) + 1, 256))); // megabytes
+    reader.setAllocationLimit(
+        static_cast<int>(std::min<qint64>(maxBytes / (qint64(1024) * 1024) + 1, 256))); // megabytes
     QImage image = reader.read();
     if (image.isNull())
         return fail(reader.errorString());

@@ -95,70 +95,116 @@ void EndLink(TagHost &host)
     host.LinkTarget().clear();
 }
 
+// One row per tag name: what the tag does. Names are compared exactly (the parser gives them upper case).
+struct TagRow {
+    const char *Name;
+    void (*Run)(TagHost &host, const ZelTag &tag);
+};
+
+void BoldStyle(TagHost &host, const ZelTag &tag)
+{
+    host.SetStyle(Bold, !tag.Name.startsWith('/'));
+}
+void ItalicStyle(TagHost &host, const ZelTag &tag)
+{
+    host.SetStyle(Italic, !tag.Name.startsWith('/'));
+}
+void UnderlineStyle(TagHost &host, const ZelTag &tag)
+{
+    host.SetStyle(Underline, !tag.Name.startsWith('/'));
+}
+void StrikeStyle(TagHost &host, const ZelTag &tag)
+{
+    host.SetStyle(StrikeOut, !tag.Name.startsWith('/'));
+}
+
+void Back(TagHost &host, const ZelTag &tag)
+{
+    for (const QByteArray &colour : tag.Values("COLOR", "C"))
+        host.SetColor(colour, 1);
+}
+
+void Image(TagHost &host, const ZelTag &tag)
+{
+    if (!host.TagOptions().AllowImages)
+        return;
+    for (const QByteArray &source : tag.Values("SRC"))
+        host.LoadZelImage(source);
+}
+
+void Base(TagHost &host, const ZelTag &tag)
+{
+    for (const QByteArray &address : tag.Values("URL")) {
+        if (IsWebAddress(address))
+            host.BaseUrl() = address;
+    }
+}
+
+void Audio(TagHost &host, const ZelTag &tag)
+{
+    for (const QByteArray &file : tag.Values("FILE")) {
+        if (!file.isEmpty())
+            host.PlayZelAudio(file);
+    }
+}
+
+const TagRow TagRows[] = {
+    {"B", BoldStyle},
+    {"BOLD", BoldStyle},
+    {"/B", BoldStyle},
+    {"/BOLD", BoldStyle},
+    {"I", ItalicStyle},
+    {"ITALIC", ItalicStyle},
+    {"/I", ItalicStyle},
+    {"/ITALIC", ItalicStyle},
+    {"U", UnderlineStyle},
+    {"UNDERLINE", UnderlineStyle},
+    {"/U", UnderlineStyle},
+    {"/UNDERLINE", UnderlineStyle},
+    {"S", StrikeStyle},
+    {"STRIKETHRU", StrikeStyle},
+    {"/S", StrikeStyle},
+    {"/STRIKETHRU", StrikeStyle},
+    {"F", Font},
+    {"FONT", Font},
+    {"/F", [](TagHost &host, const ZelTag &) { EndFont(host); }},
+    {"/FONT", [](TagHost &host, const ZelTag &) { EndFont(host); }},
+    {"BACK", Back},
+    {"/BACK", [](TagHost &host, const ZelTag &) { host.RestoreBackground(); }},
+    {"A", Link},
+    {"/A", [](TagHost &host, const ZelTag &) { EndLink(host); }},
+    {"IMG", Image},
+    {"IMAGE", Image},
+    {"BASE", Base},
+    {"AUDIO", Audio},
+    {"AU", Audio},
+    {"RIGHT", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Right); }},
+    {"R", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Right); }},
+    {"CENTER", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Center); }},
+    {"C", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Center); }},
+    {"LEFT", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Left); }},
+    {"/C", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Left); }},
+    {"/RIGHT", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Left); }},
+    {"/CENTER", [](TagHost &host, const ZelTag &) { host.SetAlignment(Alignment::Left); }},
+    {"BR", [](TagHost &host, const ZelTag &) { host.WriteText("\n"); }},
+    {"CT", [](TagHost &host, const ZelTag &) { host.ClearView(); }},
+    {"CLEARTEXT", [](TagHost &host, const ZelTag &) { host.ClearView(); }},
+    {"IP", [](TagHost &host, const ZelTag &) { host.WriteText(host.LocalAddress()); }},
+};
+
 } // namespace
 
+// A tag the client does not know is shown as it came, between its brackets.
 void InterpretZelTag(TagHost &host, const QByteArray &text)
 {
     const ZelTag tag = ParseZelTag(text);
-    const QByteArray &n = tag.Name;
-    const auto is = [&n](std::initializer_list<const char *> names) {
-        for (const char *name : names) {
-            if (n == name)
-                return true;
+    for (const TagRow &row : TagRows) {
+        if (tag.Name == row.Name) {
+            row.Run(host, tag);
+            return;
         }
-        return false;
-    };
-    if (is({"B", "BOLD"}) || is({"/B", "/BOLD"})) {
-        host.SetStyle(Bold, !n.startsWith('/'));
-    } else if (is({"I", "ITALIC"}) || is({"/I", "/ITALIC"})) {
-        host.SetStyle(Italic, !n.startsWith('/'));
-    } else if (is({"U", "UNDERLINE"}) || is({"/U", "/UNDERLINE"})) {
-        host.SetStyle(Underline, !n.startsWith('/'));
-    } else if (is({"S", "STRIKETHRU"}) || is({"/S", "/STRIKETHRU"})) {
-        host.SetStyle(StrikeOut, !n.startsWith('/'));
-    } else if (is({"F", "FONT"})) {
-        Font(host, tag);
-    } else if (is({"/F", "/FONT"})) {
-        EndFont(host);
-    } else if (n == "BACK") {
-        for (const QByteArray &colour : tag.Values("COLOR", "C"))
-            host.SetColor(colour, 1);
-    } else if (n == "/BACK") {
-        host.RestoreBackground();
-    } else if (n == "A") {
-        Link(host, tag);
-    } else if (n == "/A") {
-        EndLink(host);
-    } else if (is({"IMG", "IMAGE"})) {
-        if (host.TagOptions().AllowImages) {
-            for (const QByteArray &source : tag.Values("SRC"))
-                host.LoadZelImage(source);
-        }
-    } else if (n == "BASE") {
-        for (const QByteArray &address : tag.Values("URL")) {
-            if (IsWebAddress(address))
-                host.BaseUrl() = address;
-        }
-    } else if (is({"AUDIO", "AU"})) {
-        for (const QByteArray &file : tag.Values("FILE")) {
-            if (!file.isEmpty())
-                host.PlayZelAudio(file);
-        }
-    } else if (is({"RIGHT", "R"})) {
-        host.SetAlignment(Alignment::Right);
-    } else if (is({"CENTER", "C"})) {
-        host.SetAlignment(Alignment::Center);
-    } else if (is({"LEFT", "/C", "/RIGHT", "/CENTER"})) {
-        host.SetAlignment(Alignment::Left);
-    } else if (n == "BR") {
-        host.WriteText("\n");
-    } else if (is({"CT", "CLEARTEXT"})) {
-        host.ClearView();
-    } else if (n == "IP") {
-        host.WriteText(host.LocalAddress());
-    } else {
-        host.WriteText("<" + tag.Trimmed + ">");
     }
+    host.WriteText("<" + tag.Trimmed + ">");
 }
 
 } // namespace wren

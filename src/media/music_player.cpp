@@ -246,7 +246,7 @@ bool MusicPlayer::Load(const QString &path, bool append, QString *error)
 {
     // A playlist too large to take whole is not taken in part: saving over it would lose the rest.
     QByteArray bytes;
-    if (ReadUserFile(path, 4 * 1024 * 1024, &bytes, error) == FileRead::Failed)
+    if (ReadUserFile(path, qint64(4) * 1024 * 1024, &bytes, error) == FileRead::Failed)
         return false;
     if (!append)
         Clear();

@@ -24,10 +24,10 @@ void ApplyModernCode(int code, TextAttributes &a, TSessionOptions &o)
         a.Back = o.DefaultBackColor;
         o.CurBackColor = a.Back;
     } else if (code >= 90 && code <= 97) {
-        a.Fore = o.AnsiColors[static_cast<size_t>(code - 90 + 8)];
+        a.Fore = o.AnsiColors[static_cast<size_t>(code) - 90 + 8];
         o.CurTextColor = a.Fore;
     } else if (code >= 100 && code <= 107) {
-        a.Back = o.AnsiColors[static_cast<size_t>(code - 100 + 8)];
+        a.Back = o.AnsiColors[static_cast<size_t>(code) - 100 + 8];
         o.CurBackColor = a.Back;
     }
 }
@@ -58,10 +58,10 @@ void ApplyModernCode(int code, TextAttributes &a, TSessionOptions &o)
     default: break;
     }
     if (code >= 30 && code <= 37) {
-        a.Fore = o.AnsiColors[static_cast<size_t>(code - 30 + bright)];
+        a.Fore = o.AnsiColors[static_cast<size_t>(code) - 30 + static_cast<size_t>(bright)];
         o.CurTextColor = a.Fore;
     } else if (code >= 40 && code <= 47) {
-        a.Back = o.AnsiColors[static_cast<size_t>(code - 40 + bright)];
+        a.Back = o.AnsiColors[static_cast<size_t>(code) - 40 + static_cast<size_t>(bright)];
         o.CurBackColor = a.Back;
     } else if (modern) {
         ApplyModernCode(code, a, o);
@@ -102,6 +102,8 @@ void ApplyCodeList(const int *codes, int count, TextAttributes &a, TSessionOptio
     }
 }
 
+// One branch per form of the extended colour codes.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 [[gnu::noinline]] void ApplyLongerCodes(QByteArrayView sequence, TextAttributes &attributes, TSessionOptions &options,
                                         bool modern)
 {

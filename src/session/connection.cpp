@@ -19,7 +19,7 @@ namespace wren {
 namespace {
 // Received data is read in pieces of at most this size; the kernel holds the rest, so a fast server is
 // slowed down by TCP instead of filling memory.
-constexpr qint64 ReadBufferSize = 256 * 1024;
+constexpr qint64 ReadBufferSize = qint64(256) * 1024;
 // After the trust question the handshake gets at least this long to finish.
 constexpr int AfterQuestionMs = 10000;
 

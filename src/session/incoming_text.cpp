@@ -94,6 +94,8 @@ void IncomingText::DetectZel(QByteArrayView block)
 // Pieces cut from the block itself hold no line end (the splitter cuts at every CR and LF), so they go
 // through the plain writer; replaced text and text the splitter put together from earlier blocks may hold
 // anything and go through WriteText. The line limit is kept at every line end and when the block is done.
+// The text path's chunk loop, kept in one piece.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void IncomingText::SplitAndWrite(QByteArray text)
 {
     using Writer = DisplayWriter<IncomingText>;

@@ -90,6 +90,8 @@ private:
 
 } // namespace
 
+// The search loop with its limits and budget checks together.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 std::vector<SearchHit> FindInDocument(const SessionDocument &document, const SearchQuery &query, QString *error,
                                       bool *stopped, int budgetMs)
 {

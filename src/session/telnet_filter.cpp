@@ -16,7 +16,7 @@ constexpr unsigned char TtypeIs = 0, TtypeSend = 1;
 constexpr unsigned char CharsetRequest = 1, CharsetAccepted = 2, CharsetRejected = 3;
 // MTTS flags: what the client renders, reported in the third terminal type.
 constexpr int MttsAnsi = 1, MttsUtf8 = 4, Mtts256 = 8, MttsTrueColour = 256, MttsSsl = 2048;
-constexpr qsizetype InflateChunk = 64 * 1024;
+constexpr qsizetype InflateChunk = qsizetype(64) * 1024;
 
 bool IsUtf8Name(QByteArrayView name)
 {
@@ -135,20 +135,14 @@ void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
     std::bitset<256> &agreed = remote ? m_remote : m_local;
     std::bitset<256> &refused = remote ? m_refusedWill : m_refusedDo;
     if (verb == WILL || verb == DO) {
-        if (remote ? WantRemote(option) : WantLocal(option)) {
-            if (!agreed[option]) {
-                agreed[option] = true;
-                Answer(out, remote ? DO : WILL, option);
-                if (remote && (option == Gmcp || option == Msdp || option == Mssp))
-                    out.GameDataStarted.append(option);
-                if (!remote && option == Naws)
-                    out.WindowSizeWanted = true;
-                if (!remote && option == Ttype)
-                    m_ttypeRequests = 0;
-            }
-        } else if (!refused[option]) {
+        if (!(remote ? WantRemote(option) : WantLocal(option))) {
+            if (!refused[option])
+                Answer(out, remote ? DONT : WONT, option);
             refused[option] = true;
-            Answer(out, remote ? DONT : WONT, option);
+        } else if (!agreed[option]) {
+            agreed[option] = true;
+            Answer(out, remote ? DO : WILL, option);
+            Agreed(out, remote, option);
         }
         return;
     }
@@ -156,9 +150,26 @@ void TelnetFilter::Verb(Output &out, unsigned char verb, unsigned char option)
     if (agreed[option]) {
         agreed[option] = false;
         Answer(out, remote ? DONT : WONT, option);
-        if (option == Charset && !m_remote[Charset] && !m_local[Charset])
-            m_utf8 = false;
+        Ended(option);
     }
+}
+
+// An option the server turned off: UTF-8 ends with the last side of CHARSET.
+void TelnetFilter::Ended(unsigned char option)
+{
+    if (option == Charset && !m_remote[Charset] && !m_local[Charset])
+        m_utf8 = false;
+}
+
+// What an option just agreed starts: game data is greeted, the window size sent, the terminal types begin.
+void TelnetFilter::Agreed(Output &out, bool remote, unsigned char option)
+{
+    if (remote && IsGameData(option))
+        out.GameDataStarted.append(option);
+    else if (!remote && option == Naws)
+        out.WindowSizeWanted = true;
+    else if (!remote && option == Ttype)
+        m_ttypeRequests = 0;
 }
 
 QByteArray TelnetFilter::TerminalType()

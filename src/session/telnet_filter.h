@@ -157,6 +157,8 @@ private:
     /// Inflates from @p data on; returns the bytes used (the rest follows the compressed stream's end).
     qsizetype Inflate(const char *data, qsizetype size, QByteArray &text, Output &out, qint64 &inflated);
     void Verb(Output &out, unsigned char verb, unsigned char option);
+    void Agreed(Output &out, bool remote, unsigned char option);
+    void Ended(unsigned char option);
     static void Answer(Output &out, unsigned char verb, unsigned char option);
     static void Subnegotiate(QByteArray &replies, unsigned char option, QByteArrayView payload);
     bool WantRemote(unsigned char option) const;

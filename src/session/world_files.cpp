@@ -28,7 +28,7 @@ std::optional<QByteArray> ReadImport(const QString &path, QString *error)
         *error = file.errorString();
         return std::nullopt;
     }
-    return file.read(16 * 1024 * 1024);
+    return file.read(qint64(16) * 1024 * 1024);
 }
 
 } // namespace

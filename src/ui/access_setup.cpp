@@ -133,6 +133,8 @@ QString Spaced(const QString &objectName)
 
 /// Gives every control of @p root that takes the focus and has no name of its own (no text, no buddy label)
 /// the name a sighted player reads beside it: its label, its tip, its hint, or what it is called.
+// Where a control's name comes from, tried in order.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void NameControls(QWidget *root)
 {
     for (QWidget *widget : root->findChildren<QWidget *>()) {

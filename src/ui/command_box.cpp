@@ -176,6 +176,17 @@ void CommandBox::Complete(CommandFace &session)
     setFocus();
 }
 
+// Paging and line keys while the view is held.
+void CommandBox::ScrollHeldView(SessionView &view, int key)
+{
+    switch (key) {
+    case Qt::Key_PageUp: view.ScrollPageUp(); break;
+    case Qt::Key_PageDown: view.ScrollPageDown(); break;
+    case Qt::Key_Up: view.ScrollLineUp(); break;
+    default: view.ScrollLineDown(); break;
+    }
+}
+
 bool CommandBox::ScrollKey(QKeyEvent *event, CommandFace &session)
 {
     const int key = event->key();
@@ -203,16 +214,8 @@ bool CommandBox::ScrollKey(QKeyEvent *event, CommandFace &session)
     case Qt::Key_PageDown:
     case Qt::Key_Up:
     case Qt::Key_Down:
-        if (view) {
-            if (key == Qt::Key_PageUp)
-                view->ScrollPageUp();
-            else if (key == Qt::Key_PageDown)
-                view->ScrollPageDown();
-            else if (key == Qt::Key_Up)
-                view->ScrollLineUp();
-            else
-                view->ScrollLineDown();
-        }
+        if (view)
+            ScrollHeldView(*view, key);
         return true;
     case Qt::Key_Home:
     case Qt::Key_End:

@@ -33,6 +33,7 @@ private:
     void Enter(CommandFace &session);
     void Complete(CommandFace &session);
     bool ScrollKey(QKeyEvent *event, CommandFace &session);
+    static void ScrollHeldView(SessionView &view, int key);
     bool HistoryKey(QKeyEvent *event, CommandFace &session);
     /// Runs a macro of the key; true when its character is to be swallowed.
     bool MacroKey(QKeyEvent *event, CommandFace &session);

@@ -147,7 +147,12 @@ void TfrmConnect::BuildLayout()
     layout->addLayout(top, 1);
     layout->addLayout(bottom, 1);
     resize(760, 480);
+    WireControls();
+}
 
+// What the grids, the buttons and the list's menu do.
+void TfrmConnect::WireControls()
+{
     thepopup = new QMenu(this);
     mnuAdd = thepopup->addAction(QStringLiteral("&Add to MUD list"), this, &TfrmConnect::AddWorld);
     mnuVisit = thepopup->addAction(QStringLiteral("&Visit MUD web site"), this, [this] {
@@ -211,7 +216,7 @@ void TfrmConnect::LoadLists()
     const QString worldsPath = QDir(Folder()).filePath(QStringLiteral("muds.ini"));
     QByteArray worlds;
     QString error;
-    if (ReadUserFile(worldsPath, 4 * 1024 * 1024, &worlds, &error) == FileRead::Failed) {
+    if (ReadUserFile(worldsPath, qint64(4) * 1024 * 1024, &worlds, &error) == FileRead::Failed) {
         // Said once the dialog is up (this runs while it is being made).
         const QString text = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(worldsPath), error);
         QTimer::singleShot(0, this, [this, text] { Message(text); });
@@ -225,7 +230,7 @@ void TfrmConnect::LoadLists()
     mudlist->setRowCount(1);
     QFile list(QDir(Folder()).filePath(QStringLiteral("mudlist.txt")));
     if (list.open(QIODevice::ReadOnly)) {
-        for (const ListedMud &mud : ParseMudList(list.read(16 * 1024 * 1024)))
+        for (const ListedMud &mud : ParseMudList(list.read(qint64(16) * 1024 * 1024)))
             AppendRow(mudlist, {QString::fromLocal8Bit(mud.Name), QString::fromLocal8Bit(mud.Host),
                                 QString::fromLocal8Bit(mud.Port), QString::fromLocal8Bit(mud.WebSite)});
     }

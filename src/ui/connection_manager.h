@@ -50,6 +50,7 @@ public:
 
 private:
     void BuildLayout();
+    void WireControls();
     void WorldClicked();
     void AddWorld();
     void DeleteWorld();

@@ -16,6 +16,7 @@
 #include "ui/command_box.h"
 #include "ui/connection_manager.h"
 #include "ui/help_viewer.h"
+#include "ui/scripts_page.h"
 #include "ui/search_bar.h"
 #include "ui/session_view.h"
 #include "ui/startup_args.h"
@@ -240,6 +241,42 @@ void TfrmMain::BuildMenus()
     m.Exit = m.File->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
 
     m.Edit = bar->addMenu(QStringLiteral("&Edit"));
+    BuildEditMenu();
+
+    m.Options = bar->addMenu(QStringLiteral("&Options"));
+    m.Settings = m.Options->addAction(QStringLiteral("&Settings..."), this, &TfrmMain::OpenOptions);
+    m.Settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
+    m.Logging = m.Options->addAction(QStringLiteral("&Logging..."), this, &TfrmMain::OpenLoggingSetup);
+    m.Logging->setVisible(false);
+    m.Advanced = m.Options->addAction(QStringLiteral("&Advanced..."), this, &TfrmMain::OpenAdvanced);
+    m.Advanced->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F11));
+    BuildExchangeMenus();
+
+    m.Music = bar->addMenu(QStringLiteral("&Music"));
+    BuildMusicMenu();
+
+    m.Window = bar->addMenu(QStringLiteral("&Window"));
+    m.ClearText = m.Window->addAction(QStringLiteral("&Clear text"), this, &TfrmMain::ClearText);
+    m.MinimizeAll = m.Window->addAction(QStringLiteral("Minimize &All"), this, &TfrmMain::MinimizeAll);
+
+    m.Help = bar->addMenu(QStringLiteral("&Help"));
+    m.Manual = m.Help->addAction(QStringLiteral("&Manual"), this,
+                                 [this] { HelpViewer::Show(this, HelpViewer::Document::Manual); });
+    m.VersionInfo = m.Help->addAction(QStringLiteral("&View version info"), this,
+                                      [this] { HelpViewer::Show(this, HelpViewer::Document::Versions); });
+    m.About = m.Help->addAction(QStringLiteral("&About..."), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Wren Client"), AboutText(m_globals.Version));
+    });
+
+    for (QMenu *menu : {m.File, m.Options, m.Window})
+        connect(menu, &QMenu::aboutToShow, this, &TfrmMain::UpdateMenus);
+    BuildTabMenu();
+}
+
+// Global ZEL, the command box's clipboard actions and Find.
+void TfrmMain::BuildEditMenu()
+{
+    MenuItems &m = m_menu;
     m.GlobalZel = m.Edit->addAction(QStringLiteral("&Global ZEL On/Off"));
     m.GlobalZel->setCheckable(true);
     m.GlobalZel->setChecked(true);
@@ -269,35 +306,12 @@ void TfrmMain::BuildMenus()
             m_search->Open();
     });
     m.Find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+}
 
-    m.Options = bar->addMenu(QStringLiteral("&Options"));
-    m.Settings = m.Options->addAction(QStringLiteral("&Settings..."), this, &TfrmMain::OpenOptions);
-    m.Settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
-    m.Logging = m.Options->addAction(QStringLiteral("&Logging..."), this, &TfrmMain::OpenLoggingSetup);
-    m.Logging->setVisible(false);
-    m.Advanced = m.Options->addAction(QStringLiteral("&Advanced..."), this, &TfrmMain::OpenAdvanced);
-    m.Advanced->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F11));
-    BuildExchangeMenus();
-
-    m.Music = bar->addMenu(QStringLiteral("&Music"));
-    BuildMusicMenu();
-
-    m.Window = bar->addMenu(QStringLiteral("&Window"));
-    m.ClearText = m.Window->addAction(QStringLiteral("&Clear text"), this, &TfrmMain::ClearText);
-    m.MinimizeAll = m.Window->addAction(QStringLiteral("Minimize &All"), this, &TfrmMain::MinimizeAll);
-
-    m.Help = bar->addMenu(QStringLiteral("&Help"));
-    m.Manual = m.Help->addAction(QStringLiteral("&Manual"), this,
-                                 [this] { HelpViewer::Show(this, HelpViewer::Document::Manual); });
-    m.VersionInfo = m.Help->addAction(QStringLiteral("&View version info"), this,
-                                      [this] { HelpViewer::Show(this, HelpViewer::Document::Versions); });
-    m.About = m.Help->addAction(QStringLiteral("&About..."), this, [this] {
-        QMessageBox::about(this, QStringLiteral("About Wren Client"), AboutText(m_globals.Version));
-    });
-
-    for (QMenu *menu : {m.File, m.Options, m.Window})
-        connect(menu, &QMenu::aboutToShow, this, &TfrmMain::UpdateMenus);
-
+// The tab's own menu, and the command box's, which offers the Edit actions.
+void TfrmMain::BuildTabMenu()
+{
+    MenuItems &m = m_menu;
     m.TabMenu = new QMenu(this);
     m.Reconnect = m.TabMenu->addAction(QStringLiteral("&Reconnect"), this, [this] { m_workspace.ConnectCurrent(); });
     m.TabDisconnect
@@ -652,6 +666,12 @@ void TfrmMain::OpenAdvanced()
     dialog.SetSession([bound]() -> AutomationFace * { return bound(); });
     if (ShowMessage)
         dialog.ShowMessage = ShowMessage;
+    // The world's scripts, when it has them on: listed, edited, saved and reloaded beside the automations.
+    if (ScriptEngine *engine = session->Scripts().Engine()) {
+        auto *scripts = new ScriptsPage(dialog.pages);
+        scripts->SetEngine(engine);
+        dialog.pages->addTab(scripts, QStringLiteral("&Scripts"));
+    }
     if (BeforeDialog)
         BeforeDialog(&dialog);
     dialog.exec();

@@ -111,6 +111,8 @@ protected:
 private:
     void BuildMenus();
     void BuildMusicMenu();
+    void BuildEditMenu();
+    void BuildTabMenu();
     void BuildExchangeMenus();
     std::function<TClient *()> BindToCurrent(QDialog &dialog);
     void SyncMusicList();

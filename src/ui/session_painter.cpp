@@ -20,7 +20,7 @@ QColor MarkColour(const SearchMark &mark)
 
 SessionPainter::SessionPainter(SessionDocument &document, Colours colours, int padding, int layoutWidth, int viewHeight)
     : m_document(document)
-    , m_colours(std::move(colours))
+    , m_colours(colours)
     , m_padding(padding)
     , m_layoutWidth(layoutWidth)
     , m_viewHeight(viewHeight)

@@ -158,7 +158,7 @@ void *SessionViewAccessible::interface_cast(QAccessible::InterfaceType type)
 QString SessionViewAccessible::text(QAccessible::Text kind) const
 {
     if (kind == QAccessible::Name) {
-        if (const QString own = widget()->accessibleName(); !own.isEmpty())
+        if (QString own = widget()->accessibleName(); !own.isEmpty())
             return own;
         const QString world = View()->Model().WorldName();
         return world.isEmpty() ? QStringLiteral("Output") : QStringLiteral("Output of %1").arg(world);
