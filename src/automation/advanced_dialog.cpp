@@ -162,6 +162,19 @@ void TfrmAdvanced::BuildPages()
         layout->addWidget(macrocommand);
         pages->addTab(page, QStringLiteral("&Macros"));
     }
+    BuildMorePages();
+}
+
+// The pages for tab completion, triggers and variables.
+void TfrmAdvanced::BuildMorePages()
+{
+    const auto memo = [this] { return new QPlainTextEdit(this); };
+    const auto labelled = [this](QLayout *layout, const QString &label, QWidget *field) {
+        auto *row = new QHBoxLayout;
+        row->addWidget(new QLabel(label, this));
+        row->addWidget(field, 1);
+        static_cast<QBoxLayout *>(layout)->addLayout(row);
+    };
     {
         auto *page = new QWidget(this);
         auto *layout = new QVBoxLayout(page);

@@ -67,6 +67,7 @@ public:
 private:
     void BuildLayout();
     void BuildPages();
+    void BuildMorePages();
     void Fill();
     void AppendRow(bool enabled, const QByteArray &itemClass, const QByteArray &name, const QString &type);
     void AddClass(const QString &itemClass);
