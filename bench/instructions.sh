@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Counts the instructions the pipeline spends on 5 MB of coloured MUD text, from the socket's bytes to the
-# line store, with callgrind. Unlike seconds, the counts do not drift with the machine's load, so two
+# line store (everything under Connection::Receive), with callgrind. Unlike seconds, the counts do not drift with the machine's load, so two
 # builds can be compared run against run.
 #   bash bench/instructions.sh [path/to/pipeline_bench]
 set -euo pipefail
@@ -9,7 +9,7 @@ bench="${1:-build/bench/pipeline_bench}"
 command -v valgrind >/dev/null || { echo "valgrind is needed" >&2; exit 1; }
 count() {
   QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-    --toggle-collect='wren::TClient::ReceiveBytes*' "$bench" --no-view --mb 5 "$@" 2>&1 |
+    --toggle-collect='wren::Connection::Receive*' "$bench" --no-view --mb 5 "$@" 2>&1 |
     sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 printf '%-36s %15s %10s\n' "load" "instructions" "per byte"

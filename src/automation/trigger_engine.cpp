@@ -125,6 +125,11 @@ struct ExecutePass::Compiled {
 
 namespace {
 
+constexpr unsigned Flag(bool on)
+{
+    return on ? 1U : 0U;
+}
+
 // Limits that keep a pathological pattern from stalling the session on one line.
 constexpr uint32_t MatchLimit = 2'000'000;
 constexpr uint32_t DepthLimit = 10'000;
@@ -575,10 +580,12 @@ void ExecutePass::Candidates(QByteArrayView line, std::vector<int> &out)
     }
     if (!m_byBigram.empty()) {
         for (qsizetype i = 0; i + 1 < n; ++i) {
-            // Four bytes at a time while none of them can start an anchor pair (most bytes of most lines).
+            // Four bytes at a time while none of them can start an anchor pair (most bytes of most lines); the
+            // flags are or-ed as numbers, without a branch per byte.
             while (i + 4 < n
-                   && !(m_bigramFirst[bytes[i]] || m_bigramFirst[bytes[i + 1]] || m_bigramFirst[bytes[i + 2]]
-                        || m_bigramFirst[bytes[i + 3]]))
+                   && (Flag(m_bigramFirst[bytes[i]]) | Flag(m_bigramFirst[bytes[i + 1]])
+                       | Flag(m_bigramFirst[bytes[i + 2]]) | Flag(m_bigramFirst[bytes[i + 3]]))
+                          == 0)
                 i += 4;
             if (i + 1 >= n)
                 break; // the skip can end on the last byte, which starts no pair

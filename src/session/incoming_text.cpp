@@ -191,12 +191,6 @@ void IncomingText::LogText(QByteArrayView text)
     m_state.Log.WriteLog(m_state.Options.LogMode, m_state.Options.LogFile, m_state.Globals.CommonLogFile, text);
 }
 
-bool IncomingText::ExecutePassWanted()
-{
-    return m_state.Options.EnableTriggers
-           && (OnTriggerLine || m_executePass.Any(m_state.Automation) || (m_watcher && m_watcher->WantsLines()));
-}
-
 void IncomingText::WriteNotice(const QByteArray &text)
 {
     const Colour saved = m_state.Options.CurTextColor;

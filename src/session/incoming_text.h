@@ -138,7 +138,12 @@ private:
         if (ExecutePassWanted())
             RunExecuteTriggers(line);
     }
-    bool ExecutePassWanted();
+    /// Asked for every piece of text written (inline: it is on the text path).
+    bool ExecutePassWanted()
+    {
+        return m_state.Options.EnableTriggers
+               && (OnTriggerLine || m_executePass.Any(m_state.Automation) || (m_watcher && m_watcher->WantsLines()));
+    }
     // ChunkHost
     void ApplyAnsiSequence(QByteArrayView sequence) override;
     void InterpretTag(const QByteArray &tag) override;
