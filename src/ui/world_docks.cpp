@@ -93,9 +93,9 @@ void WorldDocks::Follow(TClient *session)
     if (m_inspector && m_inspector->property("session").value<QObject *>() != session)
         m_inspector->close();
     if (session) {
-        const GameDataSettings &settings = session->GameSide().Settings();
-        m_gamePanel->SetMapping(settings.Gauges);
-        m_gamePanel->SetAllowed(settings.Panel);
+        m_shownSettings = session->GameSide().Settings();
+        m_gamePanel->SetMapping(m_shownSettings.Gauges);
+        m_gamePanel->SetAllowed(m_shownSettings.Panel);
         GameData *data = &session->GameSide().Data();
         const auto refresh = [this] { Refresh(); };
         m_sessionLinks << connect(data, &GameData::GmcpChanged, this, refresh)
@@ -132,8 +132,17 @@ void WorldDocks::Refresh()
     m_settingsAction->setEnabled(any);
     m_gameAction->setChecked(wantGame);
     m_mapAction->setChecked(wantMap);
+    // A new tab is selected before its world's files and map are loaded, and a connection loads the world's
+    // game data settings: what the panels show is caught up here.
+    MapModel *model = any ? m_session->Map().Model() : nullptr;
+    if (m_mapPanel->Model() != model)
+        m_mapPanel->SetModel(model);
+    if (any && !(m_session->GameSide().Settings() == m_shownSettings)) {
+        m_shownSettings = m_session->GameSide().Settings();
+        m_gamePanel->SetMapping(m_shownSettings.Gauges);
+        m_gamePanel->SetAllowed(m_shownSettings.Panel);
+    }
     const bool gameData = any && m_session->GameSide().Settings().Panel && m_session->GameSide().Spoke();
-    const MapModel *model = any ? m_session->Map().Model() : nullptr;
     const bool rooms = model && model->RoomCount() > 0;
     if (m_gameDock->isHidden() == (wantGame && gameData))
         m_gameDock->setVisible(wantGame && gameData);
@@ -192,11 +201,8 @@ void WorldDocks::OpenSettings()
     session->Features.Gmcp = settings.Gmcp;
     session->Features.Msdp = settings.Msdp;
     session->Features.Mssp = settings.Mssp;
-    if (session == m_session) {
-        m_gamePanel->SetMapping(settings.Gauges);
-        m_gamePanel->SetAllowed(settings.Panel);
+    if (session == m_session)
         Refresh();
-    }
 }
 
 } // namespace wren

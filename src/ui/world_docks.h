@@ -3,6 +3,8 @@
 // the protocol inspector and the game data settings, all following the selected session.
 #pragma once
 
+#include "gamedata/game_data_settings.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -68,6 +70,7 @@ private:
     QAction *m_inspectorAction = nullptr;
     QAction *m_settingsAction = nullptr;
     QPointer<ProtocolInspector> m_inspector;
+    GameDataSettings m_shownSettings; ///< what the game data panel was last set to show
     QList<QMetaObject::Connection> m_sessionLinks;
 };
 

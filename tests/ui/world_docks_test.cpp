@@ -70,6 +70,7 @@ TEST_F(WorldDocksTest, DocksComeOnWithTheWorldsDataAndTheChoiceToHideThemIsKeptP
     ASSERT_TRUE(WaitFor([&] { return Docks().GamePanel()->Bar(Gauge::Health)->isVisible(); }));
     EXPECT_GT(Docks().GamePanel()->Bar(Gauge::Health)->maximum(), 0);
     EXPECT_GT(session->Map().Model()->RoomCount(), 0);
+    EXPECT_EQ(Docks().Map()->Model(), session->Map().Model()) << "the panel draws the world's map, loaded after the tab";
 
     session->ProcessCommand("/MAP");
     EXPECT_FALSE(Docks().MapDock()->isVisible());
