@@ -5,8 +5,8 @@
 #include "base/byte_decoder.h"
 #include "config/app_settings.h"
 #include "session/client.h"
+#include "session/session_speech.h"
 #include "session/view_zoom.h"
-#include "speech/session_speech.h"
 
 #include <QDesktopServices>
 #include <QDir>

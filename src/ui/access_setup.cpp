@@ -5,8 +5,8 @@
 
 #include "config/app_settings.h"
 #include "session/client.h"
+#include "session/session_speech.h"
 #include "session/view_zoom.h"
-#include "speech/session_speech.h"
 #include "ui/command_box.h"
 #include "ui/main_window.h"
 

@@ -7,7 +7,7 @@
 #include "session/view_zoom.h"
 #include "session/workspace.h"
 #include "speech/fake_speech_engine.h"
-#include "speech/session_speech.h"
+#include "session/session_speech.h"
 #include "support/test_support.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One session's side of the speech: its world's lines to the voice, and typing that silences it.
-#include "speech/session_speech.h"
+#include "session/session_speech.h"
 
 #include "base/byte_decoder.h"
 #include "session/client.h"
