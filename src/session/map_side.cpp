@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 
 namespace wren {
@@ -33,14 +34,22 @@ void MapSide::Open(const QByteArray &host, const QByteArray &port)
         return;
     m_model = std::make_unique<MapModel>();
     m_store = std::make_unique<MapStore>(*m_model);
+    connect(m_store.get(), &MapStore::WriteFailed, this,
+            [this](const QString &failure) { m_host.Report(failure.toUtf8()); });
+    // A world that never sends a room gets no map file: the file is made with the first room.
+    m_pendingPath = MapStore::MapFilePath(host, port);
+    if (QFileInfo::exists(m_pendingPath))
+        OpenStore();
+}
+
+void MapSide::OpenStore()
+{
     QString message;
-    const auto result = m_store->Open(MapStore::MapFilePath(host, port), &message);
+    const auto result = m_store->Open(std::exchange(m_pendingPath, QString()), &message);
     if (!message.isEmpty())
         m_host.Report(message.toUtf8());
     if (result == MapStore::OpenResult::Opened)
         m_hadRoom = m_model->RoomCount() > 0;
-    connect(m_store.get(), &MapStore::WriteFailed, this,
-            [this](const QString &failure) { m_host.Report(failure.toUtf8()); });
 }
 
 void MapSide::Close()
@@ -49,6 +58,7 @@ void MapSide::Close()
         m_store->Close();
     m_store.reset();
     m_model.reset();
+    m_pendingPath.clear();
     m_moves.clear();
     m_hadRoom = false;
 }
@@ -111,6 +121,8 @@ void MapSide::Arrive(const RoomRecord &room)
 {
     if (!room.IsValid())
         return;
+    if (!m_pendingPath.isEmpty())
+        OpenStore();
     if (!m_model->HasRoom(room.Id) || room.Id != m_model->CurrentRoom()) {
         const MapModel::ArriveResult result = m_model->Arrive(room, TakeDirection(room.Id));
         if (!m_hadRoom) {
@@ -213,6 +225,8 @@ void MapSide::MapCommand(const QByteArray &arguments)
     } else if (verb == "import" && Ready()) {
         QFile file(FilePath(rest));
         QString message;
+        if (!m_pendingPath.isEmpty())
+            OpenStore(); // an imported map is kept in the world's file at once
         if (rest.isEmpty() || !file.open(QIODevice::ReadOnly))
             m_host.Report("The map file \"" + rest + "\" could not be read.");
         else if (file.size() > qint64(256) * 1024 * 1024)

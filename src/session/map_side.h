@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <deque>
 #include <memory>
@@ -84,12 +85,14 @@ private:
     void Arrive(const struct RoomRecord &room);
     QByteArray TakeDirection(const QByteArray &roomId);
     bool Ready();
+    void OpenStore();
     QString FilePath(const QByteArray &name) const;
 
     MapSideHost &m_host;
     std::unique_ptr<MapModel> m_model;
     std::unique_ptr<MapStore> m_store;
     std::deque<QByteArray> m_moves;
+    QString m_pendingPath; ///< the map file, made when the first room arrives
     bool m_hadRoom = false;
 };
 

@@ -124,8 +124,11 @@ TEST_F(MapSession, WalksThatCannotBeMadeSaySoAndSendNothing)
 
 TEST_F(MapSession, TheMapIsKeptInItsFileAndCanBeExportedAndImported)
 {
+    const QString path = MapStore::MapFilePath("127.0.0.1", QByteArray::number(m_world.Port()));
+    EXPECT_FALSE(QFile::exists(path)) << "a world that has sent no room has no map file";
     Serve(Room(R"({"num":1,"name":"Square","area":"Town","exits":{"n":2},"coord":{"x":0,"y":0}})"));
     Serve(Room(R"({"num":2,"name":"Street","area":"Town","exits":{"s":1},"coord":{"x":0,"y":1}})"));
+    EXPECT_TRUE(QFile::exists(path)) << "made with the first room";
     m_client->ProcessCommand("/MAP export town.json");
     ASSERT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("town.json"))));
 
